@@ -1,0 +1,44 @@
+#include "device/receive_assembler.h"
+
+#include <cstring>
+
+#include "device/frame.h"
+
+bool ReceiveAssembler::Feed(std::span<const uint8_t> received) {
+    if (received.empty()) {
+        frameLength_ = 0;
+        index_ = 0;
+        expected_ = 1;
+        return false;
+    }
+    bool completed = false;
+    for (uint8_t byte : received) {
+        if (index_ == 0) {
+            if (byte == kStx) {
+                frame_[0] = byte;
+                index_ = 1;
+            } else {
+                frameLength_ = 0;
+            }
+            expected_ = 1;
+        } else if (index_ == 1) {
+            frame_[1] = byte;
+            frameLength_ = byte;
+            index_ = 2;
+            expected_ = static_cast<uint16_t>(byte + 2);
+        } else {
+            frame_[index_++] = byte;
+            if (--expected_ > 0) continue;
+            if (byte == kEtx && frameLength_ > 0) {
+                std::memcpy(completed_, frame_ + 2, frameLength_);
+                completedLength_ = frameLength_;
+                completed = true;
+            } else {
+                frameLength_ = 0;
+            }
+            index_ = 0;
+            expected_ = 1;
+        }
+    }
+    return completed;
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "device/receive_assembler.h"
+#include "device/response_queue.h"
+#include "device/serial_port.h"
+#include "device/tester_records.h"
+#include "platform/clock.h"
+#include "platform/event.h"
+
+// Command codes of the tester.
+enum TesterCommand : uint8_t {
+    kCmdGetDeviceInfo = 0x01,
+    kCmdGetPortStatus = 0x0A,
+    kCmdGetSinkCapabilities = 0x0B,
+    kCmdGetMeasurements = 0x0C,
+    kCmdRequestSinkProfile = 0x0D,
+    kCmdSetLoadCurrent = 0x10,
+    kCmdSetPortConnection = 0x14,
+    kCmdGetSourceTypeConfig = 0x30,
+    kCmdSetSourceTypeConfig = 0x31,
+    kCmdGetSourceTypeNames = 0x32,
+    kCmdSelectSourceType = 0x33,
+    kCmdGetConfigRegister = 0xE0,
+    kCmdSetConfigRegister = 0xE2,
+    kCmdSetCalibration = 0xE3,
+    kCmdGetCalibration = 0xE4,
+    kCmdResetCalibration = 0xE5,
+    kCmdTraceControl = 0xE7,
+    kCmdSetSpectrumCapture = 0xE8,
+    kCmdGetSpectrum = 0xE9,
+};
+
+// Which port SetPortConnection acts on.
+enum class TesterPort : uint8_t { SourceOrLoopback = 0, Sink = 1 };
+
+using NotificationCallback = std::function<void(int notification)>;  // 1..7
+using TraceCallback = std::function<void(const TraceRecord& record)>;
+using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
+
+// The one link to the selected tester. Every command is one request and one
+// response under the connection's lock (multi-step commands hold it for all
+// their steps); each of its two waits is bounded by the time-out. Commands
+// return true on success and write their out-values only then. Unsolicited
+// frames go to the notification callback and the trace callback on the serial
+// communication thread.
+class TesterConnection {
+public:
+    static constexpr uint32_t kDefaultTimeoutMs = 500;
+    static constexpr uint32_t kTraceTimeoutMs = 3000;
+    static constexpr uint32_t kBaud = 921600;
+    static constexpr uint32_t kConfigPauseMs = 100;
+
+    explicit TesterConnection(SerialPortFactory portFactory = CreateSerialPort, Clock& clock = SystemClock());
+    ~TesterConnection();
+    TesterConnection(const TesterConnection&) = delete;
+    TesterConnection& operator=(const TesterConnection&) = delete;
+
+    // Opens the port (a name such as COM7) and asks the tester who it is.
+    // Succeeds whenever the port opened, whatever the handshake gave.
+    bool Connect(const std::string& portName, NotificationCallback notification);
+    void Close();
+
+    bool GetDeviceInfo(DeviceInfo& out);
+    bool GetPortStatus(PortStatus& out);
+    bool GetSinkCapabilities(SinkCapabilities& out);
+    bool GetMeasurements(Measurements& out);
+    bool RequestSinkProfile(uint8_t profileIndex, uint16_t voltageMv);
+    bool SetLoadCurrent(uint16_t currentMa, uint16_t changeTimeMs);
+    bool SetPortConnection(TesterPort port, bool connect);
+    bool GetSourceTypeConfig(uint8_t typeIndex, SourceTypeRecord& out);
+    bool SetSourceTypeConfig(uint8_t typeIndex, const SourceTypeRecord& record);
+    bool GetSourceTypeNames(SourceTypeNames& out);
+    bool SelectSourceType(uint8_t typeIndex);
+    bool GetConfig();  // fills Config() from the tester's registers
+    bool SetConfig();  // sends Config() to the tester
+    bool SetCalibration(uint8_t channel, uint32_t year, uint8_t month, const std::array<int16_t, 4>& values);
+    bool GetCalibration(uint8_t channel, CalibrationRecord& out);
+    bool ResetCalibration(uint8_t channel);
+    bool StartTrace(TraceCallback callback);
+    bool StopTrace();
+    bool SetSpectrumCapture(bool on);
+    bool GetSpectrum(Spectrum& out);
+
+    // What Connect learnt about the tester.
+    const DeviceInfo& Info() const { return info_; }
+    // The configuration registers: filled by GetConfig, sent by SetConfig.
+    TesterConfig& Config() { return config_; }
+    uint32_t TimeoutMs() const { return timeoutMs_; }
+
+private:
+    enum class ExchangeResult { Ok, NotSent, NoResponse, WrongResponse };
+
+    static void OnSerialEvent(SerialPort& port, void* context, SerialEvent event);
+    void HandleSerialEvent(SerialPort& port, SerialEvent event);
+    void RouteFrame(std::span<const uint8_t> frame);
+
+    // The exchange steps; the caller holds lock_.
+    bool SendLocked(uint8_t cmd, std::span<const uint8_t> payload);
+    ExchangeResult AwaitResponseLocked(uint8_t cmd, Response& response);
+    ExchangeResult ExchangeLocked(uint8_t cmd, std::span<const uint8_t> payload, Response& response);
+    bool Exchange(uint8_t cmd, std::span<const uint8_t> payload, Response& response);
+    bool Exchange(uint8_t cmd, std::span<const uint8_t> payload);
+    ExchangeResult ExchangeDeviceInfoLocked(DeviceInfo& out);
+
+    template <typename T>
+    bool ReadRegisterLocked(uint8_t reg, T& field, bool valueRequired, bool asFlag = false);
+    bool ReadSecondSinkCapabilityLocked();
+
+    SerialPortFactory portFactory_;
+    Clock& clock_;
+    std::mutex traceLock_;  // guards trace_, also while it runs
+    TraceCallback trace_;
+    std::atomic<uint32_t> timeoutMs_{kDefaultTimeoutMs};
+    std::unique_ptr<SerialPort> port_;
+    ReceiveAssembler assembler_;
+    ResponseQueue responses_;
+    Event frameSent_{Event::ResetKind::Automatic};
+    NotificationCallback notification_;
+    std::mutex lock_;
+    DeviceInfo info_;
+    TesterConfig config_;
+};

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "device/serial_port.h"
+#include "platform/event.h"
+#include "support/peer_link.h"
+
+// The platform's serial port against the far end of a real line (a pty; under
+// Wine a COM port joined to a pty), so the real I/O path is exercised.
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+struct Recorder {
+    std::mutex lock;
+    std::vector<SerialEvent> events;
+    Bytes received;
+    std::vector<uint32_t> readCounts;
+    Event readDone{Event::ResetKind::Automatic};
+    Event writeDone{Event::ResetKind::Automatic};
+    Event closed{Event::ResetKind::Manual};
+    bool keepReading = true;
+
+    static void Callback(SerialPort& port, void* context, SerialEvent event) {
+        auto* self = static_cast<Recorder*>(context);
+        std::lock_guard<std::mutex> held(self->lock);
+        self->events.push_back(event);
+        if (event == SerialEvent::ReadDone) {
+            self->received.insert(self->received.end(), port.ReceiveBuffer(), port.ReceiveBuffer() + port.ReceivedCount());
+            self->readCounts.push_back(port.ReceivedCount());
+            self->readDone.Set();
+            if (self->keepReading) port.RequestRead();
+        }
+        if (event == SerialEvent::WriteDone) self->writeDone.Set();
+        if (event == SerialEvent::Closed) self->closed.Set();
+    }
+    size_t Count(SerialEvent e) {
+        std::lock_guard<std::mutex> held(lock);
+        return static_cast<size_t>(std::count(events.begin(), events.end(), e));
+    }
+    Bytes Received() {
+        std::lock_guard<std::mutex> held(lock);
+        return received;
+    }
+};
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        peer = PeerLink::Open();
+        if (!peer) GTEST_SKIP() << "no serial line for tests on this platform";
+        port->SetCallback(&Recorder::Callback, &recorder);
+        ASSERT_EQ(port->Open(SerialDevicePath(peer->PortName()).c_str(), 921600, 0, 8, true), kOpenOk);
+    }
+
+    Bytes Drain(size_t want, uint32_t timeoutMs = 2000) {
+        Bytes got;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        uint8_t buffer[512];
+        while (got.size() < want && std::chrono::steady_clock::now() < deadline) {
+            size_t n = peer->Receive(buffer, sizeof buffer, 20);
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        return got;
+    }
+
+    std::unique_ptr<PeerLink> peer;
+    Recorder recorder;
+    std::unique_ptr<SerialPort> port = CreateSerialPort();
+};
+}  // namespace
+
+TEST_F(SerialPortTest, WritesReachThePeerAndLimitsAreKept) {
+    Bytes frame(255);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i);
+    port->Write(frame.data(), frame.size());
+    ASSERT_TRUE(recorder.writeDone.Wait(2000));
+    EXPECT_EQ(Drain(255), frame);
+
+    Bytes tooLong(256, 0x55);
+    port->Write(tooLong.data(), tooLong.size());
+    EXPECT_FALSE(recorder.writeDone.Wait(150)) << "256 bytes are dropped";
+    EXPECT_TRUE(Drain(1, 100).empty());
+    port->Write(nullptr, 5);
+    EXPECT_FALSE(recorder.writeDone.Wait(50));
+}
+
+TEST_F(SerialPortTest, ReadSizeIsCappedAndReadsTimeOutEmpty) {
+    port->SetReadSize(300);
+    EXPECT_EQ(port->ReadSize(), 256u);
+    port->SetReadSize(4);
+    recorder.keepReading = false;
+    auto start = std::chrono::steady_clock::now();
+    port->RequestRead();
+    ASSERT_TRUE(recorder.readDone.Wait(2000));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(recorder.readCounts.back(), 0u) << "an idle read reports nothing";
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+    EXPECT_FALSE(recorder.readDone.Wait(100)) << "no read until the consumer asks";
+
+    // A read completes as soon as the bytes it asked for are there.
+    peer->Send(Bytes{1, 2, 3, 4, 5, 6});
+    port->RequestRead();
+    ASSERT_TRUE(recorder.readDone.Wait(2000));
+    EXPECT_EQ(recorder.Received(), (Bytes{1, 2, 3, 4}));
+    port->SetReadSize(10);
+    port->RequestRead();
+    ASSERT_TRUE(recorder.readDone.Wait(2000));
+    EXPECT_EQ(recorder.Received(), (Bytes{1, 2, 3, 4, 5, 6})) << "a partial read brings what arrived";
+}
+
+// Ptys under Wine, like some virtual COM drivers, refuse line-event waits; the
+// port must keep running without them.
+TEST_F(SerialPortTest, RunsUntilStopAlsoWithoutLineEventSupport) {
+    port->RequestRead();
+    peer->Send(Bytes{0x42});
+    for (int i = 0; i < 50 && recorder.Received().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(recorder.Received(), Bytes{0x42});
+    EXPECT_TRUE(port->IsRunning());
+    port->Stop();
+    EXPECT_TRUE(recorder.closed.IsSet());
+    EXPECT_FALSE(port->IsRunning());
+    {
+        std::lock_guard<std::mutex> held(recorder.lock);
+        EXPECT_EQ(recorder.events.front(), SerialEvent::Started);
+        EXPECT_EQ(recorder.events.back(), SerialEvent::Closed);
+    }
+    auto start = std::chrono::steady_clock::now();
+    port->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << "already stopped";
+}
+
+TEST_F(SerialPortTest, TheLineGoingAwayEndsTheThread) {
+    if (!peer->HangsUpThePort()) GTEST_SKIP() << "the far end cannot hang up this line";
+    port->RequestRead();
+    peer->Hangup();
+    EXPECT_TRUE(recorder.closed.Wait(3000));
+    EXPECT_FALSE(port->IsRunning());
+}
+
+TEST_F(SerialPortTest, ReopensAfterStop) {
+    port->Stop();
+    ASSERT_EQ(port->Open(SerialDevicePath(peer->PortName()).c_str(), 921600, 0, 8, true), kOpenOk);
+    Bytes frame = {9, 8, 7};
+    port->Write(frame.data(), frame.size());
+    EXPECT_TRUE(recorder.writeDone.Wait(2000));
+    EXPECT_EQ(Drain(3), frame);
+    EXPECT_EQ(recorder.Count(SerialEvent::Started), 2u);
+}
+
+TEST(SerialPortOpen, ReportsWhyItFailed) {
+    auto port = CreateSerialPort();
+    EXPECT_EQ(port->Open(nullptr, 921600, 0, 8, true), kOpenNoPath);
+    EXPECT_EQ(port->Open(SerialDevicePath("COM250").c_str(), 921600, 0, 8, true), kOpenDeviceFailed);
+    EXPECT_FALSE(port->IsRunning());
+    port->Stop();
+}

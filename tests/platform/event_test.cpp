@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/text.h"
+
+TEST(Event, ResetKinds) {
+    Event manual(Event::ResetKind::Manual);
+    Event automatic(Event::ResetKind::Automatic);
+    EXPECT_FALSE(manual.Wait(0));
+    manual.Set();
+    automatic.Set();
+    EXPECT_TRUE(manual.Wait(0));
+    EXPECT_TRUE(manual.Wait(0)) << "a manual-reset event stays signalled";
+    EXPECT_TRUE(automatic.Wait(0));
+    EXPECT_FALSE(automatic.Wait(0)) << "an automatic-reset event is consumed by one wait";
+    manual.Reset();
+    EXPECT_FALSE(manual.IsSet());
+}
+
+TEST(Event, WaitAnyTakesTheLowestSignalledAndTimesOut) {
+    Event a(Event::ResetKind::Automatic), b(Event::ResetKind::Automatic);
+    EXPECT_EQ(WaitAny({&a, &b}, 20), kWaitTimedOut);
+    a.Set();
+    b.Set();
+    EXPECT_EQ(WaitAny({&a, &b}, 0), 0);
+    EXPECT_EQ(WaitAny({&a, &b}, 0), 1) << "only the event that released the wait is consumed";
+
+    std::thread setter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        b.Set();
+    });
+    EXPECT_EQ(WaitAny({&a, &b}, 5000), 1);
+    setter.join();
+}
+
+TEST(Clock, FastClockAdvancesOnSleepWithoutWaiting) {
+    FastClock clock;
+    auto start = std::chrono::steady_clock::now();
+    clock.SleepMs(60000);
+    EXPECT_EQ(clock.NowMs(), 60000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(Text, RoundTripsAndReplacesMalformedInput) {
+    std::string mixed = "Volt \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x94\x8C";  // é € and a plug (outside the BMP)
+    std::u16string wide = Utf8ToUtf16(mixed);
+    EXPECT_EQ(wide.size(), 11u) << "the plug takes a surrogate pair";
+    EXPECT_EQ(Utf16ToUtf8(wide), mixed);
+    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD") << "truncated sequence";
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD") << "overlong encoding";
+    EXPECT_EQ(Utf16ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy") << "lone surrogate";
+}
+
+TEST(Text, CutNeverSplitsACharacter) {
+    EXPECT_EQ(CutUtf8("abc", 5), "abc");
+    EXPECT_EQ(CutUtf8("ab\xE2\x82\xAC", 4), "ab");
+    EXPECT_EQ(CutUtf8("ab\xE2\x82\xAC", 5), "ab\xE2\x82\xAC");
+}

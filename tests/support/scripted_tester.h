@@ -1,0 +1,50 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <vector>
+
+// The far end of a serial line in tests: assembles the frames the program
+// sends and answers each with whatever the test's handler returns (zero or
+// more frames). Records every request so tests can check the bytes.
+class ScriptedTester {
+public:
+    using Bytes = std::vector<uint8_t>;
+    // Gets a request's CMD and payload; returns the bytes to send back.
+    using Handler = std::function<Bytes(uint8_t cmd, std::span<const uint8_t> payload)>;
+    using Sender = std::function<void(std::span<const uint8_t> bytes)>;
+
+    explicit ScriptedTester(Handler handler = nullptr);
+
+    void SetHandler(Handler handler);
+    void SetSender(Sender sender);
+
+    // Feeds bytes received from the program (any split).
+    void OnBytes(std::span<const uint8_t> bytes);
+
+    // Complete request frames received so far, STX to ETX.
+    std::vector<Bytes> Requests() const;
+    void ClearRequests();
+    // Waits until `count` requests have arrived.
+    bool WaitForRequests(size_t count, uint32_t timeoutMs) const;
+
+    // Sends bytes to the program unasked.
+    void Send(std::span<const uint8_t> bytes);
+
+    // A response frame for CMD with payload.
+    static Bytes Frame(uint8_t cmd, std::span<const uint8_t> payload = {});
+    static Bytes Frame(uint8_t cmd, std::initializer_list<uint8_t> payload) {
+        return Frame(cmd, std::span<const uint8_t>(payload.begin(), payload.size()));
+    }
+
+private:
+    mutable std::mutex lock_;
+    mutable std::condition_variable arrived_;
+    Handler handler_;
+    Sender sender_;
+    Bytes pending_;
+    std::vector<Bytes> requests_;
+};
