@@ -51,20 +51,27 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
+size_t Utf8ToUtf16Into(std::string_view utf8, char16_t* out, size_t maxUnits) {
+    size_t written = 0;
     size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp = DecodeUtf8(utf8, i);
         if (cp >= 0x10000) {
+            if (written + 2 > maxUnits) break;
             cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            out[written++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+            out[written++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp);
+            if (written + 1 > maxUnits) break;
+            out[written++] = static_cast<char16_t>(cp);
         }
     }
+    return written;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out(utf8.size(), u'\0');  // never more units than bytes
+    out.resize(Utf8ToUtf16Into(utf8, out.data(), out.size()));
     return out;
 }
 

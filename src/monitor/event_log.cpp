@@ -1,0 +1,196 @@
+#include "monitor/event_log.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "monitor/log_category.h"
+#include "platform/files.h"
+
+namespace {
+const FontSpec kTitleFont = {"Tahoma", 16, 700, true};
+const FontSpec kRowFont = {"Tahoma", 14, 700, false};
+const Color kHeaderGrey = {192, 192, 192};
+const Color kWhite = {255, 255, 255};
+
+// The banner every log starts with.
+constexpr const char* kBanner = "Quarnel Voltiq V1.0 1002";
+
+// A log the user asked to save and that was not saved must not pass unnoticed.
+bool ReportUnwritable(Prompts& prompts, const std::string& path) {
+    prompts.ShowMessage("The log could not be written to " + path + ".", "Ampwright: Error",
+                        Prompts::kOk | Prompts::kIconError);
+    return false;
+}
+}  // namespace
+
+EventLog::EventLog(Logger::TimeSource now) : logger_(Logger::kDefaultCapacity, now) {}
+
+void EventLog::AttachPane(Controls* window, int paneId, int scrollBarId) {
+    std::lock_guard<std::mutex> held(viewLock_);
+    window_ = window;
+    paneId_ = paneId;
+    scrollBarId_ = scrollBarId;
+}
+
+void EventLog::LogEvent(const std::string& text, int category) {
+    logger_.AddRecord(text, category);
+    {
+        std::lock_guard<std::mutex> held(viewLock_);
+        UpdateScrollRangeLocked();
+        topIndex_ = maxTop_;  // the view always jumps to the newest record
+    }
+    PublishScrollBar();
+}
+
+void EventLog::LogEventInt(const char* format, int value, int category) {
+    char text[Logger::kSlotUnits * 4];
+    std::snprintf(text, sizeof text, format, value);
+    LogEvent(text, category);
+}
+
+void EventLog::ClearLog() {
+    logger_.Clear();
+    {
+        std::lock_guard<std::mutex> held(viewLock_);
+        topIndex_ = 0;
+        UpdateScrollRangeLocked();
+    }
+    PublishScrollBar();
+    LogEvent(kBanner, kLogInformation);
+}
+
+void EventLog::UpdateScrollRangeLocked() {
+    int newMaxTop = logger_.RecordCount() - visibleRows_;
+    if (newMaxTop != maxTop_ && topIndex_ == maxTop_) topIndex_ = newMaxTop;
+    maxTop_ = newMaxTop;
+    if (maxTop_ <= 0) {
+        maxTop_ = 0;
+        topIndex_ = 0;
+    }
+}
+
+// Moves the scroll bar to the view and repaints the rows. Called without the
+// view lock: the window may be on another thread.
+void EventLog::PublishScrollBar() {
+    Controls* window;
+    int paneId, scrollBarId, maxTop, topIndex;
+    {
+        std::lock_guard<std::mutex> held(viewLock_);
+        window = window_, paneId = paneId_, scrollBarId = scrollBarId_, maxTop = maxTop_, topIndex = topIndex_;
+    }
+    if (window == nullptr) return;
+    window->SetScrollBar(scrollBarId, maxTop > 0, maxTop + 4, kPageRows, topIndex);
+    window->Repaint(paneId);
+}
+
+void EventLog::Remeasure(int paneWidth, int paneHeight) {
+    {
+        std::lock_guard<std::mutex> held(viewLock_);
+        paneWidth_ = paneWidth;
+        paneHeight_ = paneHeight;
+        visibleRows_ = std::max(0, (paneHeight - (kHeaderHeight - 1)) / kRowHeight);
+        UpdateScrollRangeLocked();
+    }
+    PublishScrollBar();
+}
+
+void EventLog::Scroll(ScrollRequest request, int thumbPosition) {
+    {
+        std::lock_guard<std::mutex> held(viewLock_);
+        int& top = topIndex_;
+        switch (request) {
+            case ScrollRequest::LineUp:
+                if (top > 0) --top;
+                break;
+            case ScrollRequest::LineDown:
+                if (top < maxTop_) ++top;
+                break;
+            case ScrollRequest::PageUp:
+                top = top < kPageRows + 1 ? 0 : top - kPageRows;
+                break;
+            case ScrollRequest::PageDown:
+                top = top >= maxTop_ - kPageRows ? maxTop_ : top + kPageRows;
+                break;
+            case ScrollRequest::Thumb:
+                top = std::clamp(thumbPosition, 0, maxTop_);
+                break;
+            case ScrollRequest::Top:
+                top = 0;
+                break;
+            case ScrollRequest::Bottom:
+                top = maxTop_;
+                break;
+            case ScrollRequest::Other:
+                break;
+        }
+    }
+    PublishScrollBar();
+}
+
+void EventLog::PaintPane(Canvas& canvas, bool full) {
+    int width, height, top, rows;
+    {
+        std::lock_guard<std::mutex> held(viewLock_);
+        width = paneWidth_, height = paneHeight_, top = topIndex_, rows = visibleRows_;
+    }
+    Rect pane = {0, 0, width, height};
+    if (full) {
+        canvas.FillRect({0, 1, width, kHeaderHeight}, kHeaderGrey, true);
+        canvas.DrawText("Log Window", 5, 4, kTitleFont, pane);
+    }
+    int y = kHeaderHeight;
+    int shown = std::min(rows, logger_.RecordCount());
+    for (int i = 0; i < shown; ++i) {
+        std::optional<Logger::Record> record = logger_.GetRecord(top + i);
+        if (!record) continue;
+        canvas.FillRect({0, y, width, y + kRowHeight}, CategoryColor(record->category), true);
+        canvas.DrawText(record->text, 5, y, kRowFont, pane);
+        y += kRowHeight;
+    }
+    if (y < height) canvas.FillRect({0, y, width, height}, kWhite);
+}
+
+bool EventLog::SaveLog(Prompts& prompts) {
+    Prompts::SaveFileRequest request;
+    request.title = "Select a log file name";
+    request.filterName = "TXT Files (*.TXT)";
+    request.filterPattern = "*.txt";
+    request.defaultExtension = "txt";
+    request.initialPath = GetDataFolder() + PathSeparator() + lastSaveName_;
+    std::optional<std::string> chosen = prompts.AskSaveFile(request);
+    if (!chosen) return false;
+    lastSaveName_ = FileNamePart(*chosen);
+
+    std::FILE* file = OpenFileForWriting(*chosen);
+    if (file == nullptr) return ReportUnwritable(prompts, *chosen);
+    // Snapshot the count: records added while saving are left for the next save.
+    int count = logger_.RecordCount();
+    bool ok = std::fprintf(file, "QUARNEL Voltiq Log file\r\n===========================================\r\n"
+                                 "Number of records logged: %d\r\n\r\n", count) > 0;
+    ok = std::fflush(file) == 0 && ok;
+    for (int i = 0; i < count && ok; ++i) {
+        std::optional<Logger::Record> record = logger_.GetRecord(i);
+        if (!record) continue;
+        std::string when = FormatCtime(LocalTime(record->time));
+        std::string name(CategoryName(record->category));
+        ok = std::fprintf(file, "%s: %s- %s\r\n", when.c_str(), name.c_str(), record->text.c_str()) > 0;
+        ok = std::fflush(file) == 0 && ok;
+    }
+    ok = std::fclose(file) == 0 && ok;
+    return ok || ReportUnwritable(prompts, *chosen);
+}
+
+int EventLog::TopIndex() const {
+    std::lock_guard<std::mutex> held(viewLock_);
+    return topIndex_;
+}
+
+int EventLog::MaxTop() const {
+    std::lock_guard<std::mutex> held(viewLock_);
+    return maxTop_;
+}
+
+int EventLog::VisibleRows() const {
+    std::lock_guard<std::mutex> held(viewLock_);
+    return visibleRows_;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "monitor/logger.h"
+#include "ui/canvas.h"
+#include "ui/controls.h"
+#include "ui/prompts.h"
+
+// The application's event log: one Logger plus the log pane that shows it,
+// newest records at the bottom, rows coloured by category. Every subsystem
+// records events through LogEvent. The pane is drawn through a Canvas; its
+// scroll bar and repaints go through the main window's Controls.
+class EventLog {
+public:
+    static constexpr int kRowHeight = 14;
+    static constexpr int kHeaderHeight = 25;
+    static constexpr int kPageRows = 5;
+
+    enum class ScrollRequest { LineUp, LineDown, PageUp, PageDown, Thumb, Top, Bottom, Other };
+
+    explicit EventLog(Logger::TimeSource now = nullptr);
+
+    // Connects the pane (control paneId, scroll bar scrollBarId) of a window.
+    void AttachPane(Controls* window, int paneId, int scrollBarId);
+
+    void LogEvent(const std::string& text, int category);
+    // Formats with one integer argument (printf rules) and logs the result.
+    void LogEventInt(const char* format, int value, int category);
+    // Empties the log and writes the banner.
+    void ClearLog();
+    // Asks for a file name and writes the log as text; false when the user
+    // cancelled or the file could not be written.
+    bool SaveLog(Prompts& prompts);
+
+    // Pane handling for the main window.
+    void Remeasure(int paneWidth, int paneHeight);
+    void Scroll(ScrollRequest request, int thumbPosition = 0);
+    void PaintPane(Canvas& canvas, bool full);
+
+    const Logger& Records() const { return logger_; }
+    int TopIndex() const;
+    int MaxTop() const;
+    int VisibleRows() const;
+
+private:
+    void UpdateScrollRangeLocked();
+    void PublishScrollBar();
+
+    Logger logger_;
+    mutable std::mutex viewLock_;  // guards the view state below; never held while calling the window
+    Controls* window_ = nullptr;
+    int paneId_ = 0;
+    int scrollBarId_ = 0;
+    int topIndex_ = 0;
+    int maxTop_ = 0;
+    int visibleRows_ = 0;
+    int paneWidth_ = 0;
+    int paneHeight_ = 0;
+    std::string lastSaveName_ = "AmpwrightLog.txt";
+};
+
+// The default folder for files the application writes (documents, then
+// Quarnel, then Voltiq), created when missing. No trailing separator.
+std::string GetDataFolder();

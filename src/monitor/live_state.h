@@ -1,0 +1,107 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "device/tester_records.h"
+
+// The sink test settings: the application's copy of the tester's sink
+// configuration registers, edited by the test configuration dialog and sent
+// by the poll loop when ConfigDirty is raised.
+struct SinkTestSettings {
+    std::atomic<uint32_t> currentLimitMode{0};  // 0 enforce, 1 allow 20 % over, 2 force limit
+    std::atomic<uint16_t> forcedLimitIndex{0};  // forced limit = (index + 1) x 500 + 500 mA
+    std::atomic<uint16_t> sdpCurrentLimitMa{500};
+    std::atomic<uint16_t> usbcDefaultCurrentLimitMa{500};
+    std::atomic<bool> estimateUpstreamVbus{false};
+    std::atomic<uint16_t> cableResistanceMilliohm{80};
+    std::atomic<uint16_t> dialLoadChangeSpeedMs{200};
+    std::atomic<uint8_t> applyOnCapabilityChange{0};
+    std::atomic<uint8_t> autoProfileIndex{0};
+    std::atomic<uint16_t> autoVoltageMv{5000};
+    std::atomic<uint16_t> autoCurrentMa{0};
+    std::atomic<uint16_t> operatingCurrentMa{0};
+    std::atomic<uint16_t> sinkCap2Mv{0};
+    std::atomic<uint16_t> sinkCap2Ma{0};
+    std::atomic<uint8_t> pdDetection{255};
+    std::atomic<uint8_t> eprDetection{255};
+    std::atomic<uint8_t> bcDetection{255};
+    std::atomic<uint8_t> qcDetection{255};
+    std::atomic<uint16_t> ppsDetection{1};
+    std::atomic<uint8_t> logIntervalS{0};
+};
+
+// The process-wide record of live readings, port states and requests shared
+// by the poll thread, the window thread and test threads. Readings are
+// relaxed atomics; a request flag is raised (release) after the values it
+// uses are written, and the poll thread clears it once it has acted.
+struct LiveState {
+    std::atomic<bool> connected{false};
+    std::atomic<bool> sinkActive{false};
+    std::atomic<bool> sourceActive{false};
+    std::atomic<bool> capsLogged{false};
+    std::atomic<bool> loopbackEnabled{false};
+
+    std::atomic<uint8_t> temperatureC{0};
+    std::atomic<float> sinkVolts{0};
+    std::atomic<float> sourceVolts{0};
+    std::atomic<uint16_t> sinkCurrentMa{0};
+    std::atomic<uint16_t> loopbackCurrentMa{0};
+    std::atomic<uint16_t> totalCurrentMa{0};
+    std::atomic<uint16_t> loadSetpointMa{0};
+
+    std::atomic<uint8_t> sinkProfileIndex{0};
+    std::atomic<uint32_t> sinkProfileType{0};
+    std::atomic<uint8_t> sinkProfileSubtype{0};
+    std::atomic<uint16_t> sinkVoltageMv{0};
+    std::atomic<uint16_t> sinkRatedCurrentMa{0};
+    std::atomic<uint16_t> loadCurrentLimit{0};
+
+    std::atomic<uint8_t> sourceProfileIndex{0};
+    std::atomic<uint32_t> sourceProfileType{0};
+    std::atomic<uint8_t> sourceProfileSubtype{0};
+    std::atomic<uint16_t> sourceVoltageMv{0};
+    std::atomic<uint16_t> sourceRatedCurrentMa{0};
+    std::atomic<uint16_t> sourceRequestedCurrentMa{0};
+    std::atomic<uint8_t> selectedSourceType{0};
+
+    // Written by the poll thread, read by windows: guarded by namesLock.
+    std::mutex namesLock;
+    std::array<std::string, SourceTypeNames::kTypeCount> sourceTypeNames;
+    SinkCapabilities sinkCaps;  // guarded by capsLock
+    mutable std::mutex capsLock;
+
+    std::atomic<double> sinkMah{0};
+    std::atomic<double> sinkMwh{0};
+    std::atomic<double> sourceMah{0};
+    std::atomic<double> sourceMwh{0};
+
+    std::atomic<bool> profileChanged{false};
+    std::atomic<bool> testIdle{true};
+    std::atomic<bool> voltageTestRunning{false};  // the voltage-versus-current test is the running test
+
+    // What the window asks for: written before the request flag is raised.
+    // Kept apart from the reported set point and negotiated voltage, which
+    // every poll cycle overwrites and could swallow a request.
+    std::atomic<uint16_t> requestedLoadMa{0};
+    std::atomic<uint16_t> requestedVoltageMv{0};
+
+    std::atomic<bool> loadCurrentPending{true};  // the load current is sent once right after start
+    std::atomic<bool> profileSelectPending{false};
+    std::atomic<bool> voltageRequestPending{false};
+    std::atomic<bool> configDirty{false};
+
+    std::atomic<uint16_t> loadChangeSpeedMs{200};
+    std::atomic<uint16_t> vstepIntervalMs{500};
+
+    SinkTestSettings settings;
+
+    // A copy of the sink capability list.
+    SinkCapabilities Capabilities() const {
+        std::lock_guard<std::mutex> held(capsLock);
+        return sinkCaps;
+    }
+};

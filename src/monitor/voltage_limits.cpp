@@ -1,0 +1,46 @@
+#include "monitor/voltage_limits.h"
+
+#include <algorithm>
+
+#include "monitor/profile_type.h"
+
+namespace {
+constexpr uint32_t kMaximumLoadMa = 5600;
+constexpr uint8_t kSubtypeDcp = 2;
+}  // namespace
+
+std::optional<VoltageLimits> ComputeVoltageLimits(const VoltageLimitInputs& in) {
+    float volts = in.negotiatedMv / 1000.0f;
+    bool allowDrop = !in.estimateUpstreamVbus;
+    float drop = allowDrop ? in.loadCurrentMa / 1000.0f * 0.834f : 0.0f;
+    // The PD and Type-C allowance scales with the load relative to the cable's
+    // rating (3 A, or 5 A cables above that).
+    double rating = in.loadCurrentLimitMa <= 3000 ? 3000.0 : 5000.0;
+    float ratedDrop = allowDrop ? static_cast<float>(in.loadCurrentMa / rating * 0.75) : 0.0f;
+
+    switch (in.profileType) {
+        case kProfileLegacy:
+        case kProfileApple:
+            return VoltageLimits{4.75f - drop, 5.5f};
+        case kProfileBc:
+            if (in.profileSubtype == kSubtypeDcp && in.sinkCurrentMa >= 500) return VoltageLimits{2.0f, 5.5f};
+            return VoltageLimits{4.75f - drop, 5.5f};
+        case kProfileUsbc:
+            return VoltageLimits{volts * 0.95f - ratedDrop, 5.5f};
+        case kProfilePd:
+            return VoltageLimits{volts * 0.95f - ratedDrop, in.negotiatedMv == 5000 ? 5.5f : volts * 1.05f};
+        case kProfileEpr:
+            return VoltageLimits{volts * 0.95f, volts * 1.05f};
+        case kProfileQc:
+            return VoltageLimits{volts * 0.95f - drop, volts * 1.05f};
+        default:
+            return std::nullopt;
+    }
+}
+
+uint16_t LoadCurrentLimit(uint32_t currentLimitMode, uint16_t forcedLimitIndex, uint16_t ratedCurrentMa) {
+    uint32_t limit = ratedCurrentMa;
+    if (currentLimitMode == 1) limit = ratedCurrentMa * 12u / 10u;
+    if (currentLimitMode == 2) limit = (forcedLimitIndex + 1u) * 500u + 500u;
+    return static_cast<uint16_t>(std::min(limit, kMaximumLoadMa));
+}

@@ -1,0 +1,26 @@
+#include <windows.h>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace {
+const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+}  // namespace
+
+std::FILE* OpenFileForWriting(const std::string& path) { return _wfopen(Wide(Utf8ToUtf16(path)), L"wb"); }
+
+bool EnsureFolder(const std::string& path) {
+    std::u16string wide = Utf8ToUtf16(path);
+    DWORD attributes = GetFileAttributesW(Wide(wide));
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return CreateDirectoryW(Wide(wide), nullptr) != 0;
+}
+
+char PathSeparator() { return '\\'; }
+
+std::tm LocalTime(int64_t unixSeconds) {
+    std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm local{};
+    localtime_s(&local, &t);
+    return local;
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+// Keeps the machine from sleeping while the application runs (Windows);
+// nothing elsewhere.
+void KeepSystemAwake();

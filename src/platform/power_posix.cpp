@@ -1,0 +1,3 @@
+#include "platform/power.h"
+
+void KeepSystemAwake() {}

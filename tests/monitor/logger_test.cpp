@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "monitor/log_category.h"
+#include "monitor/logger.h"
+
+namespace {
+int64_t FixedTime() { return 1765000000; }
+}  // namespace
+
+TEST(Logger, WrapsDroppingTheOldestRecord) {
+    Logger logger(5, &FixedTime);
+    for (int i = 1; i <= 4; ++i) logger.AddRecord("r" + std::to_string(i), 0);
+    EXPECT_EQ(logger.RecordCount(), 4);
+    logger.AddRecord("r5", 0);
+    EXPECT_EQ(logger.RecordCount(), 4) << "capacity - 1 records at most";
+    EXPECT_EQ(logger.GetRecord(0)->text, "r2") << "the second-oldest became the oldest";
+    EXPECT_EQ(logger.GetRecord(-1)->text, "r5");
+    EXPECT_EQ(logger.GetRecord(-4)->text, "r2");
+    EXPECT_FALSE(logger.GetRecord(4));
+    EXPECT_FALSE(logger.GetRecord(-5));
+    EXPECT_FALSE(logger.GetRecord(100));
+    EXPECT_EQ(logger.GetRecord(3)->time, FixedTime());
+}
+
+TEST(Logger, FullSizeRingKeepsTwoHundredThousand) {
+    Logger logger;
+    for (int i = 0; i < 200001; ++i) logger.AddRecord(i == 0 ? "first" : i == 1 ? "second" : "x", 4);
+    EXPECT_EQ(logger.RecordCount(), 200000);
+    EXPECT_EQ(logger.GetRecord(0)->text, "second");
+}
+
+TEST(Logger, ClearedRingReadsEmptyWithoutTouchingSlots) {
+    Logger logger(10, &FixedTime);
+    logger.AddRecord("a", 0);
+    logger.AddRecord("b", 0);
+    logger.Clear();
+    EXPECT_EQ(logger.RecordCount(), 0);
+    EXPECT_FALSE(logger.GetRecord(0)) << "old texts are still in their slots but not records";
+    EXPECT_FALSE(logger.GetRecord(-1));
+    logger.AddRecord("c", 0);
+    EXPECT_EQ(logger.GetRecord(0)->text, "c");
+    EXPECT_FALSE(logger.GetRecord(1));
+}
+
+TEST(Logger, CleansAndCutsTexts) {
+    Logger logger(10, &FixedTime);
+    logger.AddRecord("line one\r\nline  two\tend", 0);
+    EXPECT_EQ(logger.GetRecord(-1)->text, "line one  line  two end");
+    logger.AddRecord("line one\r\nline  two", 4);
+    EXPECT_EQ(logger.GetRecord(-1)->text, "line one line two") << "diagnostics collapse runs of spaces";
+    logger.AddRecord("a    b", 3);
+    EXPECT_EQ(logger.GetRecord(-1)->text, "a b");
+
+    logger.AddRecord(std::string(400, 'x'), 0);
+    EXPECT_EQ(logger.GetRecord(-1)->text.size(), 299u);
+    // 298 ASCII characters and a character outside the BMP: the pair would
+    // straddle the cut, so it is dropped whole.
+    logger.AddRecord(std::string(298, 'y') + "\xF0\x9F\x94\x8C", 0);
+    EXPECT_EQ(logger.GetRecord(-1)->text, std::string(298, 'y'));
+    logger.AddRecord("\xC3\xA9t\xC3\xA9", 0);
+    EXPECT_EQ(logger.GetRecord(-1)->text, "\xC3\xA9t\xC3\xA9") << "UTF-8 round trip";
+}
+
+TEST(LogCategory, NamesAndColours) {
+    EXPECT_EQ(CategoryName(4), "Diagnostics");
+    EXPECT_EQ(CategoryName(1), "Loopback   ");
+    EXPECT_EQ(CategoryName(12), "ERROR      ");
+    EXPECT_EQ(CategoryName(-1), "ERROR      ");
+    EXPECT_EQ(CategoryColor(3), (Color{255, 64, 64}));
+    EXPECT_EQ(CategoryColor(8), (Color{128, 255, 128}));
+    EXPECT_EQ(CategoryColor(12), (Color{255, 255, 255}));
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/canvas.h"
+#include "ui/controls.h"
+#include "ui/prompts.h"
+
+// A window for tests: remembers the state of every control by id, and
+// answers prompts from a script. Safe to use from several threads.
+class FakeWindow : public Controls, public Prompts {
+public:
+    struct Control {
+        std::string text;
+        bool enabled = true;
+        bool shown = true;
+        bool checked = false;
+        std::vector<std::string> items;
+        int selected = -1;
+        int minimum = 0, maximum = 0, position = 0, lineSize = 0;
+        bool scrollShown = false;
+        int scrollMaximum = 0, scrollPage = 0, scrollPosition = 0;
+        int repaints = 0;
+    };
+    struct Message {
+        std::string text, title;
+        uint32_t style = 0;
+    };
+
+    void SetText(int id, const std::string& text) override;
+    std::string GetText(int id) override;
+    void Enable(int id, bool enabled) override;
+    void Show(int id, bool shown) override;
+    void SetCheck(int id, bool checked) override;
+    bool IsChecked(int id) override;
+    void ClearItems(int id) override;
+    void AddItem(int id, const std::string& text) override;
+    void SelectItem(int id, int index) override;
+    int SelectedItem(int id) override;
+    int ItemCount(int id) override;
+    void SetRange(int id, int minimum, int maximum) override;
+    void SetPosition(int id, int position) override;
+    int Position(int id) override;
+    void SetLineSize(int id, int size) override;
+    void SetScrollBar(int id, bool shown, int maximum, int page, int position) override;
+    void StartTimer(int timerId, uint32_t periodMs) override;
+    void StopTimer(int timerId) override;
+    void Repaint(int id) override;
+
+    int ShowMessage(const std::string& text, const std::string& title, uint32_t style) override;
+    std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
+
+    // A copy of a control's state.
+    Control Get(int id) const;
+    // Running timers and their periods.
+    std::map<int, uint32_t> Timers() const;
+    std::vector<Message> Messages() const;
+    std::vector<SaveFileRequest> SaveRequests() const;
+
+    // Scripted answers: message boxes answer kAnswerOk unless told otherwise;
+    // the save dialog returns the next queued path (or cancels).
+    void AnswerMessagesWith(int answer);
+    void QueueSavePath(std::optional<std::string> path);
+
+private:
+    mutable std::mutex lock_;
+    std::map<int, Control> controls_;
+    std::map<int, uint32_t> timers_;
+    std::vector<Message> messages_;
+    std::vector<SaveFileRequest> saveRequests_;
+    std::vector<std::optional<std::string>> savePaths_;
+    int messageAnswer_ = kAnswerOk;
+};
+
+// A canvas that records what would be drawn.
+class RecordingCanvas : public Canvas {
+public:
+    struct Fill {
+        Rect rect;
+        Color color;
+        bool outline;
+    };
+    struct Text {
+        std::string text;
+        int x, y;
+        FontSpec font;
+        Rect clip;
+    };
+    void FillRect(const Rect& rect, Color fill, bool outline) override { fills.push_back({rect, fill, outline}); }
+    void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect& clip) override {
+        texts.push_back({text, x, y, font, clip});
+    }
+    std::vector<Fill> fills;
+    std::vector<Text> texts;
+};
