@@ -105,3 +105,10 @@ struct LiveState {
         return sinkCaps;
     }
 };
+
+// One second of capacity: adds what the current readings deliver in a
+// second to the four counters (mAh and mWh of both ports).
+void IntegrateCapacity(LiveState& live);
+
+// The readings line logged at the configured interval.
+std::string ReadingsLine(const LiveState& live);
