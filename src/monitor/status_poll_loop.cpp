@@ -5,6 +5,7 @@
 
 #include "monitor/log_category.h"
 #include "monitor/profile_type.h"
+#include "monitor/sink_test_settings.h"
 #include "monitor/voltage_limits.h"
 #include "platform/format.h"
 #include "platform/power.h"
@@ -63,6 +64,9 @@ void StatusPollLoop::Log(const std::string& text, int category) { log_.LogEvent(
 
 void StatusPollLoop::RunCycle() {
     if (!live_.connected) {
+        // A tester that went away leaves no stale readings on screen.
+        if (live_.sinkActive) ClearSinkReadouts();
+        if (live_.sourceActive) ClearSourceReadouts();
         live_.capsLogged = false;
         live_.sinkActive = false;
         live_.sourceActive = false;
@@ -112,7 +116,7 @@ void StatusPollLoop::MeasureSinkCycle() {
             window_.SetText(IDC_VOLTAGE_EDIT, Format("%d", voltageMv));
         }
         uint16_t setpointMa = live_.loadSetpointMa;
-        if (setpointMa != shownSetpointMa_) {
+        if (setpointMa != shownSetpointMa_ || !setpointShown_) {
             window_.SetPosition(IDC_CURRENT_SLIDER, setpointMa);
             window_.SetText(IDC_CURRENT_EDIT, Format("%d", setpointMa));
         }
@@ -129,6 +133,7 @@ void StatusPollLoop::MeasureSinkCycle() {
         }
         shownVoltageMv_ = voltageMv;
         shownSetpointMa_ = setpointMa;
+        setpointShown_ = true;
         if (live_.testIdle) WatchVoltage();
         if (live_.testIdle) {
             Sleep(kMeasureSleepMs);
@@ -327,6 +332,9 @@ void StatusPollLoop::ShowRatedCurrentAndLimit() {
     window_.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", limit));
     window_.SetRange(IDC_CURRENT_SLIDER, 0, limit);
     window_.SetPosition(IDC_CURRENT_SLIDER, 0);
+    // The next measurement puts the slider back on the set point the tester
+    // reports, so slider and edit never disagree.
+    setpointShown_ = false;
 }
 
 void StatusPollLoop::OnSinkAttached() {
@@ -359,18 +367,30 @@ void StatusPollLoop::OnSinkAttached() {
     if (live_.testIdle && intervalS != 0) window_.StartTimer(IDT_READINGS_LOG, intervalS * 1000u);
 }
 
-void StatusPollLoop::OnSinkDetached() {
-    events_.port[PortEvents::kSinkDetached].Reset();
+void StatusPollLoop::ClearSinkReadouts() {
     window_.ClearItems(IDC_SELECT_PROFILE);
     window_.Enable(IDC_SELECT_PROFILE, false);
-    live_.capsLogged = false;
-    live_.sinkActive = false;
-    events_.sinkDetach.Set();
     window_.SetText(IDC_SINK_PROFILE_TYPE, "");
     window_.SetText(IDC_SINK_RATED_CURRENT, "");
     for (int id : {IDC_SINK_VBUS, IDC_SINK_CURRENT, IDC_SINK_POWER, IDC_TEMPERATURE}) window_.SetText(id, " ");
     window_.SetText(IDC_CURRENT_EDIT, "0");
     window_.SetText(IDC_SINK_CAPACITY, "");
+}
+
+void StatusPollLoop::ClearSourceReadouts() {
+    for (int id : {IDC_SOURCE_PROFILE_TYPE, IDC_SOURCE_RATED_CURRENT, IDC_SOURCE_REQUESTED_CURRENT}) {
+        window_.SetText(id, "");
+    }
+    for (int id : {IDC_SOURCE_VBUS, IDC_SOURCE_CURRENT, IDC_TOTAL_CURRENT, IDC_SOURCE_POWER}) window_.SetText(id, " ");
+    window_.SetText(IDC_SOURCE_CAPACITY, "");
+}
+
+void StatusPollLoop::OnSinkDetached() {
+    events_.port[PortEvents::kSinkDetached].Reset();
+    live_.capsLogged = false;
+    live_.sinkActive = false;
+    events_.sinkDetach.Set();
+    ClearSinkReadouts();
     live_.sinkMah = 0;
     live_.sinkMwh = 0;
     Log("Sink Port detached", kLogDiagnostics);
@@ -430,11 +450,7 @@ void StatusPollLoop::OnSourceAttached() {
 void StatusPollLoop::OnSourceDetached() {
     events_.port[PortEvents::kSourceDetached].Reset();
     live_.sourceActive = false;
-    for (int id : {IDC_SOURCE_PROFILE_TYPE, IDC_SOURCE_RATED_CURRENT, IDC_SOURCE_REQUESTED_CURRENT}) {
-        window_.SetText(id, "");
-    }
-    for (int id : {IDC_SOURCE_VBUS, IDC_SOURCE_CURRENT, IDC_TOTAL_CURRENT, IDC_SOURCE_POWER}) window_.SetText(id, " ");
-    window_.SetText(IDC_SOURCE_CAPACITY, "");
+    ClearSourceReadouts();
     live_.sourceMah = 0;
     live_.sourceMwh = 0;
     Log("Sorce Port detached", kLogDiagnostics);
@@ -477,27 +493,6 @@ void StatusPollLoop::WatchLoopback() {
 
 void StatusPollLoop::SendConfigIfDirty() {
     if (!live_.configDirty.exchange(false, std::memory_order_acquire)) return;
-    const SinkTestSettings& s = live_.settings;
-    TesterConfig& c = tester_.Config();
-    c.loopbackMode = live_.loopbackEnabled ? 1 : 0;
-    c.currentLimitMode = s.currentLimitMode;
-    c.forcedCurrentLimitMa = LoadCurrentLimit(s.currentLimitMode, s.forcedLimitIndex, live_.sinkRatedCurrentMa);
-    c.sdpCurrentLimitMa = s.sdpCurrentLimitMa;
-    c.usbcDefaultCurrentLimitMa = s.usbcDefaultCurrentLimitMa;
-    c.estimateUpstreamVbus = s.estimateUpstreamVbus ? 1 : 0;
-    c.cableResistanceMilliohm = s.cableResistanceMilliohm;
-    c.loadChangeTimeMs = s.dialLoadChangeSpeedMs;
-    c.applyOnCapabilityChange = s.applyOnCapabilityChange;
-    c.autoProfileIndex = s.autoProfileIndex;
-    c.autoVoltageMv = s.autoVoltageMv;
-    c.autoCurrentMa = s.autoCurrentMa;
-    c.operatingCurrentMa = s.operatingCurrentMa;
-    c.sinkCap2Mv = s.sinkCap2Mv;
-    c.sinkCap2Ma = s.sinkCap2Ma;
-    c.pdDetection = s.pdDetection;
-    c.eprDetection = s.eprDetection;
-    c.bcDetection = s.bcDetection;
-    c.qcDetection = s.qcDetection;
-    c.ppsDetection = static_cast<uint8_t>(s.ppsDetection.load());
+    StoreSinkSettings(live_, tester_.Config());
     tester_.SetConfig();
 }

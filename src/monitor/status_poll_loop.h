@@ -74,6 +74,8 @@ private:
     void OnSourceAttached();
     void OnSourceDetached();
     void OnSourceProfileChanged();
+    void ClearSinkReadouts();
+    void ClearSourceReadouts();
     void WatchLoopback();
     void SendConfigIfDirty();
 
@@ -95,6 +97,7 @@ private:
     // What the window shows now, so unchanged set points are not rewritten.
     uint16_t shownVoltageMv_ = 0;
     uint16_t shownSetpointMa_ = 0;
+    bool setpointShown_ = true;
     bool underVoltage_ = false;
     bool overVoltage_ = false;
     uint64_t measuredCycles_ = 0;

@@ -243,6 +243,16 @@ TEST_F(PollLoopTest, ProfileChangeAndRangedVoltageControls) {
     EXPECT_TRUE(window.Get(IDC_VOLTAGE_SET).enabled);
     EXPECT_EQ(window.Get(IDC_SELECT_PROFILE).selected, 4);
     EXPECT_TRUE(live.profileChanged);
+
+    SetMeasurement(9000, 1200, 1195);
+    loop.RunCycle();
+    EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).position, 1200);
+    Notify(3);
+    loop.RunCycle();
+    EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).position, 0) << "a new profile starts the slider at 0";
+    loop.RunCycle();
+    EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).position, 1200) << "...until the tester reports the set point again";
+    EXPECT_EQ(window.GetText(IDC_CURRENT_EDIT), "1200");
 }
 
 TEST_F(PollLoopTest, EprAvsRatedCurrentComesFromWatts) {
@@ -408,11 +418,18 @@ TEST_F(PollLoopTest, SourcePortEvents) {
 }
 
 TEST_F(PollLoopTest, DisconnectedLoopIdlesAndStops) {
-    live.connected = false;
-    live.sinkActive = true;
+    PlugPdCharger();
+    loop.RunCycle();
+    SetMeasurement(5000, 500, 500);
+    loop.RunCycle();
+    ASSERT_EQ(window.GetText(IDC_SINK_VBUS), "5.00 V");
+    uint64_t before = clock.NowMs();
+    live.connected = false;  // the tester went away
     loop.RunCycle();
     EXPECT_FALSE(live.sinkActive);
-    EXPECT_EQ(clock.NowMs(), 100u);
+    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ") << "no stale readings";
+    EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
+    EXPECT_EQ(clock.NowMs() - before, 100u);
     loop.Start();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     loop.Stop();  // returns: the thread honours the stop request
