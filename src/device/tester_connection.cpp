@@ -4,47 +4,16 @@
 #include <cstring>
 #include <vector>
 
+#include "device/config_registers.h"
 #include "device/frame.h"
-#include "platform/text.h"
+#include "device/source_type_wire.h"
 
 namespace {
-constexpr uint8_t kRegLoopback = 0x00;
-constexpr uint8_t kRegCurrentLimit = 0x01;
-constexpr uint8_t kRegSdpLimit = 0x02;
-constexpr uint8_t kRegEstimateVbus = 0x03;
-constexpr uint8_t kRegCableResistance = 0x04;
-constexpr uint8_t kRegAutoProfile = 0x05;
-constexpr uint8_t kRegAutoVoltage = 0x06;
-constexpr uint8_t kRegAutoCurrent = 0x07;
-constexpr uint8_t kRegOperatingCurrent = 0x08;
-constexpr uint8_t kRegSecondCapability = 0x09;
-constexpr uint8_t kRegPdDetection = 0x0A;
-constexpr uint8_t kRegEprDetection = 0x0B;
-constexpr uint8_t kRegBcDetection = 0x0C;
-constexpr uint8_t kRegQcDetection = 0x0D;
-constexpr uint8_t kRegPpsDetection = 0x17;
-constexpr uint8_t kRegApplyOnChange = 0x20;
-constexpr uint8_t kRegLoadChangeTime = 0x21;
-constexpr uint8_t kRegUsbcDefaultLimit = 0x22;
-
 constexpr uint8_t kCurrentLimitForced = 2;
 constexpr size_t kConfigStepsWithPause = 5;
 
 uint8_t Low(uint16_t value) { return static_cast<uint8_t>(value & 0xFF); }
 uint8_t High(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
-
-// A NUL-terminated UTF-8 name field of `width` bytes.
-std::string ReadName(const uint8_t* field, size_t width) {
-    size_t length = 0;
-    while (length < width && field[length] != 0) ++length;
-    return std::string(reinterpret_cast<const char*>(field), length);
-}
-
-void AppendName(std::vector<uint8_t>& out, const std::string& name, size_t width) {
-    std::string_view kept = CutUtf8(name, width - 1);
-    out.insert(out.end(), kept.begin(), kept.end());
-    out.insert(out.end(), width - kept.size(), 0);
-}
 
 // The register writes of SetConfig before the always-sent PD-PPS one, each
 // as its request payload: register number, then the value.
@@ -268,32 +237,14 @@ bool TesterConnection::GetSourceTypeConfig(uint8_t typeIndex, SourceTypeRecord& 
     Response r;
     const uint8_t payload[] = {typeIndex};
     if (!Exchange(kCmdGetSourceTypeConfig, payload, r)) return false;
-    const uint8_t* b = r.bytes.data();
-    out.name = ReadName(b + 1, SourceTypeRecord::kNameBytes);
-    out.usbcChoice = b[17];
-    out.batteryChargingChoice = b[18];
-    out.appleChoice = b[19];
-    out.pdProfileCount = b[20];
-    for (size_t i = 0; i < SourceTypeRecord::kMaxProfiles; ++i) {
-        const uint8_t* entry = b + 21 + 7 * i;
-        out.pdProfiles[i] = {entry[0], ReadU16(entry + 1), ReadU16(entry + 3), ReadU16(entry + 5)};
-    }
+    out = DecodeSourceType(std::span<const uint8_t>(r.bytes).subspan(1, kSourceTypeBytes));
     return true;
 }
 
 bool TesterConnection::SetSourceTypeConfig(uint8_t typeIndex, const SourceTypeRecord& record) {
     std::vector<uint8_t> payload = {typeIndex};
-    AppendName(payload, record.name, SourceTypeRecord::kNameBytes);
-    payload.push_back(record.usbcChoice);
-    payload.push_back(record.batteryChargingChoice);
-    payload.push_back(record.appleChoice);
-    payload.push_back(record.pdProfileCount);
-    for (const SourcePdProfile& profile : record.pdProfiles) {
-        payload.push_back(profile.type);
-        AppendU16(payload, profile.minimumMv);
-        AppendU16(payload, profile.maximumMv);
-        AppendU16(payload, profile.currentMa);
-    }
+    std::vector<uint8_t> bytes = EncodeSourceType(record);
+    payload.insert(payload.end(), bytes.begin(), bytes.end());
     Response r;
     return Exchange(kCmdSetSourceTypeConfig, payload, r) && r.bytes[1] == 0;
 }
@@ -303,7 +254,7 @@ bool TesterConnection::GetSourceTypeNames(SourceTypeNames& out) {
     if (!Exchange(kCmdGetSourceTypeNames, {}, r)) return false;
     out.selectedIndex = r.bytes[1];
     for (size_t i = 0; i < SourceTypeNames::kTypeCount; ++i) {
-        out.names[i] = ReadName(r.bytes.data() + 2 + SourceTypeRecord::kNameBytes * i, SourceTypeRecord::kNameBytes);
+        out.names[i] = ReadNameField(r.bytes.data() + 2 + SourceTypeRecord::kNameBytes * i, SourceTypeRecord::kNameBytes);
     }
     return true;
 }
@@ -447,4 +398,9 @@ bool TesterConnection::GetSpectrum(Spectrum& out) {
         }
     }
     return true;
+}
+
+bool TesterConnection::SendPdMessage(std::span<const uint8_t> message) {
+    Response r;
+    return Exchange(kCmdSendPdMessage, message, r) && r.Carries(1, 1) && r.bytes[1] == 0;
 }

@@ -37,7 +37,11 @@ enum TesterCommand : uint8_t {
     kCmdTraceControl = 0xE7,
     kCmdSetSpectrumCapture = 0xE8,
     kCmdGetSpectrum = 0xE9,
+    kCmdSendPdMessage = 0xE6,
 };
+
+// SendPdMessage's request for a hard reset instead of a message.
+constexpr uint8_t kPdHardResetMarker = 0x60;
 
 // Which port SetPortConnection acts on.
 enum class TesterPort : uint8_t { SourceOrLoopback = 0, Sink = 1 };
@@ -89,6 +93,10 @@ public:
     bool StopTrace();
     bool SetSpectrumCapture(bool on);
     bool GetSpectrum(Spectrum& out);
+    // Has the tester transmit a composed PD message (header first, as on the
+    // wire), or a hard reset for the one byte kPdHardResetMarker. True when
+    // the device under test acknowledged it.
+    bool SendPdMessage(std::span<const uint8_t> message);
 
     // What Connect learnt about the tester.
     const DeviceInfo& Info() const { return info_; }

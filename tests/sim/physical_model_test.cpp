@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "device/frame.h"
+#include "physical_model.h"
+
+// The physics, driven directly in model time.
+namespace {
+class SimPhysics : public ::testing::Test {
+protected:
+    void Plug(const std::string& name) {
+        model.Plug(*FindChargerPreset(name));
+        model.TakeEvents();
+    }
+    std::vector<uint8_t> Notifications() {
+        std::vector<uint8_t> seen;
+        for (const ModelEvent& e : model.TakeEvents()) {
+            if (e.notification != 0) seen.push_back(e.notification);
+        }
+        return seen;
+    }
+    void SetRegister(uint8_t reg, std::vector<uint8_t> value) {
+        ASSERT_TRUE(memory.SetRegister(reg, value));
+        model.RegisterChanged(reg);
+    }
+    void Run(uint64_t ms) {
+        now += ms;
+        model.AdvanceTo(now);
+    }
+
+    TesterMemory memory;
+    uint64_t now = 1000;
+    PhysicalModel model{memory, 3, now};
+};
+}  // namespace
+
+TEST_F(SimPhysics, VbusDroopsWithChargerAndCableResistance) {
+    Plug("pd65");
+    model.RequestSinkProfile(1, 9000);
+    model.SetLoad(2000, 0);
+    Run(10);
+    double thin = 0;
+    for (int i = 0; i < 20; ++i) thin += model.Measure().sinkVbusMv / 20.0;
+    EXPECT_NEAR(thin, 9000 - (45 + 80) * 2, 4);
+
+    model.SetCableMilliohm(300);
+    double thick = 0;
+    for (int i = 0; i < 20; ++i) thick += model.Measure().sinkVbusMv / 20.0;
+    EXPECT_NEAR(thin - thick, 220 * 2, 6);
+
+    // Compensation reports the estimate upstream of the cable set in register 0x04.
+    SetRegister(kRegEstimateVbus, {1});
+    SetRegister(kRegCableResistance, {44, 1});  // 300 mOhm
+    double estimated = 0;
+    for (int i = 0; i < 20; ++i) estimated += model.Measure().sinkVbusMv / 20.0;
+    EXPECT_NEAR(estimated, 9000 - 45 * 2, 6);
+}
+
+TEST_F(SimPhysics, LoadRampsOverTheChangeTime) {
+    Plug("pd65");
+    model.SetLoad(2000, 1000);
+    Run(500);
+    EXPECT_NEAR(model.LoadCurrentMa(), 1000, 20);
+    Run(500);
+    EXPECT_EQ(model.LoadCurrentMa(), 2000);
+    model.SetLoad(0, 200);
+    Run(100);
+    EXPECT_NEAR(model.LoadCurrentMa(), 1000, 20);
+    Run(100);
+    EXPECT_EQ(model.LoadCurrentMa(), 0);
+    EXPECT_EQ(model.Measure().loadSetpointMa, 0);
+}
+
+TEST_F(SimPhysics, CurrentLimitModesCapTheLoad) {
+    Plug("pd65");  // 5 V, 3 A rated
+    model.SetLoad(4000, 0);
+    Run(10);
+    EXPECT_EQ(model.LoadCurrentMa(), 3000);  // enforce limits
+    SetRegister(kRegCurrentLimit, {1});
+    model.SetLoad(4000, 0);
+    Run(10);
+    EXPECT_EQ(model.LoadCurrentMa(), 3600);  // 20 % over
+    EXPECT_EQ(model.Measure().loadSetpointMa, 4000);
+    EXPECT_TRUE(model.SinkAttached());
+}
+
+TEST_F(SimPhysics, OverCurrentTripsTheChargerWhichReattachesLater) {
+    Plug("pd65");
+    model.RequestSinkProfile(2, 12000);
+    Notifications();
+    SetRegister(kRegCurrentLimit, {2, 0x88, 0x13});  // force 5000 mA on a 3 A offer
+    model.SetLoad(5000, 100);
+    Run(60);
+    EXPECT_TRUE(model.SinkAttached());  // still ramping below the trip point
+    Run(200);
+    EXPECT_FALSE(model.SinkAttached());
+    EXPECT_EQ(Notifications(), std::vector<uint8_t>{kCmdSinkDetached});
+    Measurements m = model.Measure();
+    EXPECT_EQ(m.sinkVbusMv, 0);
+    EXPECT_EQ(m.sinkCurrentMa, 0);
+
+    Run(PhysicalModel::kReattachMs - 500);
+    EXPECT_FALSE(model.SinkAttached());
+    Run(600);
+    ASSERT_TRUE(model.SinkAttached());
+    EXPECT_EQ(Notifications(), std::vector<uint8_t>{kCmdSinkAttached});
+    EXPECT_EQ(model.NegotiatedMv(), 5000);  // a fresh contract starts at 5 V
+    EXPECT_EQ(model.LoadCurrentMa(), 0);    // and without the load that tripped it
+}
+
+TEST_F(SimPhysics, TemperatureFollowsDissipatedPower) {
+    Plug("pd65");
+    model.RequestSinkProfile(4, 20000);
+    model.SetLoad(3000, 0);
+    Run(120000);
+    // 0.55 C/W x about 59 W above 25 C ambient.
+    EXPECT_NEAR(model.TemperatureC(), 25 + 0.55 * 59, 2);
+    model.SetLoad(0, 0);
+    Run(120000);
+    EXPECT_NEAR(model.TemperatureC(), 25, 1);
+}
+
+TEST_F(SimPhysics, DetectionRegistersChooseTheProtocolsSeen) {
+    SetRegister(kRegPdDetection, {0});
+    Plug("pd65");
+    ASSERT_EQ(model.Capabilities().size(), 1u);
+    EXPECT_EQ(model.Capabilities()[0].type, kTypeUsbc);
+
+    SetRegister(kRegPdDetection, {255});
+    EXPECT_EQ(Notifications(), std::vector<uint8_t>{kCmdSinkCapabilityChanged});
+    EXPECT_EQ(model.Capabilities().size(), 8u);
+
+    Plug("qc3");
+    EXPECT_EQ(model.Capabilities().size(), 3u);
+    SetRegister(kRegQcDetection, {0});
+    ASSERT_EQ(model.Capabilities().size(), 1u);
+    EXPECT_EQ(model.Capabilities()[0].subtype, kSubtypeBcDcp);
+    SetRegister(kRegBcDetection, {0});
+    ASSERT_EQ(model.Capabilities().size(), 1u);
+    EXPECT_EQ(model.Capabilities()[0].type, kTypeLegacy);  // still 5 V on the wire
+}
+
+TEST_F(SimPhysics, AutomaticSelectionFollowsItsRegisters) {
+    SetRegister(kRegAutoProfile, {0});
+    SetRegister(kRegAutoVoltage, {0x28, 0x23});  // 9000 mV
+    SetRegister(kRegAutoCurrent, {0xE8, 0x03});  // 1000 mA
+    Plug("pd65");
+    EXPECT_EQ(model.NegotiatedMv(), 9000);
+    Run(PhysicalModel::kStepMs * 30);
+    EXPECT_EQ(model.LoadCurrentMa(), 1000);
+
+    SetRegister(kRegAutoProfile, {kAutoProfileMax});
+    Plug("epr140");
+    EXPECT_EQ(model.NegotiatedMv(), 28000);
+
+    // Without "apply on capability change" a changed charger starts at 5 V.
+    model.ChangeCharger(*FindChargerPreset("pd65"));
+    EXPECT_EQ(model.NegotiatedMv(), 5000);
+    SetRegister(kRegApplyOnChange, {1});
+    model.ChangeCharger(*FindChargerPreset("epr140"));
+    EXPECT_EQ(model.NegotiatedMv(), 28000);
+}
+
+TEST_F(SimPhysics, AvsReportsWattsAndLimitsCurrentByPower) {
+    Plug("epr140");
+    size_t avs = model.Capabilities().size() - 2;
+    ASSERT_TRUE(model.Capabilities()[avs].IsAvs());
+    model.RequestSinkProfile(static_cast<uint8_t>(avs), 28049);
+    EXPECT_EQ(model.NegotiatedMv(), 28000);  // 100 mV grid, within the range
+    PortStatus s = model.Status();
+    EXPECT_EQ(s.sinkProfileType, kTypeEpr);
+    EXPECT_EQ(s.sinkProfileSubtype, kSubtypeProgrammable);
+    EXPECT_EQ(s.sinkProfileCurrentMa, 140);  // watts
+    EXPECT_EQ(model.RatedCurrentMa(), 5000);
+    model.RequestSinkProfile(static_cast<uint8_t>(avs), 20000);
+    EXPECT_EQ(model.RatedCurrentMa(), 5000);  // 7 A by power, capped at 5 A
+}
+
+TEST_F(SimPhysics, NoiseComesFromTheSeed) {
+    TesterMemory otherMemory;
+    PhysicalModel twin{otherMemory, 3, now};
+    Plug("pd65");
+    twin.Plug(*FindChargerPreset("pd65"));
+    model.SetLoad(1000, 0);
+    twin.SetLoad(1000, 0);
+    for (int i = 0; i < 5; ++i) {
+        Measurements a = model.Measure(), b = twin.Measure();
+        EXPECT_EQ(a.sinkVbusMv, b.sinkVbusMv);
+        EXPECT_EQ(a.sinkCurrentMa, b.sinkCurrentMa);
+    }
+}
+
+TEST_F(SimPhysics, SourcePortOffersTheSelectedType) {
+    model.SetSourceDevice(SourceDevice{12000, 2500});
+    PortStatus s = model.Status();  // type 0: 5/9/15/20 V and PPS
+    EXPECT_EQ(s.sourceProfileType, kTypePd);
+    EXPECT_EQ(s.sourceVoltageMv, 9000);  // the highest fixed voltage the device takes
+    EXPECT_EQ(s.sourceRequestedCurrentMa, 2500);
+
+    memory.SelectSourceType(4);  // Apple 2.4 A, no PD
+    model.SourceTypeChanged();
+    s = model.Status();
+    EXPECT_EQ(s.sourceProfileType, kTypeApple);
+    EXPECT_EQ(s.sourceVoltageMv, 5000);
+    EXPECT_EQ(s.sourceRatedCurrentMa, 2400);
+    EXPECT_EQ(s.sourceRequestedCurrentMa, 2400);
+    std::vector<uint8_t> seen = Notifications();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), kCmdSourceProfileChanged), 2);
+}

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "scenario_commands.h"
+#include "sim_bench.h"
+
+// Scripted scenarios, as ampwright-sim runs them, seen through TesterConnection.
+namespace {
+class SimScenario : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(bench.Connect()); }
+    void Script(const std::string& lines) {
+        std::istringstream in(lines);
+        std::string line;
+        while (std::getline(in, line)) ASSERT_TRUE(commands.Run(line).ok) << line;
+    }
+    SimBench bench;
+    ScenarioCommands commands{bench.simulator, bench.modelClock};
+};
+}  // namespace
+
+TEST_F(SimScenario, PlugRequestNineVoltsLoadTwoAmpsUnplug) {
+    Script("plug pd65\n");
+    ASSERT_TRUE(bench.WaitForNotification(1));
+    SinkCapabilities caps;
+    ASSERT_TRUE(bench.connection.GetSinkCapabilities(caps));
+    ASSERT_EQ(caps.entries[1].maximumMv, 9000);
+
+    ASSERT_TRUE(bench.connection.RequestSinkProfile(1, 9000));
+    ASSERT_TRUE(bench.WaitForNotification(3));
+    PortStatus s;
+    ASSERT_TRUE(bench.connection.GetPortStatus(s));
+    EXPECT_EQ(s.sinkVoltageMv, 9000);
+    EXPECT_EQ(s.sinkProfileCurrentMa, 3000);
+
+    ASSERT_TRUE(bench.connection.SetLoadCurrent(2000, 500));
+    Script("wait 250\n");
+    Measurements m;
+    ASSERT_TRUE(bench.connection.GetMeasurements(m));
+    EXPECT_NEAR(m.sinkCurrentMa, 1000, 30);  // half way up the ramp
+    Script("wait 250\ncable 150\n");
+    ASSERT_TRUE(bench.connection.GetMeasurements(m));
+    EXPECT_EQ(m.loadSetpointMa, 2000);
+    EXPECT_NEAR(m.sinkCurrentMa, 2000, 10);
+    EXPECT_NEAR(m.sinkVbusMv, 9000 - (45 + 150) * 2, 15);
+
+    Script("unplug\n");
+    ASSERT_TRUE(bench.WaitForNotification(2));
+    ASSERT_TRUE(bench.connection.GetPortStatus(s));
+    EXPECT_EQ(s.sinkAttached, 0);
+    ASSERT_TRUE(bench.connection.GetMeasurements(m));
+    EXPECT_EQ(m.sinkVbusMv, 0);
+    EXPECT_EQ(m.sinkCurrentMa, 0);
+    EXPECT_EQ(bench.Notifications(), std::vector<int>({1, 3, 2}));
+}
+
+TEST_F(SimScenario, ProtectionTripsAndTheChargerComesBack) {
+    bench.connection.Config().currentLimitMode = 2;
+    bench.connection.Config().forcedCurrentLimitMa = 5000;
+    ASSERT_TRUE(bench.connection.SetConfig());
+    Script("plug pd65\n");
+    ASSERT_TRUE(bench.WaitForNotification(1));
+    bench.ClearNotifications();
+    ASSERT_TRUE(bench.connection.SetLoadCurrent(5000, 0));
+    Script("wait 100\n");
+    ASSERT_TRUE(bench.WaitForNotification(2));
+    Script("wait 3000\n");
+    ASSERT_TRUE(bench.WaitForNotification(1));
+    EXPECT_EQ(bench.Notifications(), std::vector<int>({2, 1}));
+}
+
+TEST_F(SimScenario, FaultCommandsReachTheLine) {
+    Script("plug\ndrop 1\n");
+    Measurements m;
+    EXPECT_FALSE(bench.connection.GetMeasurements(m));
+    EXPECT_TRUE(bench.connection.GetMeasurements(m));
+    Script("silent on\n");
+    EXPECT_FALSE(bench.connection.GetMeasurements(m));
+    Script("clear-faults\nsource-device on 9000 500\n");
+    ASSERT_TRUE(bench.WaitForNotification(7));
+    PortStatus s;
+    ASSERT_TRUE(bench.connection.GetPortStatus(s));
+    EXPECT_EQ(s.sourceVoltageMv, 9000);
+    EXPECT_EQ(s.sourceRequestedCurrentMa, 500);
+}
+
+TEST_F(SimScenario, BadCommandsAreReportedAndHelpListsEveryCommand) {
+    EXPECT_FALSE(commands.Run("plug toaster").ok);
+    EXPECT_FALSE(commands.Run("drop").ok);
+    EXPECT_FALSE(commands.Run("frobnicate").ok);
+    EXPECT_TRUE(commands.Run("# a comment").ok);
+    EXPECT_TRUE(commands.Run("quit").quit);
+    std::string help = ScenarioCommands::Help();
+    for (const char* command : {"plug", "unplug", "charger", "cable", "source-device", "drop", "delay", "corrupt-chk",
+                                "corrupt-etx", "garbage", "pause", "interleave", "silent", "clear-faults", "vanish",
+                                "replay", "status", "wait", "quit"}) {
+        EXPECT_NE(help.find("  " + std::string(command)), std::string::npos) << command;
+    }
+    for (const ChargerPreset& preset : ChargerPresets()) EXPECT_NE(help.find(preset.name), std::string::npos);
+}

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "monitor/status_poll_loop.h"
+#include "sim_bench.h"
+#include "support/fake_window.h"
+#include "ui/main_window_ids.h"
+
+// The poll loop keeping a window correct against the simulated tester. The
+// loop sleeps on the simulator's model clock, so each of its pauses moves
+// the model on by that much.
+namespace {
+class PollLoopWithSimulator : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bench.simulator.Plug("pd65"));
+        ASSERT_TRUE(bench.connection.Connect("SIM", [this](int n) { events.Notify(n); }));
+        log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+        live.connected = true;
+        live.loadCurrentPending = false;
+    }
+
+    // Runs cycles until `done` holds (at most `cycles`), letting the
+    // simulator's notifications arrive between cycles.
+    bool CycleUntil(const std::function<bool()>& done, int cycles = 20) {
+        for (int i = 0; i < cycles; ++i) {
+            loop.RunCycle();
+            bench.simulator.Poke();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (done()) return true;
+        }
+        return false;
+    }
+
+    bool LogHas(const std::string& text) {
+        for (int i = 0; i < log.Records().RecordCount(); ++i) {
+            if (log.Records().GetRecord(i)->text == text) return true;
+        }
+        return false;
+    }
+
+    int ShownMa(int id) { return std::atoi(window.GetText(id).c_str()); }
+
+    SimBench bench;
+    LiveState live;
+    EventLog log;
+    FakeWindow window;
+    PortEvents events;
+    StatusPollLoop loop{bench.connection, live, log, window, events, bench.modelClock};
+};
+}  // namespace
+
+TEST_F(PollLoopWithSimulator, FollowsAttachRequestsLoadAndDetach) {
+    ASSERT_TRUE(CycleUntil([&] { return live.sinkActive.load(); }));
+    EXPECT_TRUE(LogHas("Port detected capabilities:"));
+    EXPECT_TRUE(LogHas("PD-FIX Voltage:9.00V Max Current:3000mA"));
+    EXPECT_TRUE(LogHas("PD-PPS Voltage:3.30V-21.00V Max Current:3250mA"));
+    std::vector<std::string> items = window.Get(IDC_SELECT_PROFILE).items;
+    ASSERT_GE(items.size(), 7u);
+    EXPECT_EQ(items[0], "PD-FIX 5.00V");
+    EXPECT_EQ(items[1], "PD-FIX 9.00V");
+    EXPECT_EQ(items[6], "PD-PPS 3.30V-21.00V");
+    EXPECT_EQ(window.GetText(IDC_SINK_PROFILE_TYPE), "PD-FIX");
+    ASSERT_TRUE(CycleUntil([&] { return window.GetText(IDC_SINK_VBUS) != ""; }));
+    EXPECT_EQ(window.GetText(IDC_SINK_VBUS).substr(0, 3), "5.0");
+
+    // Choose the 9 V profile.
+    window.SelectItem(IDC_SELECT_PROFILE, 1);
+    live.profileSelectPending = true;
+    ASSERT_TRUE(CycleUntil([&] { return window.GetText(IDC_SINK_VBUS).substr(0, 2) == "9."; }));
+    EXPECT_TRUE(LogHas("New profile selected"));
+    EXPECT_EQ(live.sinkVoltageMv, 9000);
+
+    // Draw 2 A: the load ramps there over the change time.
+    live.requestedLoadMa = 2000;
+    live.loadCurrentPending = true;
+    ASSERT_TRUE(CycleUntil([&] { return std::abs(ShownMa(IDC_SINK_CURRENT) - 2000) < 30; }));
+    EXPECT_EQ(window.GetText(IDC_CURRENT_EDIT), "2000");
+    double volts = std::atof(window.GetText(IDC_SINK_VBUS).c_str());
+    EXPECT_LT(volts, 9.0) << "the cable and charger droop under load";
+    EXPECT_GT(volts, 8.5);
+
+    // A PPS voltage request.
+    window.SelectItem(IDC_SELECT_PROFILE, 6);
+    live.profileSelectPending = true;
+    ASSERT_TRUE(CycleUntil([&] { return window.GetText(IDC_SINK_PROFILE_TYPE) == "PD-PPS"; }));
+    EXPECT_TRUE(window.Get(IDC_VOLTAGE_SLIDER).enabled);
+    live.requestedVoltageMv = 7300;
+    live.voltageRequestPending = true;
+    ASSERT_TRUE(CycleUntil([&] { return live.sinkVoltageMv == 7300; }));
+
+    // Unplug and plug back: logged again from the start.
+    bench.simulator.Unplug();
+    ASSERT_TRUE(CycleUntil([&] { return !live.sinkActive; }));
+    EXPECT_TRUE(LogHas("Sink Port detached"));
+    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ");
+    int before = log.Records().RecordCount();
+    ASSERT_TRUE(bench.simulator.Plug("pd65"));
+    ASSERT_TRUE(CycleUntil([&] { return live.sinkActive.load(); }));
+    EXPECT_EQ(log.Records().GetRecord(before)->text, "Port detected capabilities:");
+}

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "sim_bench.h"
+
+// What the tester keeps across restarts.
+namespace {
+std::string TempPath(const char* name) {
+    return (std::filesystem::temp_directory_path() / (name + std::to_string(std::rand()))).string();
+}
+}  // namespace
+
+TEST(SimState, RegistersSourceTypesAndCalibrationSurviveARestart) {
+    std::string path = TempPath("ampwright-sim-state-");
+    {
+        SimBench bench;
+        ASSERT_TRUE(bench.simulator.UseStateFile(path));
+        ASSERT_TRUE(bench.Connect());
+        bench.connection.Config().cableResistanceMilliohm = 210;
+        bench.connection.Config().qcDetection = 0;
+        ASSERT_TRUE(bench.connection.SetConfig());
+        SourceTypeRecord record;
+        ASSERT_TRUE(bench.connection.GetSourceTypeConfig(4, record));
+        record.name = "Kept";
+        ASSERT_TRUE(bench.connection.SetSourceTypeConfig(4, record));
+        ASSERT_TRUE(bench.connection.SelectSourceType(4));
+        ASSERT_TRUE(bench.connection.SetCalibration(3, 2025, 11, {510, 500, 3020, 3000}));
+    }
+    SimBench restarted;
+    ASSERT_TRUE(restarted.simulator.UseStateFile(path));
+    ASSERT_TRUE(restarted.Connect());
+    ASSERT_TRUE(restarted.connection.GetConfig());
+    EXPECT_EQ(restarted.connection.Config().cableResistanceMilliohm, 210);
+    EXPECT_EQ(restarted.connection.Config().qcDetection, 0);
+    SourceTypeNames names;
+    ASSERT_TRUE(restarted.connection.GetSourceTypeNames(names));
+    EXPECT_EQ(names.selectedIndex, 4);
+    EXPECT_EQ(names.names[4], "Kept");
+    CalibrationRecord calibration;
+    ASSERT_TRUE(restarted.connection.GetCalibration(3, calibration));
+    EXPECT_EQ(calibration.stored, 1);
+    EXPECT_EQ(calibration.year, 2025u);
+    EXPECT_EQ(calibration.values[1], 500);
+    std::remove(path.c_str());
+}
+
+TEST(SimState, AFileWithBrokenLinesKeepsWhatItCanRead) {
+    TesterMemory memory;
+    memory.Deserialize(
+        "register 04 2C01\n"
+        "register 06 zz\n"
+        "register 1FF 00\n"
+        "source-type 9 00\n"
+        "calibration 7 24 1 1 2 3 4\n"
+        "calibration 1 24 1 510 500 3020\n"
+        "selected-source-type 3\n");
+    EXPECT_EQ(memory.U16(kRegCableResistance), 300);
+    EXPECT_EQ(memory.U16(kRegAutoVoltage), 5000);
+    EXPECT_EQ(memory.SelectedSourceType(), 3);
+    EXPECT_FALSE(memory.Calibration(1).stored);
+    EXPECT_EQ(memory.SourceType(0).name, "PD 100W");
+}
+
+TEST(SimState, RefusesWritesThatWouldCorruptASetting) {
+    TesterMemory memory;
+    const uint8_t oneByte[] = {0x10};
+    EXPECT_FALSE(memory.SetRegister(kRegAutoVoltage, oneByte));  // a u16 register
+    EXPECT_EQ(memory.U16(kRegAutoVoltage), 5000);
+    const uint8_t modeOnly[] = {1};
+    const uint8_t forced[] = {2, 0xC4, 0x09};
+    EXPECT_TRUE(memory.SetRegister(kRegCurrentLimit, forced));
+    EXPECT_TRUE(memory.SetRegister(kRegCurrentLimit, modeOnly));
+    EXPECT_EQ(memory.Register(kRegCurrentLimit), std::vector<uint8_t>({1, 0xC4, 0x09}));
+
+    // A name that fills all 16 bytes is stored cut, keeping its terminating NUL.
+    std::vector<uint8_t> bytes = EncodeSourceType(memory.SourceType(0));
+    std::fill_n(bytes.begin(), 16, 'A');
+    memory.SetSourceType(0, DecodeSourceType(bytes));
+    EXPECT_EQ(memory.SourceType(0).name, std::string(15, 'A'));
+    EXPECT_EQ(EncodeSourceType(memory.SourceType(0))[15], 0);
+}
