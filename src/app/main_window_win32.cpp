@@ -1,0 +1,275 @@
+#include "app/main_window_win32.h"
+
+// GDI+ needs the COM declarations that a lean windows.h leaves out.
+#include <objidl.h>
+#include <commctrl.h>
+#include <dbt.h>
+#include <gdiplus.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <thread>
+
+#include "app/about_box_win32.h"
+#include "app/main_window.h"
+#include "app/port_directory_win32.h"
+#include "app/tester_discovery.h"
+#include "app/user_guide.h"
+#include "ui/canvas_win32.h"
+#include "ui/controls_win32.h"
+// The Win32 headers name a cursor IDC_HELP; here it is the Help button.
+#undef IDC_HELP
+#include "ui/main_window_ids.h"
+#include "ui/prompts_win32.h"
+#include "ui/wide_text_win32.h"
+
+namespace {
+
+// The process-wide records. The port events outlive the connection whose
+// communication thread sets them.
+PortEvents portEvents;
+TesterConnection tester;
+LiveState live;
+
+class Shell : public MainWindowShell {
+public:
+    void Exit() override { DestroyWindow(window); }
+    void ShowAbout() override { ShowAboutBox(instance, window); }
+    void OpenUserGuide() override;
+
+    HWND window = nullptr;
+    HINSTANCE instance = nullptr;
+};
+
+// Everything the main window owns, made by its initialisation.
+struct MainWindowParts {
+    HWND window = nullptr;
+    HWND pane = nullptr;
+    HBRUSH whiteBrush = nullptr;
+    GdiFontCache fonts;
+    ULONG_PTR gdiplusToken = 0;
+    std::unique_ptr<ControlsWin32> controls;
+    std::unique_ptr<PromptsWin32> prompts;
+    std::unique_ptr<EventLog> log;
+    SetupApiPortDirectory ports;
+    std::unique_ptr<StatusPollLoop> poll;
+    std::unique_ptr<TesterDiscovery> discovery;
+    Shell shell;
+    std::unique_ptr<MainWindow> rules;
+};
+
+MainWindowParts* parts = nullptr;
+
+void Shell::OpenUserGuide() {
+    wchar_t program[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring folder(program, length);
+    folder = folder.substr(0, folder.find_last_of(L'\\'));
+    std::string address = UserGuideAddress(Narrow(folder));
+    // Edge's scheme first; where it is not registered, the default browser.
+    auto opened = [](const std::string& target) {
+        return reinterpret_cast<INT_PTR>(
+                   ShellExecuteW(nullptr, nullptr, Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+    };
+    if (!opened(EdgeAddress(address))) opened(address);
+}
+
+void RemeasurePane() {
+    if (!parts || !parts->log || !parts->pane) return;
+    RECT client;
+    GetClientRect(parts->pane, &client);
+    parts->log->Remeasure(client.right - client.left, client.bottom - client.top);
+}
+
+// Paints the log pane off screen, then copies it, so rows do not flicker.
+void PaintPane(const DRAWITEMSTRUCT& item) {
+    if (!parts || !parts->log) return;
+    RECT area = item.rcItem;
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    HDC memory = CreateCompatibleDC(item.hDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    RECT whole = {0, 0, width, height};
+    FillRect(memory, &whole, parts->whiteBrush);
+    CanvasGdi canvas(memory, parts->fonts);
+    parts->log->PaintPane(canvas, true);
+    BitBlt(item.hDC, area.left, area.top, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+}
+
+void ScrollLog(WPARAM wParam) {
+    if (!parts || !parts->log) return;
+    using Request = EventLog::ScrollRequest;
+    Request request = Request::Other;
+    int thumb = 0;
+    switch (LOWORD(wParam)) {
+        case SB_LINEUP: request = Request::LineUp; break;
+        case SB_LINEDOWN: request = Request::LineDown; break;
+        case SB_PAGEUP: request = Request::PageUp; break;
+        case SB_PAGEDOWN: request = Request::PageDown; break;
+        case SB_TOP: request = Request::Top; break;
+        case SB_BOTTOM: request = Request::Bottom; break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            // The 32-bit position: the message carries only 16 bits.
+            SCROLLINFO info = {};
+            info.cbSize = sizeof(info);
+            info.fMask = SIF_TRACKPOS;
+            GetScrollInfo(GetDlgItem(parts->window, IDC_LOG_SCROLL), SB_CTL, &info);
+            request = Request::Thumb;
+            thumb = info.nTrackPos;
+            break;
+        }
+        default: break;
+    }
+    parts->log->Scroll(request, thumb);
+}
+
+// Ends the poll thread while still answering the messages it sends to this
+// window, so that it cannot hang on one while we wait for it.
+void StopPollingPumping() {
+    HANDLE stopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread stopper([stopped] {
+        parts->rules->StopPolling();
+        SetEvent(stopped);
+    });
+    while (MsgWaitForMultipleObjects(1, &stopped, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    stopper.join();
+    CloseHandle(stopped);
+}
+
+void Destroy() {
+    if (!parts) return;
+    if (parts->rules) StopPollingPumping();
+    tester.Close();
+    parts->fonts.Release();
+    if (parts->whiteBrush) DeleteObject(parts->whiteBrush);
+    parts->whiteBrush = nullptr;
+    parts->log.reset();
+    if (parts->gdiplusToken) Gdiplus::GdiplusShutdown(parts->gdiplusToken);
+    parts->gdiplusToken = 0;
+    PostQuitMessage(0);
+}
+
+void OnDeviceChange(WPARAM wParam, LPARAM lParam) {
+    auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+    if (!parts || !parts->rules || !header || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return;
+    if (wParam == DBT_DEVICEARRIVAL) parts->rules->OnDeviceChange(TesterDiscovery::RescanReason::Arrival);
+    if (wParam == DBT_DEVICEREMOVECOMPLETE) parts->rules->OnDeviceChange(TesterDiscovery::RescanReason::Removal);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (ControlsWin32::HandleDeferredTimer(window, message, wParam, lParam)) return 0;
+    MainWindow* rules = parts ? parts->rules.get() : nullptr;
+    switch (message) {
+        case WM_CREATE:
+            SetTimer(window, IDT_CAPACITY, 1000, nullptr);
+            break;
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_DESTROY:
+            Destroy();
+            return 0;
+        case WM_SIZE:
+            RemeasurePane();
+            break;
+        case WM_DRAWITEM:
+            if (wParam == IDC_LOG_PANE) {
+                PaintPane(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+                return TRUE;
+            }
+            break;
+        case WM_COMMAND:
+            if (rules) rules->OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            if (rules) rules->OnTimer(static_cast<int>(wParam));
+            return 0;
+        case WM_HSCROLL:
+            if (rules && lParam) {
+                int code = LOWORD(wParam);
+                bool dragging = code == TB_THUMBTRACK || code == TB_THUMBPOSITION;
+                rules->OnSlider(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)), dragging, HIWORD(wParam));
+            }
+            return 0;
+        case WM_VSCROLL:
+            if (lParam && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_LOG_SCROLL) ScrollLog(wParam);
+            return 0;
+        case WM_POWERBROADCAST:
+            if (rules && wParam == PBT_APMSUSPEND) rules->OnSuspend();
+            return TRUE;
+        case WM_DEVICECHANGE:
+            OnDeviceChange(wParam, lParam);
+            break;
+        default:
+            break;
+    }
+    return DefDlgProcW(window, message, wParam, lParam);
+}
+
+void InitializeMainWindow(HINSTANCE instance, HWND window) {
+    parts->window = window;
+    parts->pane = GetDlgItem(window, IDC_LOG_PANE);
+    parts->shell.window = window;
+    parts->shell.instance = instance;
+    parts->controls = std::make_unique<ControlsWin32>(window);
+    parts->prompts = std::make_unique<PromptsWin32>(window);
+
+    Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&parts->gdiplusToken, &input, nullptr) != Gdiplus::Ok) {
+        parts->gdiplusToken = 0;
+        return;
+    }
+    parts->whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
+    parts->log = std::make_unique<EventLog>();
+    RemeasurePane();
+    parts->log->AttachPane(parts->controls.get(), IDC_LOG_PANE, IDC_LOG_SCROLL);
+    RemeasurePane();
+
+    parts->poll = std::make_unique<StatusPollLoop>(tester, live, *parts->log, *parts->controls, portEvents);
+    parts->discovery = std::make_unique<TesterDiscovery>(TesterDiscovery::Parts{
+        *parts->controls, *parts->prompts, tester, live, *parts->log, parts->ports, SystemClock(),
+        [](int notification) { portEvents.Notify(notification); },
+        [window] { PostMessageW(window, WM_CLOSE, 0, 0); }});
+    parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{*parts->controls, *parts->prompts, tester, live,
+                                                                  *parts->log, *parts->discovery, *parts->poll,
+                                                                  parts->shell});
+    parts->rules->Initialize();
+}
+
+}  // namespace
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, L"AMPWRIGHT");
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, L"AMPWRIGHT", IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = L"AMPWRIGHT";
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance, int showCommand) {
+    static MainWindowParts mainParts;
+    parts = &mainParts;
+    HWND window = CreateDialogParamW(instance, L"AMPWRIGHT", nullptr, nullptr, 0);
+    if (!window) return nullptr;
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    InitializeMainWindow(instance, window);
+    return window;
+}

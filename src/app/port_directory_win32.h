@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+#include "app/port_directory.h"
+
+// The present COM ports from SetupAPI, and the bridge vendor's D2XX library
+// loaded at run time when it is installed.
+class SetupApiPortDirectory : public PortDirectory {
+public:
+    ~SetupApiPortDirectory() override;
+    bool ListPorts(std::vector<SerialPortListing>& out) override;
+    void CountBridgeDevices() override;
+
+private:
+    HMODULE bridgeLibrary_ = nullptr;
+    bool bridgeLibraryTried_ = false;
+};

@@ -1,0 +1,164 @@
+#include "app/tester_discovery.h"
+
+#include <algorithm>
+
+#include "monitor/sink_test_settings.h"
+#include "platform/format.h"
+#include "monitor/log_category.h"
+#include "ui/main_window_ids.h"
+
+namespace {
+
+constexpr std::string_view kTesterDescription = "Quarnel Voltiq";
+constexpr size_t kListEntryCharacters = 31;
+constexpr size_t kEntryReadCharacters = 64;
+constexpr const char* kErrorTitle = "Ampwright: Error";
+constexpr const char* kNoSelection = "No Serial";
+
+// The longest prefix holding at most `characters` code points.
+std::string_view CutCharacters(std::string_view text, size_t characters) {
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (starts && count++ == characters) return text.substr(0, i);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::string> PortNameFromFriendlyName(std::string_view friendlyName) {
+    size_t open = friendlyName.find('(');
+    if (open == std::string_view::npos) return std::nullopt;
+    size_t close = friendlyName.find(')', open + 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    return std::string(friendlyName.substr(open + 1, close - open - 1));
+}
+
+std::string DeviceListEntry(std::string_view portName) {
+    std::string entry = "Voltiq (" + std::string(portName) + ")";
+    return std::string(CutCharacters(entry, kListEntryCharacters));
+}
+
+int FindListEntry(const std::vector<std::string>& entries, std::string_view text) {
+    if (text.empty()) return -1;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].find(text) != std::string::npos) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+TesterDiscovery::TesterDiscovery(Parts parts) : parts_(std::move(parts)) {}
+
+int TesterDiscovery::Enumerate() {
+    parts_.window.ClearItems(IDC_DEVICE_LIST);
+    parts_.window.SetText(IDC_DEVICE_ID, " ");
+    entries_.clear();
+    std::vector<SerialPortListing> listings;
+    if (!parts_.ports.ListPorts(listings)) return 0;
+    for (const SerialPortListing& listing : listings) {
+        if (listing.busDescription.find(kTesterDescription) == std::string::npos) continue;
+        std::optional<std::string> portName = PortNameFromFriendlyName(listing.friendlyName);
+        if (!portName) continue;
+        entries_.push_back(DeviceListEntry(*portName));
+        parts_.log.LogEvent("Device list updated", kLogInformation);
+        parts_.window.AddItem(IDC_DEVICE_LIST, entries_.back());
+    }
+    return static_cast<int>(entries_.size());
+}
+
+void TesterDiscovery::ScanTesters() {
+    if (Enumerate() == 0) {
+        parts_.prompts.ShowMessage(
+            "No Quarnel Voltiq device detected.\nYou may need to plug in (or install) USB devices.\n", kErrorTitle,
+            Prompts::kOk | Prompts::kIconError);
+        return;
+    }
+    parts_.window.SelectItem(IDC_DEVICE_LIST, 0);
+    SelectTester();
+}
+
+void TesterDiscovery::RescanTesters(RescanReason reason) {
+    parts_.ports.CountBridgeDevices();
+    Enumerate();
+    int index = FindListEntry(entries_, selectedName_);
+    if (index >= 0) {
+        parts_.window.SelectItem(IDC_DEVICE_LIST, index);
+        if (lostSelected_ && reason == RescanReason::Arrival) {
+            // The selected tester came back: the old link died with it.
+            Connect(false);
+        } else if (parts_.live.connected.load()) {
+            // Listing again blanked the ID of a tester that is still connected.
+            parts_.window.SetText(IDC_DEVICE_ID, parts_.tester.Info().DeviceIdText());
+        }
+        return;
+    }
+    if (reason == RescanReason::Removal) {
+        if (parts_.live.connected.exchange(false) && selectedName_ != kNoSelection) lostSelected_ = true;
+        parts_.log.LogEvent(Format("Device %s disconnected", selectedName_.c_str()), kLogInformation);
+    }
+}
+
+bool TesterDiscovery::SelectTester() { return Connect(true); }
+
+bool TesterDiscovery::Connect(bool endOnFailure) {
+    int index = parts_.window.SelectedItem(IDC_DEVICE_LIST);
+    if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
+    std::string entry = entries_[static_cast<size_t>(index)];
+    std::string text(CutCharacters(entry, kEntryReadCharacters));
+    text = text.substr(0, text.find(')'));
+    size_t open = text.find('(');
+    std::string portName = open == std::string::npos ? std::string() : text.substr(open + 1);
+
+    {
+        std::unique_lock<std::mutex> held(selectLock_);
+        if (parts_.live.connected.load() || lostSelected_) {
+            parts_.tester.Close();
+            parts_.clock.SleepMs(1000);
+        }
+        if (!parts_.tester.Connect(portName, parts_.notification)) {
+            held.unlock();
+            if (!endOnFailure) {
+                parts_.log.LogEvent("Unable to connect to selected Voltiq device", kLogError);
+                return false;
+            }
+            parts_.prompts.ShowMessage("Unable to connect to selected Voltiq device", kErrorTitle,
+                                       Prompts::kOk | Prompts::kIconError);
+            parts_.closeWindow();
+            return false;
+        }
+        parts_.clock.SleepMs(200);
+        if (!parts_.tester.GetConfig()) {
+            held.unlock();
+            parts_.prompts.ShowMessage("Unable to GetConfig from selected Voltiq device", kErrorTitle,
+                                       Prompts::kOk | Prompts::kIconError);
+            return false;
+        }
+        const TesterConfig& config = parts_.tester.Config();
+        LoadSinkSettings(config, parts_.live.settings);
+        parts_.live.loadChangeSpeedMs = config.loadChangeTimeMs;
+
+        SourceTypeNames names;
+        parts_.tester.GetSourceTypeNames(names);
+        parts_.window.ClearItems(IDC_SELECT_SOURCE_TYPE);
+        for (size_t i = 0; i < names.names.size(); ++i) {
+            parts_.window.AddItem(IDC_SELECT_SOURCE_TYPE, Format("%d. %s", static_cast<int>(i + 1), names.names[i].c_str()));
+        }
+        parts_.window.SelectItem(IDC_SELECT_SOURCE_TYPE, names.selectedIndex);
+        parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
+        parts_.tester.StopTrace();
+    }
+
+    selectedName_ = entry;
+    lostSelected_ = false;
+    const DeviceInfo& info = parts_.tester.Info();
+    parts_.log.LogEvent(Format("Device %s selected", entry.c_str()), kLogInformation);
+    parts_.log.LogEvent(Format("Hardware Revision: %0.1f", info.hardwareRevision / 10.0), kLogInformation);
+    parts_.log.LogEvent(Format("Firmware Version: %0.1f", info.firmwareVersion / 10.0), kLogInformation);
+    parts_.log.LogEvent(Format("API Version: %0.1f", info.apiVersion / 10.0), kLogInformation);
+    std::string id = info.DeviceIdText();
+    parts_.window.SetText(IDC_DEVICE_ID, id);
+    parts_.log.LogEvent("Device ID: " + id, kLogInformation);
+    parts_.live.connected = true;
+    return true;
+}

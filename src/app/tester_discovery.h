@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/port_directory.h"
+#include "device/tester_connection.h"
+#include "monitor/event_log.h"
+#include "monitor/live_state.h"
+#include "platform/clock.h"
+#include "ui/controls.h"
+#include "ui/prompts.h"
+
+// The port name between the first "(" of a friendly name and the first ")"
+// after it; nothing when either is missing.
+std::optional<std::string> PortNameFromFriendlyName(std::string_view friendlyName);
+// The device list's text for a tester on a port: "Voltiq (COM7)", cut to 31
+// characters.
+std::string DeviceListEntry(std::string_view portName);
+// The index of the first entry that contains the text; -1 when none does or
+// the text is empty.
+int FindListEntry(const std::vector<std::string>& entries, std::string_view text);
+
+// Finds testers among the serial ports, fills the main window's device list,
+// connects to the chosen one and follows testers as they come and go. Runs
+// on the main window's thread.
+class TesterDiscovery {
+public:
+    enum class RescanReason { Removal = 1, Arrival = 2 };
+
+    struct Parts {
+        Controls& window;
+        Prompts& prompts;
+        TesterConnection& tester;
+        LiveState& live;
+        EventLog& log;
+        PortDirectory& ports;
+        Clock& clock;
+        NotificationCallback notification;  // handed to Connect
+        std::function<void()> closeWindow;  // ends the application
+    };
+
+    explicit TesterDiscovery(Parts parts);
+
+    // Lists the testers and connects to the first; tells the user when
+    // there is none.
+    void ScanTesters();
+    // Lists the testers again after a device arrived or left. The selected
+    // tester keeps its place in the list; when it comes back after it was
+    // unplugged it is connected again.
+    void RescanTesters(RescanReason reason);
+    // Connects to the tester of the list's current entry; false when that
+    // failed (after telling the user).
+    bool SelectTester();
+
+    const std::string& SelectedDeviceName() const { return selectedName_; }
+    void ResetSelectedDeviceName() { selectedName_ = "No Serial"; }
+    const std::vector<std::string>& Entries() const { return entries_; }
+
+private:
+    int Enumerate();
+    bool Connect(bool endOnFailure);
+
+    Parts parts_;
+    std::mutex selectLock_;  // held while a tester is closed, connected and read
+    std::vector<std::string> entries_;  // the device list's texts, in list order
+    std::string selectedName_ = "No Serial";
+    bool lostSelected_ = false;  // the selected tester was unplugged and not reconnected yet
+};

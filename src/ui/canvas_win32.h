@@ -1,0 +1,38 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <tuple>
+
+#include "ui/canvas.h"
+
+// GDI fonts made on first use and kept until the owner (the window that
+// paints with them) goes away.
+class GdiFontCache {
+public:
+    GdiFontCache() = default;
+    ~GdiFontCache() { Release(); }
+    GdiFontCache(const GdiFontCache&) = delete;
+    GdiFontCache& operator=(const GdiFontCache&) = delete;
+
+    HFONT Get(const FontSpec& spec);
+    void Release();
+
+private:
+    using Key = std::tuple<std::string, int, int, bool>;
+    std::map<Key, HFONT> fonts_;
+};
+
+// A Canvas drawing with GDI into a device context.
+class CanvasGdi : public Canvas {
+public:
+    CanvasGdi(HDC dc, GdiFontCache& fonts) : dc_(dc), fonts_(fonts) {}
+
+    void FillRect(const Rect& rect, Color fill, bool outline = false) override;
+    void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect& clip) override;
+
+private:
+    HDC dc_;
+    GdiFontCache& fonts_;
+};
