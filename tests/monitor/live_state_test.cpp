@@ -2,15 +2,6 @@
 
 #include "monitor/live_state.h"
 
-TEST(LiveState, StartsReadyToSendTheLoadOnce) {
-    LiveState live;
-    EXPECT_TRUE(live.loadCurrentPending);
-    EXPECT_TRUE(live.testIdle);
-    EXPECT_FALSE(live.profileSelectPending);
-    EXPECT_EQ(live.settings.cableResistanceMilliohm, 80);
-    EXPECT_EQ(live.vstepIntervalMs, 500);
-}
-
 TEST(LiveState, CapacityAccumulatesPerSecond) {
     LiveState live;
     live.sinkCurrentMa = 3600;

@@ -53,21 +53,6 @@ TEST_F(SimScenario, PlugRequestNineVoltsLoadTwoAmpsUnplug) {
     EXPECT_EQ(bench.Notifications(), std::vector<int>({1, 3, 2}));
 }
 
-TEST_F(SimScenario, ProtectionTripsAndTheChargerComesBack) {
-    bench.connection.Config().currentLimitMode = 2;
-    bench.connection.Config().forcedCurrentLimitMa = 5000;
-    ASSERT_TRUE(bench.connection.SetConfig());
-    Script("plug pd65\n");
-    ASSERT_TRUE(bench.WaitForNotification(1));
-    bench.ClearNotifications();
-    ASSERT_TRUE(bench.connection.SetLoadCurrent(5000, 0));
-    Script("wait 100\n");
-    ASSERT_TRUE(bench.WaitForNotification(2));
-    Script("wait 3000\n");
-    ASSERT_TRUE(bench.WaitForNotification(1));
-    EXPECT_EQ(bench.Notifications(), std::vector<int>({2, 1}));
-}
-
 TEST_F(SimScenario, FaultCommandsReachTheLine) {
     Script("plug\ndrop 1\n");
     Measurements m;
