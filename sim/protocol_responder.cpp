@@ -4,7 +4,7 @@
 
 #include "device/frame.h"
 #include "device/tester_connection.h"
-#include "spectrum_synth.h"
+#include "fft_synth.h"
 
 namespace {
 constexpr uint16_t kMaximumSourceMv = 21000;

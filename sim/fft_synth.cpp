@@ -1,4 +1,4 @@
-#include "spectrum_synth.h"
+#include "fft_synth.h"
 
 #include <algorithm>
 #include <cmath>
