@@ -10,10 +10,13 @@
 #include "resident_memory.h"
 
 namespace {
-double Megabytes(size_t bytes) { return bytes / (1024.0 * 1024.0); }
+double Megabytes(size_t bytes) {
+    return bytes / (1024.0 * 1024.0);
+}
 
 void Fill(Logger& logger, int records, const std::string& text) {
-    for (int i = 0; i < records; ++i) logger.AddRecord(text, i % 9);
+    for (int i = 0; i < records; ++i)
+        logger.AddRecord(text, i % 9);
 }
 }  // namespace
 

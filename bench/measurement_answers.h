@@ -10,7 +10,8 @@ inline ScriptedTester::Bytes AnswerForBenchmark(uint8_t cmd, std::span<const uin
         return ScriptedTester::Frame(cmd, {35, 0x88, 0x13, 0, 0, 0xE8, 0x03, 0xE6, 0x03, 0, 0});
     }
     if (cmd == kCmdGetDeviceInfo) {
-        return ScriptedTester::Frame(cmd, {20, 41, 10, 'B', 'E', 'N', 'C', 'H', '0', '0', '0', '0', '0', '0', '0', '1'});
+        return ScriptedTester::Frame(cmd,
+                                     {20, 41, 10, 'B', 'E', 'N', 'C', 'H', '0', '0', '0', '0', '0', '0', '0', '1'});
     }
     return ScriptedTester::Frame(cmd);
 }

@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < exchanges; ++i) {
         auto before = std::chrono::steady_clock::now();
         if (!connection.GetMeasurements(m)) ++failures;
-        latenciesMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
+        latenciesMs.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::sort(latenciesMs.begin(), latenciesMs.end());

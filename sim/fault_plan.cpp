@@ -20,7 +20,8 @@ std::vector<OutgoingPiece> FaultPlan::Shape(const std::vector<std::vector<uint8_
         // Line noise without STX, so it cannot be taken for the start of a frame.
         std::uniform_int_distribution<int> length(3, 12), value(0x04, 0xFF);
         OutgoingPiece noise;
-        for (int i = length(random); i > 0; --i) noise.bytes.push_back(static_cast<uint8_t>(value(random)));
+        for (int i = length(random); i > 0; --i)
+            noise.bytes.push_back(static_cast<uint8_t>(value(random)));
         pieces.push_back(noise);
     }
     std::vector<uint8_t> first = frames.front();
@@ -33,7 +34,8 @@ std::vector<OutgoingPiece> FaultPlan::Shape(const std::vector<std::vector<uint8_
     } else {
         pieces.push_back({first, 0});
     }
-    for (size_t i = 1; i < frames.size(); ++i) pieces.push_back({frames[i], 0});
+    for (size_t i = 1; i < frames.size(); ++i)
+        pieces.push_back({frames[i], 0});
     if (delayMs_ > 0) pieces.front().pauseBeforeMs += delayMs_;
     return pieces;
 }

@@ -18,7 +18,9 @@
 namespace {
 volatile sig_atomic_t stopSignal = 0;
 
-void OnSignal(int) { stopSignal = 1; }
+void OnSignal(int) {
+    stopSignal = 1;
+}
 
 const char kUsage[] =
     "Usage: ampwright-sim [options]\n"
@@ -111,7 +113,7 @@ int main(int argc, char** argv) {
         } else if (option == "--device-id") {
             identity.deviceId = std::string(needValue()).substr(0, 13);
         } else if (option == "--firmware" || option == "--hardware" || option == "--api") {
-            uint8_t* field = option == "--firmware" ? &identity.firmwareVersion
+            uint8_t* field = option == "--firmware"   ? &identity.firmwareVersion
                              : option == "--hardware" ? &identity.hardwareRevision
                                                       : &identity.apiVersion;
             if (!ParseByte(needValue(), *field)) {
@@ -147,7 +149,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::string line;
-        while (running && !stopSignal && std::getline(in, line)) running = RunLine(commands, pty, link, line);
+        while (running && !stopSignal && std::getline(in, line))
+            running = RunLine(commands, pty, link, line);
     }
 
     bool inputOpen = true;

@@ -40,8 +40,8 @@ uint32_t Pdo::Encode() const {
             return (3u << 30) | ((maximumMv / 100u & 0xFFu) << 17) | ((minimumMv / 100u & 0xFFu) << 8) |
                    (maximumMa / 50u & 0x7Fu);
         case PdoKind::EprAvs:
-            return (3u << 30) | (1u << 28) | ((maximumMv / 100u & 0x1FFu) << 17) |
-                   ((minimumMv / 100u & 0xFFu) << 8) | (powerW & 0xFFu);
+            return (3u << 30) | (1u << 28) | ((maximumMv / 100u & 0x1FFu) << 17) | ((minimumMv / 100u & 0xFFu) << 8) |
+                   (powerW & 0xFFu);
     }
     return 0;
 }
@@ -74,8 +74,8 @@ std::optional<Pdo> Pdo::Decode(uint32_t raw) {
     return std::nullopt;
 }
 
-uint32_t EncodeRequest(const Pdo& pdo, uint8_t position, uint16_t voltageMv, uint16_t operatingMa,
-                       uint16_t maximumMa, bool eprCapable) {
+uint32_t EncodeRequest(const Pdo& pdo, uint8_t position, uint16_t voltageMv, uint16_t operatingMa, uint16_t maximumMa,
+                       bool eprCapable) {
     uint32_t rdo = (static_cast<uint32_t>(position & 0xF) << 28) | (1u << 24) | (eprCapable ? 1u << 22 : 0u);
     switch (pdo.kind) {
         case PdoKind::Fixed:
@@ -95,7 +95,8 @@ Message Message::Make(const Header& header, std::span<const uint32_t> objects) {
     uint16_t raw = h.Encode();
     m.bytes = {static_cast<uint8_t>(raw & 0xFF), static_cast<uint8_t>(raw >> 8)};
     for (size_t i = 0; i < h.dataObjects; ++i) {
-        for (int shift = 0; shift < 32; shift += 8) m.bytes.push_back(static_cast<uint8_t>(objects[i] >> shift));
+        for (int shift = 0; shift < 32; shift += 8)
+            m.bytes.push_back(static_cast<uint8_t>(objects[i] >> shift));
     }
     return m;
 }
@@ -106,7 +107,8 @@ Message Message::MakeExtended(const Header& header, const ExtendedHeader& extend
     body.push_back(static_cast<uint8_t>(raw & 0xFF));
     body.push_back(static_cast<uint8_t>(raw >> 8));
     body.insert(body.end(), data.begin(), data.begin() + std::min(data.size(), kMaxChunkBytes));
-    while (body.size() % 4 != 0) body.push_back(0);
+    while (body.size() % 4 != 0)
+        body.push_back(0);
     Header h = header;
     h.extended = true;
     h.dataObjects = static_cast<uint8_t>(body.size() / 4);
@@ -140,7 +142,8 @@ TraceRecord Message::ToRecord(uint8_t port, uint8_t direction, uint32_t timeMs) 
     std::copy_n(bytes.begin(), std::min(bytes.size(), kMaxMessageBytes), record.begin());
     record[kRecordPortOffset] = port;
     record[kRecordDirectionOffset] = direction;
-    for (int i = 0; i < 4; ++i) record[kRecordTimeOffset + i] = static_cast<uint8_t>(timeMs >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        record[kRecordTimeOffset + i] = static_cast<uint8_t>(timeMs >> (8 * i));
     return record;
 }
 

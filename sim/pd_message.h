@@ -92,9 +92,11 @@ constexpr uint32_t kPdoEprCapable = 1u << 23;
 // A request data object for the PDO at `position` (1-based). Fixed requests
 // carry operating and maximum current; programmable ones the output voltage
 // (20 mV units for PPS, 25 mV units for AVS) and the operating current.
-uint32_t EncodeRequest(const Pdo& pdo, uint8_t position, uint16_t voltageMv, uint16_t operatingMa,
-                       uint16_t maximumMa, bool eprCapable);
-inline uint8_t RequestPosition(uint32_t rdo) { return static_cast<uint8_t>(rdo >> 28); }
+uint32_t EncodeRequest(const Pdo& pdo, uint8_t position, uint16_t voltageMv, uint16_t operatingMa, uint16_t maximumMa,
+                       bool eprCapable);
+inline uint8_t RequestPosition(uint32_t rdo) {
+    return static_cast<uint8_t>(rdo >> 28);
+}
 
 // A message's bytes as on the wire, header first.
 struct Message {

@@ -42,7 +42,8 @@ void Session::SendControl(bool bySource, uint8_t type, std::vector<TracedMessage
 
 void Session::SourceCapabilities(std::span<const Pdo> pdos, std::vector<TracedMessage>& out) {
     std::vector<uint32_t> objects;
-    for (const Pdo& pdo : pdos.first(std::min(pdos.size(), kMaxDataObjects))) objects.push_back(pdo.Encode());
+    for (const Pdo& pdo : pdos.first(std::min(pdos.size(), kMaxDataObjects)))
+        objects.push_back(pdo.Encode());
     Send(true, Message::Make(HeaderFor(true, kSourceCapabilities), objects), out);
 }
 
@@ -72,10 +73,13 @@ void Session::EnterEpr(std::span<const Pdo> spr, std::span<const Pdo> epr, uint8
 
     std::vector<uint8_t> data;
     auto append = [&data](uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8) data.push_back(static_cast<uint8_t>(value >> shift));
+        for (int shift = 0; shift < 32; shift += 8)
+            data.push_back(static_cast<uint8_t>(value >> shift));
     };
-    for (size_t i = 0; i < kMaxDataObjects; ++i) append(i < spr.size() ? spr[i].Encode() : 0);
-    for (const Pdo& pdo : epr) append(pdo.Encode());
+    for (size_t i = 0; i < kMaxDataObjects; ++i)
+        append(i < spr.size() ? spr[i].Encode() : 0);
+    for (const Pdo& pdo : epr)
+        append(pdo.Encode());
     uint16_t total = static_cast<uint16_t>(data.size());
     for (uint8_t chunk = 0; chunk * kMaxChunkBytes < data.size(); ++chunk) {
         if (chunk > 0) {

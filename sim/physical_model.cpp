@@ -14,7 +14,9 @@ constexpr double kCurrentNoiseMa = 2.0;
 constexpr uint8_t kPortSink = 0;
 constexpr uint8_t kPortSource = 1;
 
-uint16_t ClampU16(double value) { return static_cast<uint16_t>(std::clamp(value, 0.0, 65535.0) + 0.5); }
+uint16_t ClampU16(double value) {
+    return static_cast<uint16_t>(std::clamp(value, 0.0, 65535.0) + 0.5);
+}
 
 // A voltage inside a ranged offer, on its grid.
 uint16_t FitVoltage(const ChargerOffer& offer, uint16_t voltageMv) {
@@ -57,10 +59,13 @@ bool Detected(const TesterMemory& memory, const ChargerOffer& offer) {
 PhysicalModel::PhysicalModel(TesterMemory& memory, uint32_t seed, uint64_t startMs)
     : memory_(memory), random_(seed), nowMs_(startMs) {}
 
-void PhysicalModel::Notify(uint8_t cmd) { events_.push_back({cmd, 0, {}, nowMs_}); }
+void PhysicalModel::Notify(uint8_t cmd) {
+    events_.push_back({cmd, 0, {}, nowMs_});
+}
 
 void PhysicalModel::Trace(uint8_t port, std::vector<pd::TracedMessage>& messages) {
-    for (pd::TracedMessage& m : messages) events_.push_back({0, port, std::move(m), nowMs_});
+    for (pd::TracedMessage& m : messages)
+        events_.push_back({0, port, std::move(m), nowMs_});
     messages.clear();
 }
 
@@ -286,7 +291,9 @@ void PhysicalModel::RequestSinkProfile(uint8_t index, uint16_t voltageMv) {
     if (sourceAttached_ && memory_.U8(kRegLoopback) != 0) NegotiateSource();
 }
 
-void PhysicalModel::SetLoad(uint16_t currentMa, uint16_t changeTimeMs) { Retarget(currentMa, changeTimeMs); }
+void PhysicalModel::SetLoad(uint16_t currentMa, uint16_t changeTimeMs) {
+    Retarget(currentMa, changeTimeMs);
+}
 
 void PhysicalModel::SetPortConnection(bool sinkPort, bool connect) {
     if (sinkPort) {
@@ -466,7 +473,7 @@ void PhysicalModel::NegotiateSource() {
         // Loopback passes the sink port's supply through unchanged.
         if (attached_) {
             const ChargerOffer& offer = caps_.at(activeIndex_);
-            contract = {static_cast<uint8_t>(activeIndex_), offer.type, offer.subtype, negotiatedMv_, ratedMa_,
+            contract = {static_cast<uint8_t>(activeIndex_),  offer.type, offer.subtype, negotiatedMv_, ratedMa_,
                         std::min(device.currentMa, ratedMa_)};
         }
     } else if (SourceOffersPd()) {
@@ -488,13 +495,16 @@ void PhysicalModel::NegotiateSource() {
         }
         const pd::Pdo& chosen = pdos[best];
         uint16_t requested = std::min(device.currentMa, chosen.maximumMa);
-        contract = {static_cast<uint8_t>(best), kTypePd,
+        contract = {static_cast<uint8_t>(best),
+                    kTypePd,
                     static_cast<uint8_t>(chosen.kind == pd::PdoKind::Pps ? kSubtypeProgrammable : kSubtypeFixed),
-                    chosen.maximumMv, chosen.maximumMa, requested};
+                    chosen.maximumMv,
+                    chosen.maximumMa,
+                    requested};
         std::vector<pd::TracedMessage> messages;
         sourceSession_.SourceCapabilities(pdos, messages);
-        uint32_t rdo = pd::EncodeRequest(chosen, static_cast<uint8_t>(best + 1), chosen.maximumMv, requested,
-                                         requested, false);
+        uint32_t rdo =
+            pd::EncodeRequest(chosen, static_cast<uint8_t>(best + 1), chosen.maximumMv, requested, requested, false);
         sourceSession_.Contract(chosen, rdo, messages);
         Trace(kPortSource, messages);
     } else {
@@ -508,8 +518,12 @@ void PhysicalModel::NegotiateSource() {
             contract = {0, kTypeUsbc, type.usbcChoice, kDefaultMv, kUsbcMa[type.usbcChoice], 0};
         } else {
             bool sdp = type.batteryChargingChoice == 0;
-            contract = {0, kTypeBc, static_cast<uint8_t>(sdp ? kSubtypeBcSdp : kSubtypeBcDcp), kDefaultMv,
-                        static_cast<uint16_t>(sdp ? 500 : 1500), 0};
+            contract = {0,
+                        kTypeBc,
+                        static_cast<uint8_t>(sdp ? kSubtypeBcSdp : kSubtypeBcDcp),
+                        kDefaultMv,
+                        static_cast<uint16_t>(sdp ? 500 : 1500),
+                        0};
         }
         contract.requestedMa = std::min(device.currentMa, contract.ratedMa);
     }

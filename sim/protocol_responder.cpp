@@ -10,7 +10,9 @@ namespace {
 constexpr uint16_t kMaximumSourceMv = 21000;
 constexpr uint16_t kMinimumSourceMv = 3300;
 
-std::vector<uint8_t> Frame(uint8_t cmd, std::span<const uint8_t> payload = {}) { return BuildFrame(cmd, payload); }
+std::vector<uint8_t> Frame(uint8_t cmd, std::span<const uint8_t> payload = {}) {
+    return BuildFrame(cmd, payload);
+}
 }  // namespace
 
 ProtocolResponder::Frames ProtocolResponder::Answer(uint8_t cmd, std::span<const uint8_t> payload) {
@@ -76,7 +78,8 @@ ProtocolResponder::Frames ProtocolResponder::Answer(uint8_t cmd, std::span<const
             if (payload.size() < 11) return {};
             if (payload[0] < kCalibrationChannels) {
                 StoredCalibration c{true, payload[1], payload[2], {}};
-                for (size_t i = 0; i < 4; ++i) c.values[i] = static_cast<int16_t>(u16(3 + 2 * i));
+                for (size_t i = 0; i < 4; ++i)
+                    c.values[i] = static_cast<int16_t>(u16(3 + 2 * i));
                 memory_.SetCalibration(payload[0], c);
             }
             return {Frame(cmd)};
@@ -86,7 +89,8 @@ ProtocolResponder::Frames ProtocolResponder::Answer(uint8_t cmd, std::span<const
             bool known = payload[0] < kCalibrationChannels;
             StoredCalibration c = known ? memory_.Calibration(payload[0]) : StoredCalibration{};
             std::vector<uint8_t> out = {static_cast<uint8_t>(c.stored ? 1 : 0), c.yearSince2000, c.month};
-            for (int16_t v : c.values) AppendU16(out, static_cast<uint16_t>(v));
+            for (int16_t v : c.values)
+                AppendU16(out, static_cast<uint16_t>(v));
             return {Frame(cmd, out)};
         }
         case kCmdResetCalibration:

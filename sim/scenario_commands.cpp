@@ -43,7 +43,9 @@ bool ReadNumber(std::istringstream& words, uint32_t& out) {
     return true;
 }
 
-ScenarioCommands::Result Fail(const std::string& text) { return {false, false, text + "\n"}; }
+ScenarioCommands::Result Fail(const std::string& text) {
+    return {false, false, text + "\n"};
+}
 }  // namespace
 
 std::string ScenarioCommands::Help() {
@@ -53,7 +55,8 @@ std::string ScenarioCommands::Help() {
         out << "  " << usage << std::string(usage.size() < 34 ? 34 - usage.size() : 1, ' ') << c.meaning << "\n";
     }
     out << "Chargers:";
-    for (const ChargerPreset& preset : ChargerPresets()) out << " " << preset.name;
+    for (const ChargerPreset& preset : ChargerPresets())
+        out << " " << preset.name;
     out << "\n";
     return out.str();
 }
@@ -87,7 +90,8 @@ ScenarioCommands::Result ScenarioCommands::Run(const std::string& line) {
     }
     if (command == "chargers") {
         std::string text;
-        for (const ChargerPreset& preset : ChargerPresets()) text += preset.name + ": " + preset.description + "\n";
+        for (const ChargerPreset& preset : ChargerPresets())
+            text += preset.name + ": " + preset.description + "\n";
         return {true, false, text};
     }
     if (command == "cable") {

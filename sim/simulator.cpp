@@ -230,4 +230,6 @@ std::string Simulator::Describe() {
     return out.str();
 }
 
-void Simulator::Poke() { wake_.notify_all(); }
+void Simulator::Poke() {
+    wake_.notify_all();
+}

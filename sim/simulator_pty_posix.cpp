@@ -6,7 +6,9 @@
 
 #include "simulator_pty.h"
 
-SimulatorPty::~SimulatorPty() { Close(); }
+SimulatorPty::~SimulatorPty() {
+    Close();
+}
 
 bool SimulatorPty::Open() {
     Close();

@@ -33,21 +33,21 @@ std::vector<uint8_t> U16Bytes(uint16_t value) {
     return out;
 }
 
-SourcePdProfile Profile(uint8_t type, uint16_t minMv, uint16_t maxMv, uint16_t ma) { return {type, minMv, maxMv, ma}; }
+SourcePdProfile Profile(uint8_t type, uint16_t minMv, uint16_t maxMv, uint16_t ma) {
+    return {type, minMv, maxMv, ma};
+}
 
 SourceTypeRecord DefaultSourceType(size_t index) {
     SourceTypeRecord r;
     switch (index) {
         case 0:
             r = {"PD 100W", 1, 2, 0, 5, {}};
-            r.pdProfiles = {Profile(0, 5000, 5000, 3000), Profile(0, 9000, 9000, 3000),
-                            Profile(0, 15000, 15000, 3000), Profile(0, 20000, 20000, 5000),
-                            Profile(1, 3300, 21000, 5000)};
+            r.pdProfiles = {Profile(0, 5000, 5000, 3000), Profile(0, 9000, 9000, 3000), Profile(0, 15000, 15000, 3000),
+                            Profile(0, 20000, 20000, 5000), Profile(1, 3300, 21000, 5000)};
             break;
         case 1:
             r = {"PD 45W", 2, 1, 0, 3, {}};
-            r.pdProfiles = {Profile(0, 5000, 5000, 3000), Profile(0, 9000, 9000, 3000),
-                            Profile(0, 15000, 15000, 3000)};
+            r.pdProfiles = {Profile(0, 5000, 5000, 3000), Profile(0, 9000, 9000, 3000), Profile(0, 15000, 15000, 3000)};
             break;
         case 2:
             r = {"PPS 25W", 2, 1, 0, 2, {}};
@@ -114,7 +114,8 @@ TesterMemory::TesterMemory() {
         {kRegLoadChangeTime, U16Bytes(200)},
         {kRegUsbcDefaultLimit, U16Bytes(500)},
     };
-    for (size_t i = 0; i < sourceTypes_.size(); ++i) sourceTypes_[i] = DefaultSourceType(i);
+    for (size_t i = 0; i < sourceTypes_.size(); ++i)
+        sourceTypes_[i] = DefaultSourceType(i);
 }
 
 std::vector<uint8_t> TesterMemory::Register(uint8_t reg) const {
@@ -190,7 +191,8 @@ std::string TesterMemory::Serialize() const {
         const StoredCalibration& c = calibration_[i];
         if (!c.stored) continue;
         out << "calibration " << i << ' ' << int(c.yearSince2000) << ' ' << int(c.month);
-        for (int16_t v : c.values) out << ' ' << v;
+        for (int16_t v : c.values)
+            out << ' ' << v;
         out << '\n';
     }
     return out.str();
@@ -227,7 +229,8 @@ void TesterMemory::Deserialize(const std::string& text) {
             if (words >> channel >> year >> month >> v[0] >> v[1] >> v[2] >> v[3] && channel < calibration_.size()) {
                 StoredCalibration& c = calibration_[channel];
                 c = {true, static_cast<uint8_t>(year), static_cast<uint8_t>(month), {}};
-                for (int i = 0; i < 4; ++i) c.values[i] = static_cast<int16_t>(v[i]);
+                for (int i = 0; i < 4; ++i)
+                    c.values[i] = static_cast<int16_t>(v[i]);
             }
         }
     }

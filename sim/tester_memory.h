@@ -67,4 +67,3 @@ private:
     std::array<StoredCalibration, kCalibrationChannels> calibration_ = {};
     std::string file_;
 };
-

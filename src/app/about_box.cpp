@@ -6,4 +6,6 @@ std::string AboutNoticeText() {
     return "Ampwright drives the Quarnel Voltiq USB Power Delivery tester. Copyright (C) Quarnel.";
 }
 
-std::string AboutVersionText() { return Format("%s %s (%s)", "Voltiq", "V1.0", "1002"); }
+std::string AboutVersionText() {
+    return Format("%s %s (%s)", "Voltiq", "V1.0", "1002");
+}

@@ -28,4 +28,6 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 
 }  // namespace
 
-void ShowAboutBox(HINSTANCE instance, HWND owner) { DialogBoxParamW(instance, L"ABOUTBOX", owner, AboutProc, 0); }
+void ShowAboutBox(HINSTANCE instance, HWND owner) {
+    DialogBoxParamW(instance, L"ABOUTBOX", owner, AboutProc, 0);
+}

@@ -16,7 +16,13 @@ struct LoadChangeItem {
     int timeMs;
 };
 constexpr std::array<LoadChangeItem, kLoadChangeItemCount> kLoadChangeItems = {{
-    {"10 (Instant)", 10}, {"20", 20}, {"50", 50}, {"100", 100}, {"200 (Fast)", 200}, {"500", 500}, {"1000 (Slow)", 1000},
+    {"10 (Instant)", 10},
+    {"20", 20},
+    {"50", 50},
+    {"100", 100},
+    {"200 (Fast)", 200},
+    {"500", 500},
+    {"1000 (Slow)", 1000},
 }};
 constexpr int kDefaultLoadChangeIndex = 4;
 
@@ -47,9 +53,11 @@ int LoadChangeIndexOrDefault(int timeMs) {
 int ReadNumber(const std::string& text, size_t maxDigits) {
     std::string kept = text.substr(0, maxDigits);
     size_t i = 0;
-    while (i < kept.size() && std::isspace(static_cast<unsigned char>(kept[i]))) ++i;
+    while (i < kept.size() && std::isspace(static_cast<unsigned char>(kept[i])))
+        ++i;
     int value = 0;
-    for (; i < kept.size() && std::isdigit(static_cast<unsigned char>(kept[i])); ++i) value = value * 10 + (kept[i] - '0');
+    for (; i < kept.size() && std::isdigit(static_cast<unsigned char>(kept[i])); ++i)
+        value = value * 10 + (kept[i] - '0');
     return value;
 }
 
@@ -84,7 +92,8 @@ void MainWindow::Initialize() {
     window.SetPosition(IDC_CURRENT_SLIDER, 0);
 
     window.ClearItems(IDC_LOAD_CHANGE_SPEED);
-    for (int i = 0; i < kLoadChangeItemCount; ++i) window.AddItem(IDC_LOAD_CHANGE_SPEED, LoadChangeItemText(i));
+    for (int i = 0; i < kLoadChangeItemCount; ++i)
+        window.AddItem(IDC_LOAD_CHANGE_SPEED, LoadChangeItemText(i));
     int index = LoadChangeIndexOrDefault(parts_.live.loadChangeSpeedMs.load());
     window.SelectItem(IDC_LOAD_CHANGE_SPEED, index);
     parts_.live.loadChangeSpeedMs = static_cast<uint16_t>(LoadChangeTimeForIndex(index));
@@ -206,7 +215,8 @@ void MainWindow::RequestVoltage() {
     live.requestedVoltageMv = static_cast<uint16_t>(voltageMv);
     parts_.window.SetText(IDC_VOLTAGE_EDIT, std::to_string(voltageMv));
     if (!IsRangedProfile(live.sinkProfileType.load(), live.sinkProfileSubtype.load())) return;
-    std::optional<std::string> outside = VoltageRangeMessage(live.Capabilities(), live.sinkProfileIndex.load(), voltageMv);
+    std::optional<std::string> outside =
+        VoltageRangeMessage(live.Capabilities(), live.sinkProfileIndex.load(), voltageMv);
     if (outside) {
         parts_.prompts.ShowMessage(*outside, kErrorTitle, Prompts::kOk | Prompts::kIconError);
         return;
@@ -247,9 +257,13 @@ void MainWindow::OnTimer(int timerId) {
     parts_.log.LogEvent(ReadingsLine(live), kLogDiagnostics);
 }
 
-void MainWindow::OnDeviceChange(TesterDiscovery::RescanReason reason) { parts_.discovery.RescanTesters(reason); }
+void MainWindow::OnDeviceChange(TesterDiscovery::RescanReason reason) {
+    parts_.discovery.RescanTesters(reason);
+}
 
-void MainWindow::OnSuspend() { parts_.log.LogEvent("Suspend", kLogError); }
+void MainWindow::OnSuspend() {
+    parts_.log.LogEvent("Suspend", kLogError);
+}
 
 bool MainWindow::CheckFirmware(int minimumTenths) {
     return ::CheckFirmware(parts_.tester.Info(), parts_.prompts, minimumTenths);

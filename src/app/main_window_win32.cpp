@@ -106,12 +106,24 @@ void ScrollLog(WPARAM wParam) {
     Request request = Request::Other;
     int thumb = 0;
     switch (LOWORD(wParam)) {
-        case SB_LINEUP: request = Request::LineUp; break;
-        case SB_LINEDOWN: request = Request::LineDown; break;
-        case SB_PAGEUP: request = Request::PageUp; break;
-        case SB_PAGEDOWN: request = Request::PageDown; break;
-        case SB_TOP: request = Request::Top; break;
-        case SB_BOTTOM: request = Request::Bottom; break;
+        case SB_LINEUP:
+            request = Request::LineUp;
+            break;
+        case SB_LINEDOWN:
+            request = Request::LineDown;
+            break;
+        case SB_PAGEUP:
+            request = Request::PageUp;
+            break;
+        case SB_PAGEDOWN:
+            request = Request::PageDown;
+            break;
+        case SB_TOP:
+            request = Request::Top;
+            break;
+        case SB_BOTTOM:
+            request = Request::Bottom;
+            break;
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: {
             // The 32-bit position: the message carries only 16 bits.
@@ -123,7 +135,8 @@ void ScrollLog(WPARAM wParam) {
             thumb = info.nTrackPos;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     parts->log->Scroll(request, thumb);
 }
@@ -236,11 +249,9 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
     parts->poll = std::make_unique<StatusPollLoop>(tester, live, *parts->log, *parts->controls, portEvents);
     parts->discovery = std::make_unique<TesterDiscovery>(TesterDiscovery::Parts{
         *parts->controls, *parts->prompts, tester, live, *parts->log, parts->ports, SystemClock(),
-        [](int notification) { portEvents.Notify(notification); },
-        [window] { PostMessageW(window, WM_CLOSE, 0, 0); }});
-    parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{*parts->controls, *parts->prompts, tester, live,
-                                                                  *parts->log, *parts->discovery, *parts->poll,
-                                                                  parts->shell});
+        [](int notification) { portEvents.Notify(notification); }, [window] { PostMessageW(window, WM_CLOSE, 0, 0); }});
+    parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{
+        *parts->controls, *parts->prompts, tester, live, *parts->log, *parts->discovery, *parts->poll, parts->shell});
     parts->rules->Initialize();
 }
 
@@ -254,9 +265,8 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     windowClass.cbWndExtra = DLGWINDOWEXTRA;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconW(instance, L"AMPWRIGHT");
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, L"AMPWRIGHT", IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(
+        instance, L"AMPWRIGHT", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = L"AMPWRIGHT";

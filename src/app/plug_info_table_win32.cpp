@@ -32,9 +32,9 @@ void PlugInfoTable::Join() {
 void PlugInfoTable::Leave() {
     if (view_) {
         DWORD waited = mutex_ ? WaitForSingleObject(mutex_, kMutexWaitMs) : WAIT_FAILED;
-        ReleasePlugInfoRecords(std::span<uint8_t, kPlugInfoTableBytes>(static_cast<uint8_t*>(view_),
-                                                                        kPlugInfoTableBytes),
-                               GetCurrentProcessId());
+        ReleasePlugInfoRecords(
+            std::span<uint8_t, kPlugInfoTableBytes>(static_cast<uint8_t*>(view_), kPlugInfoTableBytes),
+            GetCurrentProcessId());
         if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(mutex_);
         UnmapViewOfFile(view_);
         view_ = nullptr;

@@ -24,7 +24,8 @@ using ListDevicesFunction = ULONG(WINAPI*)(PVOID, PVOID, DWORD);
 std::string PropertyText(const BYTE* buffer, DWORD bytes) {
     const wchar_t* text = reinterpret_cast<const wchar_t*>(buffer);
     size_t length = 0;
-    while (length < bytes / sizeof(wchar_t) && text[length] != L'\0') ++length;
+    while (length < bytes / sizeof(wchar_t) && text[length] != L'\0')
+        ++length;
     return Narrow(std::wstring_view(text, length));
 }
 

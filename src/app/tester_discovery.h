@@ -66,7 +66,7 @@ private:
     bool Connect(bool endOnFailure);
 
     Parts parts_;
-    std::mutex selectLock_;  // held while a tester is closed, connected and read
+    std::mutex selectLock_;             // held while a tester is closed, connected and read
     std::vector<std::string> entries_;  // the device list's texts, in list order
     std::string selectedName_ = "No Serial";
     bool lostSelected_ = false;  // the selected tester was unplugged and not reconnected yet

@@ -19,4 +19,6 @@ std::string UserGuideAddress(const std::string& programFolder) {
     return address;
 }
 
-std::string EdgeAddress(const std::string& address) { return "microsoft-edge:" + address; }
+std::string EdgeAddress(const std::string& address) {
+    return "microsoft-edge:" + address;
+}

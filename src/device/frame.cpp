@@ -4,7 +4,8 @@ uint8_t ComputeCheck(uint8_t* frame) {
     size_t length = frame[1];
     frame[length + 2] = 0;
     uint8_t check = kEtx;
-    for (size_t i = 0; i <= length + 1; ++i) check ^= frame[i];
+    for (size_t i = 0; i <= length + 1; ++i)
+        check ^= frame[i];
     return check;
 }
 
@@ -23,13 +24,21 @@ std::vector<uint8_t> BuildFrame(uint8_t cmd, std::span<const uint8_t> payload) {
 
 int NotificationFor(uint8_t cmd) {
     switch (cmd) {
-        case kCmdSinkAttached: return 1;
-        case kCmdSinkDetached: return 2;
-        case kCmdSinkProfileChanged: return 3;
-        case kCmdSinkCapabilityChanged: return 4;
-        case kCmdSourceAttached: return 5;
-        case kCmdSourceDetached: return 6;
-        case kCmdSourceProfileChanged: return 7;
-        default: return 0;
+        case kCmdSinkAttached:
+            return 1;
+        case kCmdSinkDetached:
+            return 2;
+        case kCmdSinkProfileChanged:
+            return 3;
+        case kCmdSinkCapabilityChanged:
+            return 4;
+        case kCmdSourceAttached:
+            return 5;
+        case kCmdSourceDetached:
+            return 6;
+        case kCmdSourceProfileChanged:
+            return 7;
+        default:
+            return 0;
     }
 }

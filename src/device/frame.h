@@ -20,7 +20,9 @@ uint8_t ComputeCheck(uint8_t* frame);
 std::vector<uint8_t> BuildFrame(uint8_t cmd, std::span<const uint8_t> payload);
 
 // Little-endian fields of payloads.
-inline uint16_t ReadU16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+inline uint16_t ReadU16(const uint8_t* at) {
+    return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
 inline void AppendU16(std::vector<uint8_t>& out, uint16_t value) {
     out.push_back(static_cast<uint8_t>(value & 0xFF));
     out.push_back(static_cast<uint8_t>(value >> 8));
@@ -39,4 +41,6 @@ constexpr uint8_t kCmdSourceProfileChanged = 0x28;
 
 // The port notification (1..7) a CMD stands for, or 0 when it is none.
 int NotificationFor(uint8_t cmd);
-inline bool IsTracedMessage(uint8_t cmd) { return cmd == kCmdTracedMessage || cmd == kCmdTracedMessageAlt; }
+inline bool IsTracedMessage(uint8_t cmd) {
+    return cmd == kCmdTracedMessage || cmd == kCmdTracedMessageAlt;
+}

@@ -45,8 +45,7 @@ public:
 
     virtual void SetCallback(SerialCallback callback, void* context) = 0;
     virtual void SetReadSize(uint32_t bytes) = 0;  // capped at kMaxTransfer
-    virtual uint32_t Open(const char* path, uint32_t baud, uint32_t parity, uint8_t byteSize,
-                          bool lineEvents) = 0;
+    virtual uint32_t Open(const char* path, uint32_t baud, uint32_t parity, uint8_t byteSize, bool lineEvents) = 0;
     virtual void RequestRead() = 0;
     virtual void Write(const uint8_t* bytes, size_t length) = 0;
     // Ends the communication thread, waiting for it at most kStopWaitMs.

@@ -96,8 +96,8 @@ public:
         dcb.EofChar = 0;
         dcb.EvtChar = 0;
 
-        portHandle_ = CreateFileW(reinterpret_cast<const wchar_t*>(portPath_.c_str()), GENERIC_READ | GENERIC_WRITE,
-                                  0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        portHandle_ = CreateFileW(reinterpret_cast<const wchar_t*>(portPath_.c_str()), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (portHandle_ == INVALID_HANDLE_VALUE) return kOpenDeviceFailed;
 
         readOverlap_.hEvent = events_[kReadCompleted];
@@ -207,13 +207,20 @@ private:
         DWORD which = WaitForMultipleObjects(kEventCount, events_, FALSE, INFINITE);
         if (which >= WAIT_OBJECT_0 + kEventCount) return false;
         switch (which - WAIT_OBJECT_0) {
-            case kStopRequest: return false;
-            case kReadRequest: return IssueRead();
-            case kReadCompleted: return CompleteRead();
-            case kWriteRequest: return IssueWrite();
-            case kWriteCompleted: return CompleteWrite();
-            case kLineRequest: return IssueLineWait();
-            case kLineCompleted: return CompleteLineWait();
+            case kStopRequest:
+                return false;
+            case kReadRequest:
+                return IssueRead();
+            case kReadCompleted:
+                return CompleteRead();
+            case kWriteRequest:
+                return IssueWrite();
+            case kWriteCompleted:
+                return CompleteWrite();
+            case kLineRequest:
+                return IssueLineWait();
+            case kLineCompleted:
+                return CompleteLineWait();
         }
         return false;
     }
@@ -316,6 +323,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialPort> CreateSerialPort() { return std::make_unique<Win32SerialPort>(); }
+std::unique_ptr<SerialPort> CreateSerialPort() {
+    return std::make_unique<Win32SerialPort>();
+}
 
-std::string SerialDevicePath(const std::string& portName) { return "\\\\.\\" + portName; }
+std::string SerialDevicePath(const std::string& portName) {
+    return "\\\\.\\" + portName;
+}

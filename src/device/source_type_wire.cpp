@@ -5,7 +5,8 @@
 
 std::string ReadNameField(const uint8_t* field, size_t width) {
     size_t length = 0;
-    while (length < width && field[length] != 0) ++length;
+    while (length < width && field[length] != 0)
+        ++length;
     return std::string(reinterpret_cast<const char*>(field), length);
 }
 

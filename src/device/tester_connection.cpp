@@ -12,8 +12,12 @@ namespace {
 constexpr uint8_t kCurrentLimitForced = 2;
 constexpr size_t kConfigStepsWithPause = 5;
 
-uint8_t Low(uint16_t value) { return static_cast<uint8_t>(value & 0xFF); }
-uint8_t High(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
+uint8_t Low(uint16_t value) {
+    return static_cast<uint8_t>(value & 0xFF);
+}
+uint8_t High(uint16_t value) {
+    return static_cast<uint8_t>(value >> 8);
+}
 
 // The register writes of SetConfig before the always-sent PD-PPS one, each
 // as its request payload: register number, then the value.
@@ -254,7 +258,8 @@ bool TesterConnection::GetSourceTypeNames(SourceTypeNames& out) {
     if (!Exchange(kCmdGetSourceTypeNames, {}, r)) return false;
     out.selectedIndex = r.bytes[1];
     for (size_t i = 0; i < SourceTypeNames::kTypeCount; ++i) {
-        out.names[i] = ReadNameField(r.bytes.data() + 2 + SourceTypeRecord::kNameBytes * i, SourceTypeRecord::kNameBytes);
+        out.names[i] =
+            ReadNameField(r.bytes.data() + 2 + SourceTypeRecord::kNameBytes * i, SourceTypeRecord::kNameBytes);
     }
     return true;
 }
@@ -302,8 +307,7 @@ bool TesterConnection::GetConfig() {
            ReadRegisterLocked(kRegAutoProfile, c.autoProfileIndex, false) &&
            ReadRegisterLocked(kRegAutoVoltage, c.autoVoltageMv, true) &&
            ReadRegisterLocked(kRegAutoCurrent, c.autoCurrentMa, true) &&
-           ReadRegisterLocked(kRegOperatingCurrent, c.operatingCurrentMa, true) &&
-           ReadSecondSinkCapabilityLocked() &&
+           ReadRegisterLocked(kRegOperatingCurrent, c.operatingCurrentMa, true) && ReadSecondSinkCapabilityLocked() &&
            ReadRegisterLocked(kRegPdDetection, c.pdDetection, true) &&
            ReadRegisterLocked(kRegEprDetection, c.eprDetection, true) &&
            ReadRegisterLocked(kRegBcDetection, c.bcDetection, true) &&
@@ -334,7 +338,8 @@ bool TesterConnection::SetConfig() {
 bool TesterConnection::SetCalibration(uint8_t channel, uint32_t year, uint8_t month,
                                       const std::array<int16_t, 4>& values) {
     std::vector<uint8_t> payload = {channel, static_cast<uint8_t>((year - 2000) & 0xFF), month};
-    for (int16_t value : values) AppendU16(payload, static_cast<uint16_t>(value));
+    for (int16_t value : values)
+        AppendU16(payload, static_cast<uint16_t>(value));
     return Exchange(kCmdSetCalibration, payload);
 }
 

@@ -2,6 +2,7 @@
 
 std::string DeviceInfo::DeviceIdText() const {
     size_t length = 0;
-    while (length < deviceId.size() && deviceId[length] != 0) ++length;
+    while (length < deviceId.size() && deviceId[length] != 0)
+        ++length;
     return std::string(reinterpret_cast<const char*>(deviceId.data()), length);
 }

@@ -165,8 +165,10 @@ bool EventLog::SaveLog(Prompts& prompts) {
     if (file == nullptr) return ReportUnwritable(prompts, *chosen);
     // Snapshot the count: records added while saving are left for the next save.
     int count = logger_.RecordCount();
-    bool ok = std::fprintf(file, "QUARNEL Voltiq Log file\r\n===========================================\r\n"
-                                 "Number of records logged: %d\r\n\r\n", count) > 0;
+    bool ok = std::fprintf(file,
+                           "QUARNEL Voltiq Log file\r\n===========================================\r\n"
+                           "Number of records logged: %d\r\n\r\n",
+                           count) > 0;
     ok = std::fflush(file) == 0 && ok;
     for (int i = 0; i < count && ok; ++i) {
         std::optional<Logger::Record> record = logger_.GetRecord(i);

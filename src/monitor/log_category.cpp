@@ -20,11 +20,15 @@ constexpr std::array<CategoryLook, 9> kCategories = {{
     {"PASS       ", {128, 255, 128}},
 }};
 
-bool Known(int category) { return category >= 0 && category < static_cast<int>(kCategories.size()); }
+bool Known(int category) {
+    return category >= 0 && category < static_cast<int>(kCategories.size());
+}
 }  // namespace
 
 std::string_view CategoryName(int category) {
     return kCategories[Known(category) ? category : kLogError].name;
 }
 
-Color CategoryColor(int category) { return Known(category) ? kCategories[category].color : Color{255, 255, 255}; }
+Color CategoryColor(int category) {
+    return Known(category) ? kCategories[category].color : Color{255, 255, 255};
+}

@@ -7,7 +7,9 @@
 #include "platform/text.h"
 
 namespace {
-int64_t CurrentUnixTime() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t CurrentUnixTime() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
 // calloc hands out zeroed pages that cost nothing until written, so a large
 // empty ring stays cheap in resident memory.
@@ -18,7 +20,9 @@ T* ReserveZeroed(size_t count) {
     return static_cast<T*>(memory);
 }
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
 }  // namespace
 
 Logger::Logger(uint32_t capacity, TimeSource now)
@@ -30,7 +34,9 @@ Logger::Logger(uint32_t capacity, TimeSource now)
 
 Logger::~Logger() = default;
 
-void Logger::FreeDeleter::operator()(void* memory) const { std::free(memory); }
+void Logger::FreeDeleter::operator()(void* memory) const {
+    std::free(memory);
+}
 
 void Logger::AddRecord(std::string_view text, int category) {
     char16_t units[kSlotUnits];
@@ -71,7 +77,8 @@ std::optional<Logger::Record> Logger::GetRecord(int64_t index) const {
     const char16_t* text = Slot(slot);
     if (text[0] == u'\0') return std::nullopt;
     size_t length = 0;
-    while (text[length] != u'\0') ++length;
+    while (text[length] != u'\0')
+        ++length;
     return Record{Utf16ToUtf8({text, length}), categories_[slot], times_[slot]};
 }
 

@@ -14,7 +14,7 @@
 class Logger {
 public:
     static constexpr uint32_t kDefaultCapacity = 200001;
-    static constexpr size_t kSlotUnits = 300;    // UTF-16 code units per slot, terminator included
+    static constexpr size_t kSlotUnits = 300;  // UTF-16 code units per slot, terminator included
     static constexpr size_t kMaxTextUnits = 299;
 
     using TimeSource = int64_t (*)();  // seconds since 1970-01-01 UTC

@@ -11,8 +11,8 @@ enum ProfileType : uint32_t {
     kProfileBc = 3,     // subtypes SDP, CDP, DCP
     kProfileQc = 4,     // subtypes QC1, QC2, QC3
     kProfileUsbc = 5,
-    kProfilePd = 6,     // subtypes fixed, battery, variable, PPS
-    kProfileEpr = 7,    // subtypes fixed, battery, ..., AVS
+    kProfilePd = 6,   // subtypes fixed, battery, variable, PPS
+    kProfileEpr = 7,  // subtypes fixed, battery, ..., AVS
 };
 
 constexpr uint8_t kSubtypePps = 3;  // PD-PPS and EPR-AVS
@@ -24,7 +24,9 @@ std::string_view ProfileTypeName(uint32_t type, uint32_t subtype);
 
 // Ranged profiles let the user choose a voltage: PD-PPS, EPR-AVS and QC.
 bool IsRangedProfile(uint32_t type, uint32_t subtype);
-inline bool IsEprAvs(uint32_t type, uint32_t subtype) { return type == kProfileEpr && subtype == kSubtypePps; }
+inline bool IsEprAvs(uint32_t type, uint32_t subtype) {
+    return type == kProfileEpr && subtype == kSubtypePps;
+}
 
 // An EPR-AVS profile reports its power in watts where others report their
 // current; this gives the current at the given voltage. Other profiles, and

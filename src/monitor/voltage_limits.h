@@ -7,9 +7,9 @@
 struct VoltageLimitInputs {
     uint32_t profileType = 0;
     uint8_t profileSubtype = 0;
-    uint16_t negotiatedMv = 0;     // the profile's voltage
-    uint16_t loadCurrentMa = 0;    // the load set point
-    uint16_t sinkCurrentMa = 0;    // the current measured
+    uint16_t negotiatedMv = 0;   // the profile's voltage
+    uint16_t loadCurrentMa = 0;  // the load set point
+    uint16_t sinkCurrentMa = 0;  // the current measured
     uint16_t loadCurrentLimitMa = 0;
     bool estimateUpstreamVbus = false;  // cable-drop compensation on: no drop allowance
 };

@@ -19,8 +19,14 @@ Clock& SystemClock() {
     return clock;
 }
 
-uint64_t FastClock::NowMs() { return nowMs_.load(); }
+uint64_t FastClock::NowMs() {
+    return nowMs_.load();
+}
 
-void FastClock::SleepMs(uint32_t ms) { Advance(ms); }
+void FastClock::SleepMs(uint32_t ms) {
+    Advance(ms);
+}
 
-void FastClock::Advance(uint64_t ms) { nowMs_.fetch_add(ms); }
+void FastClock::Advance(uint64_t ms) {
+    nowMs_.fetch_add(ms);
+}

@@ -2,7 +2,9 @@
 
 #include "platform/files.h"
 
-std::FILE* OpenFileForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+std::FILE* OpenFileForWriting(const std::string& path) {
+    return std::fopen(path.c_str(), "wb");
+}
 
 bool EnsureFolder(const std::string& path) {
     struct stat info {};
@@ -10,7 +12,9 @@ bool EnsureFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0;
 }
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+    return '/';
+}
 
 std::tm LocalTime(int64_t unixSeconds) {
     std::time_t t = static_cast<std::time_t>(unixSeconds);

@@ -4,10 +4,14 @@
 #include "platform/text.h"
 
 namespace {
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 }  // namespace
 
-std::FILE* OpenFileForWriting(const std::string& path) { return _wfopen(Wide(Utf8ToUtf16(path)), L"wb"); }
+std::FILE* OpenFileForWriting(const std::string& path) {
+    return _wfopen(Wide(Utf8ToUtf16(path)), L"wb");
+}
 
 bool EnsureFolder(const std::string& path) {
     std::u16string wide = Utf8ToUtf16(path);
@@ -16,7 +20,9 @@ bool EnsureFolder(const std::string& path) {
     return CreateDirectoryW(Wide(wide), nullptr) != 0;
 }
 
-char PathSeparator() { return '\\'; }
+char PathSeparator() {
+    return '\\';
+}
 
 std::tm LocalTime(int64_t unixSeconds) {
     std::time_t t = static_cast<std::time_t>(unixSeconds);

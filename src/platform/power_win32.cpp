@@ -2,4 +2,6 @@
 
 #include "platform/power.h"
 
-void KeepSystemAwake() { SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED); }
+void KeepSystemAwake() {
+    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+}

@@ -5,7 +5,9 @@
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Decodes one code point starting at utf8[i]; advances i past it.
 char32_t DecodeUtf8(std::string_view utf8, size_t& i) {
@@ -95,6 +97,7 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 std::string_view CutUtf8(std::string_view utf8, size_t maxBytes) {
     if (utf8.size() <= maxBytes) return utf8;
     size_t end = maxBytes;
-    while (end > 0 && IsContinuation(static_cast<unsigned char>(utf8[end]))) --end;
+    while (end > 0 && IsContinuation(static_cast<unsigned char>(utf8[end])))
+        --end;
     return utf8.substr(0, end);
 }

@@ -8,11 +8,15 @@
 
 namespace {
 
-bool OnWindowThread(HWND window) { return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId(); }
+bool OnWindowThread(HWND window) {
+    return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
 
 }  // namespace
 
-void ControlsWin32::SetText(int id, const std::string& text) { SetDlgItemTextW(dialog_, id, Wide(text).c_str()); }
+void ControlsWin32::SetText(int id, const std::string& text) {
+    SetDlgItemTextW(dialog_, id, Wide(text).c_str());
+}
 
 std::string ControlsWin32::GetText(int id) {
     HWND item = Item(id);
@@ -23,13 +27,21 @@ std::string ControlsWin32::GetText(int id) {
     return Narrow(std::wstring_view(text.data(), static_cast<size_t>(copied)));
 }
 
-void ControlsWin32::Enable(int id, bool enabled) { EnableWindow(Item(id), enabled); }
+void ControlsWin32::Enable(int id, bool enabled) {
+    EnableWindow(Item(id), enabled);
+}
 
-void ControlsWin32::Show(int id, bool shown) { ShowWindowAsync(Item(id), shown ? SW_SHOW : SW_HIDE); }
+void ControlsWin32::Show(int id, bool shown) {
+    ShowWindowAsync(Item(id), shown ? SW_SHOW : SW_HIDE);
+}
 
-void ControlsWin32::SetCheck(int id, bool checked) { CheckDlgButton(dialog_, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+void ControlsWin32::SetCheck(int id, bool checked) {
+    CheckDlgButton(dialog_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
 
-bool ControlsWin32::IsChecked(int id) { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+bool ControlsWin32::IsChecked(int id) {
+    return IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
+}
 
 bool ControlsWin32::IsListBox(int id) const {
     wchar_t name[32] = {};
@@ -74,9 +86,13 @@ void ControlsWin32::SetPosition(int id, int position) {
     InvalidateRect(GetDlgItem(dialog_, id), nullptr, TRUE);
 }
 
-int ControlsWin32::Position(int id) { return static_cast<int>(SendDlgItemMessageW(dialog_, id, TBM_GETPOS, 0, 0)); }
+int ControlsWin32::Position(int id) {
+    return static_cast<int>(SendDlgItemMessageW(dialog_, id, TBM_GETPOS, 0, 0));
+}
 
-void ControlsWin32::SetLineSize(int id, int size) { SendDlgItemMessageW(dialog_, id, TBM_SETLINESIZE, 0, size); }
+void ControlsWin32::SetLineSize(int id, int size) {
+    SendDlgItemMessageW(dialog_, id, TBM_SETLINESIZE, 0, size);
+}
 
 void ControlsWin32::SetScrollBar(int id, bool shown, int maximum, int page, int position) {
     HWND bar = Item(id);
@@ -110,7 +126,9 @@ void ControlsWin32::StopTimer(int timerId) {
     }
 }
 
-void ControlsWin32::Repaint(int id) { InvalidateRect(id == 0 ? dialog_ : Item(id), nullptr, FALSE); }
+void ControlsWin32::Repaint(int id) {
+    InvalidateRect(id == 0 ? dialog_ : Item(id), nullptr, FALSE);
+}
 
 bool ControlsWin32::HandleDeferredTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != kDeferredTimerMessage) return false;

@@ -208,7 +208,8 @@ TEST_F(MainWindowRules, CommandsReachTheirTargets) {
     EXPECT_EQ(shell.guides, 1);
     EXPECT_EQ(shell.exits, 1);
 
-    for (int i = 0; i < kLoadChangeItemCount; ++i) window.AddItem(IDC_LOAD_CHANGE_SPEED, LoadChangeItemText(i));
+    for (int i = 0; i < kLoadChangeItemCount; ++i)
+        window.AddItem(IDC_LOAD_CHANGE_SPEED, LoadChangeItemText(i));
     window.SelectItem(IDC_LOAD_CHANGE_SPEED, 6);
     rules.OnCommand(IDC_LOAD_CHANGE_SPEED, 1);
     EXPECT_EQ(live.loadChangeSpeedMs, 1000);

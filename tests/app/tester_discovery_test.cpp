@@ -62,7 +62,8 @@ protected:
 
     std::vector<std::string> LogTexts() const {
         std::vector<std::string> texts;
-        for (int i = 0; i < log.Records().RecordCount(); ++i) texts.push_back(log.Records().GetRecord(i)->text);
+        for (int i = 0; i < log.Records().RecordCount(); ++i)
+            texts.push_back(log.Records().GetRecord(i)->text);
         return texts;
     }
     int Count(const std::string& text) const {
@@ -79,8 +80,8 @@ protected:
     FakePorts ports;
     FastClock clock;
     int closeRequests = 0;
-    TesterDiscovery discovery{{window, window, tester, live, log, ports, clock, [](int) {},
-                               [this] { ++closeRequests; }}};
+    TesterDiscovery discovery{
+        {window, window, tester, live, log, ports, clock, [](int) {}, [this] { ++closeRequests; }}};
 };
 
 }  // namespace
@@ -99,8 +100,8 @@ TEST_F(Discovery, NoTesterTellsTheUserAndLeavesTheApplicationRunning) {
 }
 
 TEST_F(Discovery, ScanListsTestersOnlyAndConnectsTheFirst) {
-    ports.listings = {{"Quarnel Voltiq", "No parentheses here"}, {"Other bridge", "USB Serial Port (COM3)"},
-                      kTester7, kTester9};
+    ports.listings = {
+        {"Quarnel Voltiq", "No parentheses here"}, {"Other bridge", "USB Serial Port (COM3)"}, kTester7, kTester9};
     discovery.ScanTesters();
     EXPECT_EQ(window.Get(IDC_DEVICE_LIST).items, (std::vector<std::string>{"Voltiq (COM7)", "Voltiq (COM9)"}));
     EXPECT_EQ(window.Get(IDC_DEVICE_LIST).selected, 0);
@@ -114,9 +115,9 @@ TEST_F(Discovery, ScanListsTestersOnlyAndConnectsTheFirst) {
     EXPECT_EQ(live.loadChangeSpeedMs, tester.Config().loadChangeTimeMs);
 
     std::vector<std::string> texts = LogTexts();
-    std::vector<std::string> expected = {"Device list updated",     "Device list updated",  "Device Voltiq (COM7) selected",
-                                         "Hardware Revision: 2.0", "Firmware Version: 5.2", "API Version: 1.2",
-                                         "Device ID: VQUNIT0000042"};
+    std::vector<std::string> expected = {
+        "Device list updated",   "Device list updated", "Device Voltiq (COM7) selected", "Hardware Revision: 2.0",
+        "Firmware Version: 5.2", "API Version: 1.2",    "Device ID: VQUNIT0000042"};
     EXPECT_EQ(texts, expected);
 }
 

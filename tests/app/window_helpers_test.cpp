@@ -39,7 +39,8 @@ TEST(PlugInfoTable, LeavingFreesOnlyTheProcessOwnRecords) {
     auto own = [&](size_t record, uint32_t pid) {
         uint8_t* at = table.data() + record * kPlugInfoRecordBytes;
         at[0] = 'V';
-        for (int i = 0; i < 4; ++i) at[kPlugInfoNameBytes + i] = static_cast<uint8_t>(pid >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            at[kPlugInfoNameBytes + i] = static_cast<uint8_t>(pid >> (8 * i));
     };
     own(0, 0x12345678);
     own(5, 77);
@@ -52,7 +53,6 @@ TEST(PlugInfoTable, LeavingFreesOnlyTheProcessOwnRecords) {
 }
 
 TEST(UserGuide, AddressIsAFileUrlBesideTheProgram) {
-    EXPECT_EQ(UserGuideAddress("C:\\Program Files\\Ampwright"),
-              "file:///C:/Program%20Files/Ampwright/user-guide.html");
+    EXPECT_EQ(UserGuideAddress("C:\\Program Files\\Ampwright"), "file:///C:/Program%20Files/Ampwright/user-guide.html");
     EXPECT_EQ(EdgeAddress("file:///C:/a.html"), "microsoft-edge:file:///C:/a.html");
 }

@@ -14,7 +14,8 @@ TEST(Frame, BuildsGoldenFramesWhoseBytesXorToZero) {
     Bytes frame = BuildFrame(0x10, payload);
     ASSERT_EQ(frame.size(), 9u);
     uint8_t all = 0;
-    for (uint8_t b : frame) all ^= b;
+    for (uint8_t b : frame)
+        all ^= b;
     EXPECT_EQ(all, 0);
     frame[7] = 0x55;
     EXPECT_EQ(ComputeCheck(frame.data()), BuildFrame(0x10, payload)[7]) << "the old CHK does not count";
@@ -66,8 +67,8 @@ TEST(ReceiveAssembler, OneBytePerReadAndReadSizesFollowTheFrame) {
 
 TEST(ReceiveAssembler, SkipsGarbageAndDropsAFrameWithTheWrongEnd) {
     ReceiveAssembler assembler;
-    Bytes stream = {0xFF, 0x00, 0x03, 0x7E};                           // garbage before STX
-    Bytes bad = {0x02, 0x02, 0xE4, 0x05, 0x00, 0x04};                  // last byte not ETX
+    Bytes stream = {0xFF, 0x00, 0x03, 0x7E};           // garbage before STX
+    Bytes bad = {0x02, 0x02, 0xE4, 0x05, 0x00, 0x04};  // last byte not ETX
     Bytes good = BuildFrame(0x0A, std::vector<uint8_t>{0x01, 0x02});
     stream.insert(stream.end(), bad.begin(), bad.end());
     stream.insert(stream.end(), good.begin(), good.end());

@@ -30,7 +30,8 @@ struct Recorder {
         std::lock_guard<std::mutex> held(self->lock);
         self->events.push_back(event);
         if (event == SerialEvent::ReadDone) {
-            self->received.insert(self->received.end(), port.ReceiveBuffer(), port.ReceiveBuffer() + port.ReceivedCount());
+            self->received.insert(self->received.end(), port.ReceiveBuffer(),
+                                  port.ReceiveBuffer() + port.ReceivedCount());
             self->readCounts.push_back(port.ReceivedCount());
             self->readDone.Set();
             if (self->keepReading) port.RequestRead();
@@ -76,7 +77,8 @@ protected:
 
 TEST_F(SerialPortTest, WritesReachThePeerAndLimitsAreKept) {
     Bytes frame(255);
-    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<uint8_t>(i);
     port->Write(frame.data(), frame.size());
     ASSERT_TRUE(recorder.writeDone.Wait(2000));
     EXPECT_EQ(Drain(255), frame);
@@ -118,7 +120,8 @@ TEST_F(SerialPortTest, ReadSizeIsCappedAndReadsTimeOutEmpty) {
 TEST_F(SerialPortTest, RunsUntilStopAlsoWithoutLineEventSupport) {
     port->RequestRead();
     peer->Send(Bytes{0x42});
-    for (int i = 0; i < 50 && recorder.Received().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 50 && recorder.Received().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(recorder.Received(), Bytes{0x42});
     EXPECT_TRUE(port->IsRunning());
     port->Stop();

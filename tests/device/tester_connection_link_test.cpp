@@ -13,7 +13,8 @@ using Bytes = std::vector<uint8_t>;
 ScriptedTester::Bytes Answer(uint8_t cmd, std::span<const uint8_t> payload) {
     switch (cmd) {
         case kCmdGetDeviceInfo:
-            return ScriptedTester::Frame(cmd, {21, 41, 10, 'V', 'Q', '2', '4', '1', '1', '0', '0', '0', '0', '4', '2', 'X'});
+            return ScriptedTester::Frame(cmd,
+                                         {21, 41, 10, 'V', 'Q', '2', '4', '1', '1', '0', '0', '0', '0', '4', '2', 'X'});
         case kCmdGetMeasurements:
             return ScriptedTester::Frame(cmd, {38, 0x28, 0x23, 0x88, 0x13, 0xE8, 0x03, 0xE6, 0x03, 0, 0});
         case kCmdGetConfigRegister:
@@ -53,7 +54,8 @@ TEST_F(LinkTest, ConnectsAndExchangesOverTheRealPort) {
     EXPECT_EQ(connection.Config().cableResistanceMilliohm, 5);
 
     tester.Send(ScriptedTester::Frame(0x20));
-    for (int i = 0; i < 100 && lastNotification == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 100 && lastNotification == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(lastNotification, 1);
 }
 

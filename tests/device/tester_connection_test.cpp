@@ -15,11 +15,14 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-Bytes U16(uint16_t v) { return {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)}; }
+Bytes U16(uint16_t v) {
+    return {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)};
+}
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -37,7 +40,8 @@ protected:
             }
             return ScriptedTester::Frame(cmd, answers.count(cmd) ? answers[cmd] : Bytes{});
         });
-        Answer(kCmdGetDeviceInfo, Cat({{20, 31, 12}, Bytes{'Q', 'V', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'Z'}}));
+        Answer(kCmdGetDeviceInfo,
+               Cat({{20, 31, 12}, Bytes{'Q', 'V', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'Z'}}));
         ASSERT_TRUE(connection.Connect("COM7", [this](int n) { notifications.push_back(n); }));
         line.tester.ClearRequests();
     }
@@ -107,7 +111,10 @@ TEST_F(ConnectionTest, RequestsCarryTheirExactBytes) {
         {"GetSourceTypeConfig", [&] { return connection.GetSourceTypeConfig(4, type); }, BuildFrame(0x30, Bytes{4})},
         {"GetSourceTypeNames", [&] { return connection.GetSourceTypeNames(names); }, BuildFrame(0x32, {})},
         {"SelectSourceType", [&] { return connection.SelectSourceType(2); }, BuildFrame(0x33, Bytes{2})},
-        {"SetCalibration", [&] { return connection.SetCalibration(3, 2024, 11, {5000, 4990, -2, 20010}); },
+        {"SetCalibration",
+         [&] {
+             return connection.SetCalibration(3, 2024, 11, {5000, 4990, -2, 20010});
+         },
          BuildFrame(0xE3, Bytes{3, 24, 11, 0x88, 0x13, 0x7E, 0x13, 0xFE, 0xFF, 0x2A, 0x4E})},
         {"GetCalibration", [&] { return connection.GetCalibration(1, cal); }, BuildFrame(0xE4, Bytes{1})},
         {"ResetCalibration", [&] { return connection.ResetCalibration(2); }, BuildFrame(0xE5, Bytes{2})},
@@ -139,7 +146,8 @@ TEST_F(ConnectionTest, SourceTypeConfigTravelsWholeAndNamesAreCut) {
     EXPECT_EQ(Bytes(request.begin() + 31, request.begin() + 38), Cat({{1}, U16(3300), U16(21000), U16(5000)}));
 
     // Reading the same layout back; the status byte decides the write's result.
-    Bytes answer = Cat({Bytes{'T', 'y', 'p', 'e', 0}, Bytes(11, 'x'), {0, 1, 3, 1}, {0}, U16(5000), U16(5000), U16(900)});
+    Bytes answer =
+        Cat({Bytes{'T', 'y', 'p', 'e', 0}, Bytes(11, 'x'), {0, 1, 3, 1}, {0}, U16(5000), U16(5000), U16(900)});
     answer.resize(20 + 49, 0);
     Answer(kCmdGetSourceTypeConfig, answer);
     SourceTypeRecord read;
@@ -294,7 +302,8 @@ TEST_F(ConnectionTest, TraceRecordsReachTheCallbackZeroFilled) {
     EXPECT_EQ(LastRequest(), BuildFrame(0xE7, Bytes{1}));
 
     Bytes full(36);
-    for (size_t i = 0; i < full.size(); ++i) full[i] = static_cast<uint8_t>(i + 1);
+    for (size_t i = 0; i < full.size(); ++i)
+        full[i] = static_cast<uint8_t>(i + 1);
     line.tester.Send(ScriptedTester::Frame(0x24, full));
     line.tester.Send(ScriptedTester::Frame(0x25, {0xAA, 0xBB}));  // shorter than a record
     Measurements m;
@@ -320,17 +329,20 @@ TEST_F(ConnectionTest, TraceRecordsReachTheCallbackZeroFilled) {
 
 TEST_F(ConnectionTest, GetConfigReadsEveryRegisterInOrder) {
     std::map<uint8_t, Bytes> values = {
-        {0x00, {1}},          {0x02, U16(900)},      {0x22, U16(1500)},   {0x03, {7}},  {0x04, U16(120)},
-        {0x21, U16(500)},     {0x20, {1}},           {0x05, {3}},         {0x06, U16(15000)},
-        {0x07, U16(2000)},    {0x08, U16(65535)},    {0x09, Cat({U16(9000), U16(2500)})},
-        {0x0A, {0}},          {0x0B, {255}},         {0x0C, {0}},         {0x0D, {255}}, {0x17, {0}},
+        {0x00, {1}},        {0x02, U16(900)},  {0x22, U16(1500)},  {0x03, {7}},
+        {0x04, U16(120)},   {0x21, U16(500)},  {0x20, {1}},        {0x05, {3}},
+        {0x06, U16(15000)}, {0x07, U16(2000)}, {0x08, U16(65535)}, {0x09, Cat({U16(9000), U16(2500)})},
+        {0x0A, {0}},        {0x0B, {255}},     {0x0C, {0}},        {0x0D, {255}},
+        {0x17, {0}},
     };
-    for (auto& [reg, value] : values) registerAnswers[reg] = value;
+    for (auto& [reg, value] : values)
+        registerAnswers[reg] = value;
     ASSERT_TRUE(connection.GetConfig());
     Bytes order;
-    for (const Bytes& r : line.tester.Requests()) order.push_back(r[3]);
-    EXPECT_EQ(order, (Bytes{0x00, 0x02, 0x22, 0x03, 0x04, 0x21, 0x20, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,
-                            0x0C, 0x0D, 0x17}));
+    for (const Bytes& r : line.tester.Requests())
+        order.push_back(r[3]);
+    EXPECT_EQ(order, (Bytes{0x00, 0x02, 0x22, 0x03, 0x04, 0x21, 0x20, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C,
+                            0x0D, 0x17}));
     const TesterConfig& c = connection.Config();
     EXPECT_EQ(c.loopbackMode, 1);
     EXPECT_EQ(c.sdpCurrentLimitMa, 900);
@@ -351,7 +363,8 @@ TEST_F(ConnectionTest, GetConfigReadsEveryRegisterInOrder) {
 
 TEST_F(ConnectionTest, GetConfigOnOlderFirmwareKeepsValuesItWasNotGiven) {
     // Registers up to 0x05 answered without a value (LEN 1); 0x06 likewise.
-    for (uint8_t reg : {0x00, 0x02, 0x22, 0x03, 0x04, 0x21, 0x20, 0x05, 0x06}) registerAnswers[reg] = {};
+    for (uint8_t reg : {0x00, 0x02, 0x22, 0x03, 0x04, 0x21, 0x20, 0x05, 0x06})
+        registerAnswers[reg] = {};
     // ...except one carrying a value, to see stores still happen.
     registerAnswers[0x04] = U16(95);
     line.tester.Send(ScriptedTester::Frame(0x30, Bytes(40, 0x77)));  // leaves bytes behind

@@ -65,7 +65,8 @@ std::wstring TextOf(HWND window, int id) {
     HWND item = GetDlgItem(window, id);
     if (!item) return L"";
     LRESULT length = 0;
-    if (!SendMessageTimeoutW(item, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, reinterpret_cast<PDWORD_PTR>(&length)))
+    if (!SendMessageTimeoutW(item, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                             reinterpret_cast<PDWORD_PTR>(&length)))
         return L"";
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     DWORD_PTR copied = 0;
@@ -129,7 +130,8 @@ int SaveLog(HWND app, const std::wstring& path, int timeoutMs) {
     WaitFor(1500, [&] {
         for (HWND box : TopWindows(L"#32770")) {
             if (GetWindow(box, GW_OWNER) == dialog) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
                 return true;
             }
         }
@@ -162,13 +164,15 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"answer-boxes") {
         std::vector<HWND> boxes = TopWindows(L"#32770", text(2).c_str());
         for (HWND box : boxes) {
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
         }
         std::printf("%d\n", static_cast<int>(boxes.size()));
         return boxes.empty() ? 1 : 0;
     }
     if (command == L"close-all") {
-        for (HWND window : TopWindows(L"AMPWRIGHT")) PostMessageW(window, WM_CLOSE, 0, 0);
+        for (HWND window : TopWindows(L"AMPWRIGHT"))
+            PostMessageW(window, WM_CLOSE, 0, 0);
         return WaitFor(number(2) > 0 ? number(2) : 10000, [] { return App() == nullptr; }) ? 0 : Fail("still open");
     }
 

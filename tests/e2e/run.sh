@@ -34,6 +34,14 @@ check() {
   if "$@"; then pass "$name"; else fail "$name"; fi
 }
 contains() { [[ "$1" == *"$2"* ]]; }
+# eventually SECONDS COMMAND...: retries the command until it succeeds, so a
+# slow machine is given time instead of failing a fixed pause.
+eventually() {
+  local tries=$(($1 * 4))
+  shift
+  for _ in $(seq 1 "$tries"); do "$@" && return 0; sleep 0.25; done
+  return 1
+}
 quietly() { "$@" >/dev/null; }
 
 for f in "$app_exe" "$driver_exe" "$sim"; do
@@ -118,8 +126,8 @@ driver answer-boxes "Ampwright: Error" >/dev/null
 start_app
 driver wait-box "Ampwright: Error" 20000 >/dev/null
 driver answer-boxes "Ampwright: Error" >/dev/null
-sleep 0.5
-check "second instance runs beside the first" [ "$(driver count-windows)" = 2 ]
+two_windows() { [ "$(driver count-windows)" = 2 ]; }
+check "second instance runs beside the first" eventually 10 two_windows
 shot 02-two-instances
 driver close-all 10000
 ok=1
@@ -146,7 +154,8 @@ shot 03-connected
 index=$(grep -n '^PD-FIX 9.00V$' <<<"$profiles" | cut -d: -f1)
 driver select 1084 $((${index:-2} - 1))
 check "9 V profile: readout follows" quietly driver wait-text 1063 "9.00 V" 10000
-check "9 V profile: the simulator renegotiated" contains "$(sim_status)" "9000 mV"
+sim_says() { contains "$(sim_status)" "$1"; }
+check "9 V profile: the simulator renegotiated" eventually 10 sim_says "9000 mV"
 shot 04-profile-9v
 
 driver set-text 1058 1000
@@ -159,7 +168,7 @@ current_ok() {
 ok=0
 for _ in $(seq 1 40); do current_ok && { ok=1; break; }; sleep 0.25; done
 check "Set 1000 mA: Internal Current follows" [ $ok = 1 ]
-check "Set 1000 mA: the simulator draws it" contains "$(sim_status)" "load 1000 mA"
+check "Set 1000 mA: the simulator draws it" eventually 10 sim_says "load 1000 mA"
 shot 05-current-1000ma
 
 ranged=$(grep -n '^PD-PPS 3.30V-11.00V$' <<<"$profiles" | cut -d: -f1)
@@ -173,8 +182,7 @@ driver answer-boxes "Ampwright: Error" >/dev/null
 driver set-text 1106 7311
 driver click 1107
 check "PPS: the voltage is rounded to 20 mV" quietly driver wait-text 1106 "7300" 5000
-sleep 1
-check "PPS: the simulator supplies it" contains "$(sim_status)" "7300 mV"
+check "PPS: the simulator supplies it" eventually 10 sim_says "7300 mV"
 shot 06-pps-7300mv
 
 driver click 1016
@@ -183,9 +191,8 @@ driver answer-boxes "About Ampwright" >/dev/null
 
 driver click 1160
 check "Disconnect USB-C flips to Connect USB-C" quietly driver wait-text 1160 "Connect USB-C" 5000
-sleep 0.5
-status=$(sim_status)
-check "the simulator's sink port is disconnected" bash -c '! grep -q "(attached)" <<<"$1"' _ "$status"
+sink_detached() { ! grep -q "(attached)" <<<"$(sim_status)"; }
+check "the simulator's sink port is disconnected" eventually 10 sink_detached
 shot 07-sink-disconnected
 driver click 1160
 check "Connect USB-C flips back" quietly driver wait-text 1160 "Disconnect USB-C" 5000

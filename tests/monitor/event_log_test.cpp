@@ -12,7 +12,9 @@
 
 namespace {
 constexpr int64_t kTime = 1764936000;  // 2025-12-05 12:00:00 UTC
-int64_t FixedTime() { return kTime; }
+int64_t FixedTime() {
+    return kTime;
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -39,7 +41,8 @@ protected:
 }  // namespace
 
 TEST_F(EventLogTest, ClearLogLeavesTheBannerAndHidesTheScrollBar) {
-    for (int i = 0; i < 8; ++i) log.LogEvent("event", 4);
+    for (int i = 0; i < 8; ++i)
+        log.LogEvent("event", 4);
     EXPECT_TRUE(window.Get(IDC_LOG_SCROLL).scrollShown);
     log.ClearLog();
     ASSERT_EQ(log.Records().RecordCount(), 1);
@@ -50,7 +53,8 @@ TEST_F(EventLogTest, ClearLogLeavesTheBannerAndHidesTheScrollBar) {
 }
 
 TEST_F(EventLogTest, ScrollingFollowsTheNewestAndPagesByFive) {
-    for (int i = 0; i < 20; ++i) log.LogEvent("event " + std::to_string(i), 4);
+    for (int i = 0; i < 20; ++i)
+        log.LogEvent("event " + std::to_string(i), 4);
     EXPECT_EQ(log.MaxTop(), 15);
     EXPECT_EQ(log.TopIndex(), 15) << "the view jumps to the newest record";
     FakeWindow::Control bar = window.Get(IDC_LOG_SCROLL);
@@ -111,11 +115,11 @@ TEST_F(EventLogTest, SavesTheLogFileByteForByte) {
     ASSERT_TRUE(log.SaveLog(window));
 
     std::string when = FormatCtime(LocalTime(kTime));
-    std::string expected = "QUARNEL Voltiq Log file\r\n===========================================\r\n"
-                           "Number of records logged: 4\r\n\r\n" +
-                           when + ": Information- Quarnel Voltiq V1.0 1002\r\n" + when +
-                           ": Diagnostics- Sink Port detached\r\n" + when + ": Information- Found 2 testers\r\n" +
-                           when + ": ERROR      - strange\r\n";
+    std::string expected =
+        "QUARNEL Voltiq Log file\r\n===========================================\r\n"
+        "Number of records logged: 4\r\n\r\n" +
+        when + ": Information- Quarnel Voltiq V1.0 1002\r\n" + when + ": Diagnostics- Sink Port detached\r\n" + when +
+        ": Information- Found 2 testers\r\n" + when + ": ERROR      - strange\r\n";
     EXPECT_EQ(ReadFile(path), expected);
     std::remove(path.c_str());
 

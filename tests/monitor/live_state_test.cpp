@@ -8,7 +8,8 @@ TEST(LiveState, CapacityAccumulatesPerSecond) {
     live.sinkVolts = 5.0f;
     live.loopbackCurrentMa = 1800;
     live.sourceVolts = 20.0f;
-    for (int i = 0; i < 10; ++i) IntegrateCapacity(live);
+    for (int i = 0; i < 10; ++i)
+        IntegrateCapacity(live);
     EXPECT_DOUBLE_EQ(live.sinkMah, 10.0);
     EXPECT_DOUBLE_EQ(live.sinkMwh, 50.0);
     EXPECT_DOUBLE_EQ(live.sourceMah, 5.0);

@@ -4,12 +4,15 @@
 #include "monitor/logger.h"
 
 namespace {
-int64_t FixedTime() { return 1765000000; }
+int64_t FixedTime() {
+    return 1765000000;
+}
 }  // namespace
 
 TEST(Logger, WrapsDroppingTheOldestRecord) {
     Logger logger(5, &FixedTime);
-    for (int i = 1; i <= 4; ++i) logger.AddRecord("r" + std::to_string(i), 0);
+    for (int i = 1; i <= 4; ++i)
+        logger.AddRecord("r" + std::to_string(i), 0);
     EXPECT_EQ(logger.RecordCount(), 4);
     logger.AddRecord("r5", 0);
     EXPECT_EQ(logger.RecordCount(), 4) << "capacity - 1 records at most";
@@ -24,7 +27,8 @@ TEST(Logger, WrapsDroppingTheOldestRecord) {
 
 TEST(Logger, FullSizeRingKeepsTwoHundredThousand) {
     Logger logger;
-    for (int i = 0; i < 200001; ++i) logger.AddRecord(i == 0 ? "first" : i == 1 ? "second" : "x", 4);
+    for (int i = 0; i < 200001; ++i)
+        logger.AddRecord(i == 0 ? "first" : i == 1 ? "second" : "x", 4);
     EXPECT_EQ(logger.RecordCount(), 200000);
     EXPECT_EQ(logger.GetRecord(0)->text, "second");
 }

@@ -50,7 +50,9 @@ TEST(Text, RoundTripsAndReplacesMalformedInput) {
     std::u16string wide = Utf8ToUtf16(mixed);
     EXPECT_EQ(wide.size(), 11u) << "the plug takes a surrogate pair";
     EXPECT_EQ(Utf16ToUtf8(wide), mixed);
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD") << "truncated sequence";
     EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD") << "overlong encoding";
     EXPECT_EQ(Utf16ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy") << "lone surrogate";

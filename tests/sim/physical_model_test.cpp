@@ -41,19 +41,22 @@ TEST_F(SimPhysics, VbusDroopsWithChargerAndCableResistance) {
     model.SetLoad(2000, 0);
     Run(10);
     double thin = 0;
-    for (int i = 0; i < 20; ++i) thin += model.Measure().sinkVbusMv / 20.0;
+    for (int i = 0; i < 20; ++i)
+        thin += model.Measure().sinkVbusMv / 20.0;
     EXPECT_NEAR(thin, 9000 - (45 + 80) * 2, 4);
 
     model.SetCableMilliohm(300);
     double thick = 0;
-    for (int i = 0; i < 20; ++i) thick += model.Measure().sinkVbusMv / 20.0;
+    for (int i = 0; i < 20; ++i)
+        thick += model.Measure().sinkVbusMv / 20.0;
     EXPECT_NEAR(thin - thick, 220 * 2, 6);
 
     // Compensation reports the estimate upstream of the cable set in register 0x04.
     SetRegister(kRegEstimateVbus, {1});
     SetRegister(kRegCableResistance, {44, 1});  // 300 mOhm
     double estimated = 0;
-    for (int i = 0; i < 20; ++i) estimated += model.Measure().sinkVbusMv / 20.0;
+    for (int i = 0; i < 20; ++i)
+        estimated += model.Measure().sinkVbusMv / 20.0;
     EXPECT_NEAR(estimated, 9000 - 45 * 2, 6);
 }
 

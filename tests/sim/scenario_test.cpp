@@ -11,7 +11,8 @@ protected:
     void Script(const std::string& lines) {
         std::istringstream in(lines);
         std::string line;
-        while (std::getline(in, line)) ASSERT_TRUE(commands.Run(line).ok) << line;
+        while (std::getline(in, line))
+            ASSERT_TRUE(commands.Run(line).ok) << line;
     }
     SimBench bench;
     ScenarioCommands commands{bench.simulator, bench.modelClock};
@@ -75,10 +76,11 @@ TEST_F(SimScenario, BadCommandsAreReportedAndHelpListsEveryCommand) {
     EXPECT_TRUE(commands.Run("# a comment").ok);
     EXPECT_TRUE(commands.Run("quit").quit);
     std::string help = ScenarioCommands::Help();
-    for (const char* command : {"plug", "unplug", "charger", "cable", "source-device", "drop", "delay", "corrupt-chk",
-                                "corrupt-etx", "garbage", "pause", "interleave", "silent", "clear-faults", "vanish",
-                                "replay", "status", "wait", "quit"}) {
+    for (const char* command :
+         {"plug", "unplug", "charger", "cable", "source-device", "drop", "delay", "corrupt-chk", "corrupt-etx",
+          "garbage", "pause", "interleave", "silent", "clear-faults", "vanish", "replay", "status", "wait", "quit"}) {
         EXPECT_NE(help.find("  " + std::string(command)), std::string::npos) << command;
     }
-    for (const ChargerPreset& preset : ChargerPresets()) EXPECT_NE(help.find(preset.name), std::string::npos);
+    for (const ChargerPreset& preset : ChargerPresets())
+        EXPECT_NE(help.find(preset.name), std::string::npos);
 }

@@ -39,10 +39,12 @@ struct SimBench {
     }
     // Waits (real time) until `n` has been notified.
     bool WaitForNotification(int n, uint32_t timeoutMs = 1000) {
-        return WaitUntil([&] {
-            auto seen = Notifications();
-            return std::find(seen.begin(), seen.end(), n) != seen.end();
-        }, timeoutMs);
+        return WaitUntil(
+            [&] {
+                auto seen = Notifications();
+                return std::find(seen.begin(), seen.end(), n) != seen.end();
+            },
+            timeoutMs);
     }
     static bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs = 1000) {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -59,7 +59,8 @@ TEST_F(SimFaults, NoiseAndInterleavedNotificationsDoNotDisturbTheAnswer) {
         f.GarbageNext(3);
         f.InterleaveNext(1);
     });
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Measure()) << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Measure()) << i;
     EXPECT_NEAR(m.sinkVbusMv, 5000, 15);
     EXPECT_TRUE(bench.WaitForNotification(3));
     Spectrum spectrum;
@@ -116,7 +117,8 @@ TEST(SimResponder, UnknownCommandsAndShortRequestsGetNoAnswer) {
     EXPECT_EQ(receivedCount(), 0u);
     // A request split over many reads is still answered once.
     std::vector<uint8_t> info = BuildFrame(0x01, {});
-    for (uint8_t byte : info) simulator.Receive({&byte, 1});
+    for (uint8_t byte : info)
+        simulator.Receive({&byte, 1});
     ASSERT_TRUE(SimBench::WaitUntil([&] { return receivedCount() == 4u + 1u + 16u; }));
     std::lock_guard<std::mutex> held(lock);
     EXPECT_EQ(received[2], 0x01);

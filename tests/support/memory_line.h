@@ -13,8 +13,8 @@ struct MemoryLine {
 
     SerialPortFactory Factory() {
         return [this] {
-            auto created = std::make_unique<MemorySerialPort>(
-                [this](std::span<const uint8_t> bytes) { tester.OnBytes(bytes); });
+            auto created =
+                std::make_unique<MemorySerialPort>([this](std::span<const uint8_t> bytes) { tester.OnBytes(bytes); });
             port = created.get();
             tester.SetSender([created = port](std::span<const uint8_t> bytes) { created->SendToPort(bytes); });
             return created;

@@ -19,7 +19,8 @@ public:
 
     void Send(std::span<const uint8_t> bytes) override {
         DWORD written = 0;
-        if (handle_ != INVALID_HANDLE_VALUE) WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        if (handle_ != INVALID_HANDLE_VALUE)
+            WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 
     size_t Receive(uint8_t* buffer, size_t max, uint32_t timeoutMs) override {
@@ -54,8 +55,8 @@ std::unique_ptr<PeerLink> PeerLink::Open() {
     const char* peer = std::getenv(kPeerVariable);
     if (port == nullptr || peer == nullptr) return nullptr;
     std::u16string path = Utf8ToUtf16(std::string("\\\\.\\") + peer);
-    HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), GENERIC_READ | GENERIC_WRITE, 0,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;

@@ -56,7 +56,8 @@ protected:
     bool PumpUntil(Condition condition, int timeoutMs = 1000) {
         for (int i = 0; i < timeoutMs / 10 && !condition(); ++i) {
             MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
             if (!condition()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         }
         return condition();
