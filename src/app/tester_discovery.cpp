@@ -99,7 +99,9 @@ void TesterDiscovery::RescanTesters(RescanReason reason) {
     }
 }
 
-bool TesterDiscovery::SelectTester() { return Connect(true); }
+bool TesterDiscovery::SelectTester() {
+    return Connect(true);
+}
 
 bool TesterDiscovery::Connect(bool endOnFailure) {
     int index = parts_.window.SelectedItem(IDC_DEVICE_LIST);
@@ -142,7 +144,8 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
         parts_.tester.GetSourceTypeNames(names);
         parts_.window.ClearItems(IDC_SELECT_SOURCE_TYPE);
         for (size_t i = 0; i < names.names.size(); ++i) {
-            parts_.window.AddItem(IDC_SELECT_SOURCE_TYPE, Format("%d. %s", static_cast<int>(i + 1), names.names[i].c_str()));
+            parts_.window.AddItem(IDC_SELECT_SOURCE_TYPE,
+                                  Format("%d. %s", static_cast<int>(i + 1), names.names[i].c_str()));
         }
         parts_.window.SelectItem(IDC_SELECT_SOURCE_TYPE, names.selectedIndex);
         parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
@@ -159,6 +162,7 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
     std::string id = info.DeviceIdText();
     parts_.window.SetText(IDC_DEVICE_ID, id);
     parts_.log.LogEvent("Device ID: " + id, kLogInformation);
+    ++parts_.live.connectionCount;
     parts_.live.connected = true;
     return true;
 }

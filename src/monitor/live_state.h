@@ -40,6 +40,9 @@ struct SinkTestSettings {
 // uses are written, and the poll thread clears it once it has acted.
 struct LiveState {
     std::atomic<bool> connected{false};
+    // Counts the connections made: a new one means a tester whose ports the
+    // poll loop has not seen yet, even when no disconnected cycle came between.
+    std::atomic<uint32_t> connectionCount{0};
     std::atomic<bool> sinkActive{false};
     std::atomic<bool> sourceActive{false};
     std::atomic<bool> capsLogged{false};

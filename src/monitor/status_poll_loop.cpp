@@ -19,7 +19,9 @@ constexpr uint32_t kCapabilitySettleMs = 1000;
 constexpr uint32_t kRequestSettleMs = 500;
 constexpr int kWatchToleranceMa = 25;
 
-double Volts(uint16_t millivolts) { return millivolts / 1000.0; }
+double Volts(uint16_t millivolts) {
+    return millivolts / 1000.0;
+}
 
 std::string CapacityText(double mah, double mwh) {
     return Format("%lu\r\n%lu", static_cast<unsigned long>(mah), static_cast<unsigned long>(mwh));
@@ -34,14 +36,17 @@ StatusPollLoop::StatusPollLoop(TesterConnection& tester, LiveState& live, EventL
                                PortEvents& events, Clock& clock)
     : tester_(tester), live_(live), log_(log), window_(window), events_(events), clock_(clock) {}
 
-StatusPollLoop::~StatusPollLoop() { Stop(); }
+StatusPollLoop::~StatusPollLoop() {
+    Stop();
+}
 
 void StatusPollLoop::Start() {
     if (thread_.joinable()) return;
     stopRequested_ = false;
     thread_ = std::thread([this] {
         KeepSystemAwake();
-        while (!stopRequested_) RunCycle();
+        while (!stopRequested_)
+            RunCycle();
     });
 }
 
@@ -60,18 +65,20 @@ void StatusPollLoop::Sleep(uint32_t ms) {
     }
 }
 
-void StatusPollLoop::Log(const std::string& text, int category) { log_.LogEvent(text, category); }
+void StatusPollLoop::Log(const std::string& text, int category) {
+    log_.LogEvent(text, category);
+}
 
 void StatusPollLoop::RunCycle() {
     if (!live_.connected) {
-        // A tester that went away leaves no stale readings on screen.
-        if (live_.sinkActive) ClearSinkReadouts();
-        if (live_.sourceActive) ClearSourceReadouts();
-        live_.capsLogged = false;
-        live_.sinkActive = false;
-        live_.sourceActive = false;
+        ForgetPorts();
         Sleep(kIdleSleepMs);
         return;
+    }
+    uint32_t connection = live_.connectionCount;
+    if (connection != seenConnection_) {
+        seenConnection_ = connection;
+        ForgetPorts();
     }
     if (live_.sinkActive) {
         MeasureSinkCycle();
@@ -267,20 +274,35 @@ bool StatusPollLoop::ReadPortStatus(PortStatus* out) {
 
 void StatusPollLoop::HandleEvent(int event) {
     switch (event) {
-        case PortEvents::kSinkAttached: OnSinkAttached(); break;
-        case PortEvents::kSinkDetached: OnSinkDetached(); break;
-        case PortEvents::kSinkProfileChanged: OnSinkProfileChanged(); break;
-        case PortEvents::kSinkCapabilityChanged: OnSinkCapabilityChanged(); break;
-        case PortEvents::kSourceAttached: OnSourceAttached(); break;
-        case PortEvents::kSourceDetached: OnSourceDetached(); break;
-        case PortEvents::kSourceProfileChanged: OnSourceProfileChanged(); break;
-        default: break;
+        case PortEvents::kSinkAttached:
+            OnSinkAttached();
+            break;
+        case PortEvents::kSinkDetached:
+            OnSinkDetached();
+            break;
+        case PortEvents::kSinkProfileChanged:
+            OnSinkProfileChanged();
+            break;
+        case PortEvents::kSinkCapabilityChanged:
+            OnSinkCapabilityChanged();
+            break;
+        case PortEvents::kSourceAttached:
+            OnSourceAttached();
+            break;
+        case PortEvents::kSourceDetached:
+            OnSourceDetached();
+            break;
+        case PortEvents::kSourceProfileChanged:
+            OnSourceProfileChanged();
+            break;
+        default:
+            break;
     }
 }
 
 uint16_t StatusPollLoop::RecomputeLoadCurrentLimit() {
-    uint16_t limit = LoadCurrentLimit(live_.settings.currentLimitMode, live_.settings.forcedLimitIndex,
-                                      live_.sinkRatedCurrentMa);
+    uint16_t limit =
+        LoadCurrentLimit(live_.settings.currentLimitMode, live_.settings.forcedLimitIndex, live_.sinkRatedCurrentMa);
     live_.loadCurrentLimit = limit;
     return limit;
 }
@@ -323,7 +345,8 @@ void StatusPollLoop::SetUpVoltageControls(const SinkCapabilities& caps, bool mov
         window_.SetLineSize(IDC_VOLTAGE_SLIDER, (entry.maximumMv - entry.minimumMv) / 200);
         if (moveSlider) window_.SetPosition(IDC_VOLTAGE_SLIDER, live_.sinkVoltageMv);
     }
-    for (int id : {IDC_VOLTAGE_EDIT, IDC_VOLTAGE_SET, IDC_VOLTAGE_SLIDER}) window_.Enable(id, ranged);
+    for (int id : {IDC_VOLTAGE_EDIT, IDC_VOLTAGE_SET, IDC_VOLTAGE_SLIDER})
+        window_.Enable(id, ranged);
 }
 
 void StatusPollLoop::ShowRatedCurrentAndLimit() {
@@ -367,12 +390,23 @@ void StatusPollLoop::OnSinkAttached() {
     if (live_.testIdle && intervalS != 0) window_.StartTimer(IDT_READINGS_LOG, intervalS * 1000u);
 }
 
+// A tester that went away leaves no stale readings on screen, and the ports
+// of the next one are read afresh.
+void StatusPollLoop::ForgetPorts() {
+    if (live_.sinkActive) ClearSinkReadouts();
+    if (live_.sourceActive) ClearSourceReadouts();
+    live_.capsLogged = false;
+    live_.sinkActive = false;
+    live_.sourceActive = false;
+}
+
 void StatusPollLoop::ClearSinkReadouts() {
     window_.ClearItems(IDC_SELECT_PROFILE);
     window_.Enable(IDC_SELECT_PROFILE, false);
     window_.SetText(IDC_SINK_PROFILE_TYPE, "");
     window_.SetText(IDC_SINK_RATED_CURRENT, "");
-    for (int id : {IDC_SINK_VBUS, IDC_SINK_CURRENT, IDC_SINK_POWER, IDC_TEMPERATURE}) window_.SetText(id, " ");
+    for (int id : {IDC_SINK_VBUS, IDC_SINK_CURRENT, IDC_SINK_POWER, IDC_TEMPERATURE})
+        window_.SetText(id, " ");
     window_.SetText(IDC_CURRENT_EDIT, "0");
     window_.SetText(IDC_SINK_CAPACITY, "");
 }
@@ -381,7 +415,8 @@ void StatusPollLoop::ClearSourceReadouts() {
     for (int id : {IDC_SOURCE_PROFILE_TYPE, IDC_SOURCE_RATED_CURRENT, IDC_SOURCE_REQUESTED_CURRENT}) {
         window_.SetText(id, "");
     }
-    for (int id : {IDC_SOURCE_VBUS, IDC_SOURCE_CURRENT, IDC_TOTAL_CURRENT, IDC_SOURCE_POWER}) window_.SetText(id, " ");
+    for (int id : {IDC_SOURCE_VBUS, IDC_SOURCE_CURRENT, IDC_TOTAL_CURRENT, IDC_SOURCE_POWER})
+        window_.SetText(id, " ");
     window_.SetText(IDC_SOURCE_CAPACITY, "");
 }
 

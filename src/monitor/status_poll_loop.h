@@ -74,6 +74,7 @@ private:
     void OnSourceAttached();
     void OnSourceDetached();
     void OnSourceProfileChanged();
+    void ForgetPorts();
     void ClearSinkReadouts();
     void ClearSourceReadouts();
     void WatchLoopback();
@@ -101,6 +102,7 @@ private:
     bool underVoltage_ = false;
     bool overVoltage_ = false;
     uint64_t measuredCycles_ = 0;
+    uint32_t seenConnection_ = 0;
 
     std::atomic<bool> stopRequested_{false};
     std::thread thread_;

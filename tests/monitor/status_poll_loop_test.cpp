@@ -18,7 +18,9 @@ void PutU16(Bytes& out, uint16_t v) {
     out.push_back(static_cast<uint8_t>(v >> 8));
 }
 
-uint16_t Descriptor(uint8_t type, uint8_t subtype) { return static_cast<uint16_t>(type << 4 | subtype << 8); }
+uint16_t Descriptor(uint8_t type, uint8_t subtype) {
+    return static_cast<uint16_t>(type << 4 | subtype << 8);
+}
 
 struct TesterState {
     std::mutex lock;
@@ -40,8 +42,8 @@ struct TesterState {
                 out = {s.sinkAttached, s.sinkProfileIndex, s.sinkProfileType, s.sinkProfileSubtype};
                 PutU16(out, s.sinkVoltageMv);
                 PutU16(out, s.sinkProfileCurrentMa);
-                out.insert(out.end(), {s.sourceAttached, s.sourceProfileIndex, s.sourceProfileType,
-                                       s.sourceProfileSubtype});
+                out.insert(out.end(),
+                           {s.sourceAttached, s.sourceProfileIndex, s.sourceProfileType, s.sourceProfileSubtype});
                 PutU16(out, s.sourceVoltageMv);
                 PutU16(out, s.sourceRatedCurrentMa);
                 PutU16(out, s.sourceRequestedCurrentMa);
@@ -53,12 +55,14 @@ struct TesterState {
                 out = {caps.count, 0};
                 for (size_t i = 0; i < caps.count; ++i) {
                     const SinkCapability& e = caps.entries[i];
-                    for (uint16_t v : {e.descriptor, e.minimumMv, e.maximumMv, e.maximumCurrentMa}) PutU16(out, v);
+                    for (uint16_t v : {e.descriptor, e.minimumMv, e.maximumMv, e.maximumCurrentMa})
+                        PutU16(out, v);
                 }
                 break;
             case kCmdGetMeasurements:
                 out = {m.temperatureC};
-                for (uint16_t v : {m.sinkVbusMv, m.sourceVbusMv, m.loadSetpointMa, m.sinkCurrentMa, m.sourceCurrentMa}) {
+                for (uint16_t v :
+                     {m.sinkVbusMv, m.sourceVbusMv, m.loadSetpointMa, m.sinkCurrentMa, m.sourceCurrentMa}) {
                     PutU16(out, v);
                 }
                 break;
@@ -124,7 +128,8 @@ protected:
 
     std::vector<std::string> LogTexts(int from = 0) {
         std::vector<std::string> texts;
-        for (int i = from; i < log.Records().RecordCount(); ++i) texts.push_back(log.Records().GetRecord(i)->text);
+        for (int i = from; i < log.Records().RecordCount(); ++i)
+            texts.push_back(log.Records().GetRecord(i)->text);
         return texts;
     }
 
@@ -160,8 +165,8 @@ TEST_F(PollLoopTest, AChargerPresentAtConnectIsHandledAsAnAttach) {
                               "PD-PPS Voltage:3.30V-21.00V Max Current:3000mA",
                           }));
     FakeWindow::Control list = window.Get(IDC_SELECT_PROFILE);
-    EXPECT_EQ(list.items, (std::vector<std::string>{"PD-FIX 5.00V", "PD-FIX 9.00V", "PD-FIX 15.00V",
-                                                     "PD-FIX 20.00V", "PD-PPS 3.30V-21.00V"}));
+    EXPECT_EQ(list.items, (std::vector<std::string>{"PD-FIX 5.00V", "PD-FIX 9.00V", "PD-FIX 15.00V", "PD-FIX 20.00V",
+                                                    "PD-PPS 3.30V-21.00V"}));
     EXPECT_EQ(list.selected, 0);
     EXPECT_TRUE(list.enabled);
     EXPECT_EQ(window.GetText(IDC_SINK_PROFILE_TYPE), "PD-FIX");
@@ -210,6 +215,16 @@ TEST_F(PollLoopTest, CapabilitiesAreLoggedAgainOnlyAfterADetach) {
     PlugPdCharger();
     loop.RunCycle();
     EXPECT_EQ(LogTexts()[logged + 3], "Port detected capabilities:");
+}
+
+TEST_F(PollLoopTest, ANewConnectionIsReadAfresh) {
+    PlugPdCharger();
+    loop.RunCycle();
+    ASSERT_EQ(LogTexts()[0], "Port detected capabilities:");
+    ++live.connectionCount;  // reconnected before any disconnected cycle ran
+    loop.RunCycle();
+    EXPECT_TRUE(live.sinkActive);
+    EXPECT_EQ(LogTexts()[6], "Port detected capabilities:") << "the new tester's ports are read and logged";
 }
 
 TEST_F(PollLoopTest, AFailedCapabilityReadIsRetriedQuietly) {
@@ -397,8 +412,8 @@ TEST_F(PollLoopTest, SourcePortEvents) {
     }
     loop.RunCycle();  // found attached: handled as a source profile change
     EXPECT_TRUE(live.sourceActive);
-    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Source Profile Changed",
-                                                     "Src Type: Voltage:9.00V Max Current:3000mA"}));
+    EXPECT_EQ(LogTexts(),
+              (std::vector<std::string>{"Source Profile Changed", "Src Type: Voltage:9.00V Max Current:3000mA"}));
     EXPECT_EQ(window.GetText(IDC_SOURCE_PROFILE_TYPE), "PD-FIX 9V");
     EXPECT_EQ(window.GetText(IDC_SOURCE_REQUESTED_CURRENT), "1200mA");
     FakeWindow::Control types = window.Get(IDC_SELECT_SOURCE_TYPE);
@@ -441,7 +456,8 @@ TEST(PortEvents, OnlyNotificationsOneToSevenSetEvents) {
     events.Notify(0);
     events.Notify(8);
     events.Notify(-1);
-    for (const Event& e : events.port) EXPECT_FALSE(e.IsSet());
+    for (const Event& e : events.port)
+        EXPECT_FALSE(e.IsSet());
     events.Notify(7);
     EXPECT_TRUE(events.port[6].IsSet());
 }
