@@ -59,16 +59,6 @@ TEST_F(LinkTest, ConnectsAndExchangesOverTheRealPort) {
     EXPECT_EQ(lastNotification, 1);
 }
 
-TEST_F(LinkTest, ATesterThatVanishesFailsCommandsWithoutHanging) {
-    ASSERT_TRUE(connection.Connect(pump->Link().PortName(), nullptr));
-    pump->Hangup();
-    Measurements m;
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(connection.GetMeasurements(m));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-    connection.Close();
-}
-
 // Ports numbered 100 and up have paths longer than ten characters.
 TEST_F(LinkTest, OpensPortsNumberedAboveNinetyNine) {
     const char* longPort = std::getenv("AMPWRIGHT_TEST_LONG_PORT");
