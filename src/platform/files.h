@@ -9,6 +9,11 @@
 
 // Opens a file for writing in binary mode (created or truncated); null on failure.
 std::FILE* OpenFileForWriting(const std::string& path);
+// Moves `from` over `to`, replacing an existing file in one step.
+bool ReplaceFile(const std::string& from, const std::string& to);
+// Deletes a file; true when it is gone afterwards.
+bool RemoveFile(const std::string& path);
+unsigned long CurrentProcessId();
 // Creates one folder level; true when it exists afterwards.
 bool EnsureFolder(const std::string& path);
 char PathSeparator();

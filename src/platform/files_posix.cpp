@@ -1,9 +1,25 @@
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include "platform/files.h"
 
 std::FILE* OpenFileForWriting(const std::string& path) {
     return std::fopen(path.c_str(), "wb");
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return std::remove(path.c_str()) == 0 || errno == ENOENT;
+}
+
+unsigned long CurrentProcessId() {
+    return static_cast<unsigned long>(::getpid());
 }
 
 bool EnsureFolder(const std::string& path) {

@@ -13,6 +13,19 @@ std::FILE* OpenFileForWriting(const std::string& path) {
     return _wfopen(Wide(Utf8ToUtf16(path)), L"wb");
 }
 
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return MoveFileExW(Wide(Utf8ToUtf16(from)), Wide(Utf8ToUtf16(to)),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return DeleteFileW(Wide(Utf8ToUtf16(path))) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+unsigned long CurrentProcessId() {
+    return GetCurrentProcessId();
+}
+
 bool EnsureFolder(const std::string& path) {
     std::u16string wide = Utf8ToUtf16(path);
     DWORD attributes = GetFileAttributesW(Wide(wide));

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/atomic_file.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+struct AtomicFileTest : ::testing::Test {
+    fs::path folder = fs::temp_directory_path() /
+                      ("ampwright-atomic-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override { fs::create_directories(folder); }
+    void TearDown() override { fs::remove_all(folder); }
+
+    static std::string Read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    size_t EntriesInFolder() const { return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {})); }
+};
+
+TEST_F(AtomicFileTest, ReplacesAnExistingFileWhole) {
+    std::string target = (folder / "log.txt").string();
+    ASSERT_TRUE(SaveFileAtomically(target, "old contents"));
+    ASSERT_TRUE(SaveFileAtomically(target, std::string_view("new\r\n")));
+    EXPECT_EQ(Read(target), "new\r\n");
+    EXPECT_EQ(EntriesInFolder(), 1u) << "no temporary file is left beside the target";
+}
+
+TEST_F(AtomicFileTest, AnAbandonedWriteLeavesTheOldFileAndNoTemporary) {
+    std::string target = (folder / "trace.csv").string();
+    ASSERT_TRUE(SaveFileAtomically(target, "kept"));
+    std::string error;
+    bool saved = SaveFileAtomically(
+        target,
+        [](std::FILE* file) {
+            std::fputs("half of it", file);
+            return false;
+        },
+        &error);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(Read(target), "kept");
+    EXPECT_EQ(EntriesInFolder(), 1u);
+    EXPECT_NE(error.find("trace.csv"), std::string::npos) << error;
+}
+
+TEST_F(AtomicFileTest, AMissingFolderIsReportedNotCreated) {
+    std::string target = (folder / "absent" / "graph.png").string();
+    std::string error;
+    EXPECT_FALSE(SaveFileAtomically(target, "x", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(fs::exists(folder / "absent"));
+}
+}  // namespace
