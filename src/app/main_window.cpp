@@ -75,6 +75,9 @@ void MainWindow::Initialize() {
     parts_.discovery.ResetSelectedDeviceName();
     parts_.log.ClearLog();
     parts_.discovery.ScanTesters();
+    // A close handled inside one of the scan's message boxes has already
+    // taken the window and its log away.
+    if (stopped_) return;
 
     window.SetText(IDC_SINK_PROFILE_TYPE, "");
     window.SetText(IDC_SINK_RATED_CURRENT, "");
@@ -103,6 +106,9 @@ void MainWindow::Initialize() {
 }
 
 void MainWindow::StopPolling() {
+    stopped_ = true;
+    parts_.poll.RequestStop();
+    parts_.tester.Close();
     if (!polling_) return;
     parts_.poll.Stop();
     polling_ = false;
@@ -135,14 +141,7 @@ void MainWindow::OnCommand(int id, int notification) {
             parts_.shell.OpenUserGuide();
             break;
         case IDC_DEVICE_LIST:
-            if (notification != kSelEndOk) break;
-            parts_.discovery.SelectTester();
-            if (sinkDisconnectedByUser_) parts_.tester.SetPortConnection(TesterPort::Sink, true);
-            if (sourceDisconnectedByUser_) parts_.tester.SetPortConnection(TesterPort::SourceOrLoopback, true);
-            sinkDisconnectedByUser_ = false;
-            sourceDisconnectedByUser_ = false;
-            window.SetText(IDC_SINK_DISCONNECT, "Disconnect USB-C");
-            window.SetText(IDC_SOURCE_DISCONNECT, "Disconnect USB-C");
+            if (notification == kSelEndOk) ConnectSelectedTester(true);
             break;
         case IDC_CURRENT_SET:
             SetCurrent();
@@ -165,15 +164,13 @@ void MainWindow::OnCommand(int id, int notification) {
             }
             break;
         case IDC_SINK_CAPACITY_RESET:
-            live.sinkMah = 0;
-            live.sinkMwh = 0;
+            ResetSinkCapacity(live);
             break;
         case IDC_CLEAR_LOG:
             parts_.log.ClearLog();
             break;
         case IDC_SOURCE_CAPACITY_RESET:
-            live.sourceMah = 0;
-            live.sourceMwh = 0;
+            ResetSourceCapacity(live);
             break;
         case IDC_VOLTAGE_SET:
             RequestVoltage();
@@ -192,6 +189,18 @@ void MainWindow::OnCommand(int id, int notification) {
         default:
             break;
     }
+}
+
+// The one path of every connection, chosen or automatic: the tester gets
+// back the ports the user had disconnected, and the buttons say so.
+void MainWindow::ConnectSelectedTester(bool endOnFailure) {
+    parts_.discovery.SelectTester(endOnFailure);
+    if (sinkDisconnectedByUser_) parts_.tester.SetPortConnection(TesterPort::Sink, true);
+    if (sourceDisconnectedByUser_) parts_.tester.SetPortConnection(TesterPort::SourceOrLoopback, true);
+    sinkDisconnectedByUser_ = false;
+    sourceDisconnectedByUser_ = false;
+    parts_.window.SetText(IDC_SINK_DISCONNECT, "Disconnect USB-C");
+    parts_.window.SetText(IDC_SOURCE_DISCONNECT, "Disconnect USB-C");
 }
 
 void MainWindow::TogglePort(TesterPort port, bool& disconnectedByUser, int buttonId) {
@@ -258,7 +267,14 @@ void MainWindow::OnTimer(int timerId) {
 }
 
 void MainWindow::OnDeviceChange(TesterDiscovery::RescanReason reason) {
-    parts_.discovery.RescanTesters(reason);
+    // Reconnecting takes over a second: not inside the broadcast, which
+    // other threads' calls into the window would wait for.
+    if (parts_.discovery.RescanTesters(reason)) parts_.shell.PostReconnect();
+}
+
+void MainWindow::OnReconnect() {
+    // The user may have chosen a tester meanwhile.
+    if (parts_.discovery.LostSelected()) ConnectSelectedTester(false);
 }
 
 void MainWindow::OnSuspend() {

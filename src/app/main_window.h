@@ -35,6 +35,8 @@ public:
     virtual void Exit() = 0;
     virtual void ShowAbout() = 0;
     virtual void OpenUserGuide() = 0;
+    // Has OnReconnect called from the window's own message queue.
+    virtual void PostReconnect() = 0;
 };
 
 // The main window's rules: turns the user's actions into LiveState changes
@@ -57,8 +59,11 @@ public:
     // Everything after the window, its fonts and the log exist: the banner,
     // the tester scan, the readouts, sliders and lists, the poll thread.
     void Initialize();
-    // Ends the poll thread; the window's thread must keep handling messages
-    // meanwhile, since the thread may be writing into the window.
+    // Ends the poll thread for good and closes the tester link, cancelling a
+    // command in flight so a silent tester cannot hold up the exit. The
+    // window's thread must keep handling messages meanwhile, since the
+    // thread may be writing into the window. After it, Initialize does
+    // nothing more (the window went away while it was running).
     void StopPolling();
 
     // Combo box notifications that act.
@@ -70,6 +75,8 @@ public:
     void OnSlider(int id, bool dragging, int thumbPosition);
     void OnTimer(int timerId);
     void OnDeviceChange(TesterDiscovery::RescanReason reason);
+    // Connects again the selected tester that came back after it was unplugged.
+    void OnReconnect();
     void OnSuspend();
 
     bool CheckFirmware(int minimumTenths);
@@ -77,6 +84,7 @@ public:
 private:
     void RequestVoltage();
     void SetCurrent();
+    void ConnectSelectedTester(bool endOnFailure);
     void TogglePort(TesterPort port, bool& disconnectedByUser, int buttonId);
     bool RequireTester();
     int RoundForSinkProfile(int voltageMv) const;
@@ -85,4 +93,5 @@ private:
     bool sinkDisconnectedByUser_ = false;
     bool sourceDisconnectedByUser_ = false;
     bool polling_ = false;
+    bool stopped_ = false;
 };

@@ -31,11 +31,15 @@ PortEvents portEvents;
 TesterConnection tester;
 LiveState live;
 
+// Posted to the window itself to connect a re-plugged tester again.
+constexpr UINT kReconnectMessage = WM_APP + 0x72;
+
 class Shell : public MainWindowShell {
 public:
     void Exit() override { DestroyWindow(window); }
     void ShowAbout() override { ShowAboutBox(instance, window); }
     void OpenUserGuide() override;
+    void PostReconnect() override { PostMessageW(window, kReconnectMessage, 0, 0); }
 
     HWND window = nullptr;
     HINSTANCE instance = nullptr;
@@ -83,7 +87,7 @@ void RemeasurePane() {
 
 // Paints the log pane off screen, then copies it, so rows do not flicker.
 void PaintPane(const DRAWITEMSTRUCT& item) {
-    if (!parts || !parts->log) return;
+    if (!parts || !parts->log || !parts->gdiplusToken) return;
     RECT area = item.rcItem;
     int width = area.right - area.left;
     int height = area.bottom - area.top;
@@ -172,9 +176,10 @@ void Destroy() {
 
 void OnDeviceChange(WPARAM wParam, LPARAM lParam) {
     auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-    if (!parts || !parts->rules || !header || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return;
-    if (wParam == DBT_DEVICEARRIVAL) parts->rules->OnDeviceChange(TesterDiscovery::RescanReason::Arrival);
-    if (wParam == DBT_DEVICEREMOVECOMPLETE) parts->rules->OnDeviceChange(TesterDiscovery::RescanReason::Removal);
+    if (!parts || !parts->rules || !header) return;
+    std::optional<TesterDiscovery::RescanReason> reason =
+        RescanReasonFor(static_cast<uint32_t>(wParam), header->dbch_devicetype);
+    if (reason) parts->rules->OnDeviceChange(*reason);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -221,6 +226,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DEVICECHANGE:
             OnDeviceChange(wParam, lParam);
             break;
+        case kReconnectMessage:
+            if (rules) rules->OnReconnect();
+            return 0;
         default:
             break;
     }
@@ -235,11 +243,10 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
     parts->controls = std::make_unique<ControlsWin32>(window);
     parts->prompts = std::make_unique<PromptsWin32>(window);
 
+    // Without GDI+ the window stays up with a working command table (Exit,
+    // About, Help) but no scan, no log pane and no poll thread.
     Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&parts->gdiplusToken, &input, nullptr) != Gdiplus::Ok) {
-        parts->gdiplusToken = 0;
-        return;
-    }
+    if (Gdiplus::GdiplusStartup(&parts->gdiplusToken, &input, nullptr) != Gdiplus::Ok) parts->gdiplusToken = 0;
     parts->whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
     parts->log = std::make_unique<EventLog>();
     RemeasurePane();
@@ -252,7 +259,7 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
         [](int notification) { portEvents.Notify(notification); }, [window] { PostMessageW(window, WM_CLOSE, 0, 0); }});
     parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{
         *parts->controls, *parts->prompts, tester, live, *parts->log, *parts->discovery, *parts->poll, parts->shell});
-    parts->rules->Initialize();
+    if (parts->gdiplusToken) parts->rules->Initialize();
 }
 
 }  // namespace

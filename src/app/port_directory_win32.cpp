@@ -68,7 +68,9 @@ bool SetupApiPortDirectory::ListPorts(std::vector<SerialPortListing>& out) {
 void SetupApiPortDirectory::CountBridgeDevices() {
     if (!bridgeLibraryTried_) {
         bridgeLibraryTried_ = true;
-        bridgeLibrary_ = LoadLibraryW(L"ftd2xx.dll");
+        // From the system folder only: never a planted copy beside the
+        // program or in the current folder.
+        bridgeLibrary_ = LoadLibraryExW(L"ftd2xx.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
     if (!bridgeLibrary_) return;
     auto listDevices = reinterpret_cast<ListDevicesFunction>(

@@ -78,29 +78,35 @@ void TesterDiscovery::ScanTesters() {
     SelectTester();
 }
 
-void TesterDiscovery::RescanTesters(RescanReason reason) {
+std::optional<TesterDiscovery::RescanReason> RescanReasonFor(uint32_t event, uint32_t deviceType) {
+    constexpr uint32_t kDeviceArrival = 0x8000, kDeviceRemoveComplete = 0x8004, kDeviceInterface = 5;
+    if (deviceType != kDeviceInterface) return std::nullopt;
+    if (event == kDeviceArrival) return TesterDiscovery::RescanReason::Arrival;
+    if (event == kDeviceRemoveComplete) return TesterDiscovery::RescanReason::Removal;
+    return std::nullopt;
+}
+
+bool TesterDiscovery::RescanTesters(RescanReason reason) {
     parts_.ports.CountBridgeDevices();
     Enumerate();
     int index = FindListEntry(entries_, selectedName_);
     if (index >= 0) {
         parts_.window.SelectItem(IDC_DEVICE_LIST, index);
-        if (lostSelected_ && reason == RescanReason::Arrival) {
-            // The selected tester came back: the old link died with it.
-            Connect(false);
-        } else if (parts_.live.connected.load()) {
-            // Listing again blanked the ID of a tester that is still connected.
-            parts_.window.SetText(IDC_DEVICE_ID, parts_.tester.Info().DeviceIdText());
-        }
-        return;
+        // The selected tester came back: the old link died with it.
+        if (lostSelected_ && reason == RescanReason::Arrival) return true;
+        // Listing again blanked the ID of a tester that is still connected.
+        if (parts_.live.connected.load()) parts_.window.SetText(IDC_DEVICE_ID, parts_.tester.Info().DeviceIdText());
+        return false;
     }
     if (reason == RescanReason::Removal) {
         if (parts_.live.connected.exchange(false) && selectedName_ != kNoSelection) lostSelected_ = true;
         parts_.log.LogEvent(Format("Device %s disconnected", selectedName_.c_str()), kLogInformation);
     }
+    return false;
 }
 
-bool TesterDiscovery::SelectTester() {
-    return Connect(true);
+bool TesterDiscovery::SelectTester(bool endOnFailure) {
+    return Connect(endOnFailure);
 }
 
 bool TesterDiscovery::Connect(bool endOnFailure) {

@@ -50,12 +50,15 @@ public:
     // there is none.
     void ScanTesters();
     // Lists the testers again after a device arrived or left. The selected
-    // tester keeps its place in the list; when it comes back after it was
-    // unplugged it is connected again.
-    void RescanTesters(RescanReason reason);
+    // tester keeps its place in the list. True when it came back after it
+    // was unplugged: the caller connects it again with SelectTester(false).
+    bool RescanTesters(RescanReason reason);
     // Connects to the tester of the list's current entry; false when that
-    // failed (after telling the user).
-    bool SelectTester();
+    // failed. A port that does not open ends the application when
+    // `endOnFailure`, else it is only logged.
+    bool SelectTester(bool endOnFailure = true);
+    // The selected tester was unplugged and has not been connected since.
+    bool LostSelected() const { return lostSelected_; }
 
     const std::string& SelectedDeviceName() const { return selectedName_; }
     void ResetSelectedDeviceName() { selectedName_ = "No Serial"; }
@@ -71,3 +74,7 @@ private:
     std::string selectedName_ = "No Serial";
     bool lostSelected_ = false;  // the selected tester was unplugged and not reconnected yet
 };
+
+// The rescan a device-change broadcast asks for (its event and the device
+// type of its header): arrival and removal of a device interface only.
+std::optional<TesterDiscovery::RescanReason> RescanReasonFor(uint32_t event, uint32_t deviceType);

@@ -19,7 +19,7 @@ void ResponseQueue::Push(std::span<const uint8_t> frame) {
     ready_.Set();
 }
 
-bool ResponseQueue::Pop(Response& out, uint32_t timeoutMs) {
+bool ResponseQueue::Pop(Response& out, uint32_t timeoutMs, Event* cancel) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         {
@@ -31,8 +31,12 @@ bool ResponseQueue::Pop(Response& out, uint32_t timeoutMs) {
                 return true;
             }
         }
+        if (cancel != nullptr && cancel->IsSet()) return false;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !ready_.Wait(static_cast<uint32_t>(left.count()))) return false;
+        if (left.count() <= 0) return false;
+        auto leftMs = static_cast<uint32_t>(left.count());
+        bool ready = cancel != nullptr ? WaitAny({&ready_, cancel}, leftMs) == 0 : ready_.Wait(leftMs);
+        if (!ready) return false;
     }
 }
 

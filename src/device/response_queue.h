@@ -30,8 +30,9 @@ public:
 
     // Called by the receiving side; when full, the oldest response is lost.
     void Push(std::span<const uint8_t> frame);
-    // Waits up to timeoutMs for the next response.
-    bool Pop(Response& out, uint32_t timeoutMs);
+    // Waits up to timeoutMs for the next response; gives up at once when
+    // `cancel` is (or becomes) signalled.
+    bool Pop(Response& out, uint32_t timeoutMs, Event* cancel = nullptr);
     // Forgets everything received so far (late answers to earlier commands).
     void Clear();
 

@@ -62,6 +62,7 @@ bool TesterConnection::Connect(const std::string& portName, NotificationCallback
     std::lock_guard<std::mutex> held(lock_);
     // The old port's thread ends before the callback it calls is replaced.
     port_.reset();
+    closed_.Reset();
     notification_ = std::move(notification);
     port_ = portFactory_();
     port_->SetCallback(&TesterConnection::OnSerialEvent, this);
@@ -75,6 +76,8 @@ bool TesterConnection::Connect(const std::string& portName, NotificationCallback
 }
 
 void TesterConnection::Close() {
+    // Wakes the command in flight first: it gives up and releases the lock.
+    closed_.Set();
     std::lock_guard<std::mutex> held(lock_);
     if (port_) port_->Stop();
 }
@@ -122,18 +125,18 @@ void TesterConnection::RouteFrame(std::span<const uint8_t> frame) {
 }
 
 bool TesterConnection::SendLocked(uint8_t cmd, std::span<const uint8_t> payload) {
-    if (!port_) return false;
+    if (!port_ || closed_.IsSet()) return false;
     // Whatever arrived for earlier, timed-out commands is not this command's
     // answer: a stale response would otherwise be taken for it.
     responses_.Clear();
     frameSent_.Reset();
     std::vector<uint8_t> frame = BuildFrame(cmd, payload);
     port_->Write(frame.data(), frame.size());
-    return frameSent_.Wait(timeoutMs_);
+    return WaitAny({&frameSent_, &closed_}, timeoutMs_) == 0;
 }
 
 TesterConnection::ExchangeResult TesterConnection::AwaitResponseLocked(uint8_t cmd, Response& response) {
-    if (!responses_.Pop(response, timeoutMs_)) return ExchangeResult::NoResponse;
+    if (!responses_.Pop(response, timeoutMs_, &closed_)) return ExchangeResult::NoResponse;
     return response.Cmd() == cmd ? ExchangeResult::Ok : ExchangeResult::WrongResponse;
 }
 
@@ -250,7 +253,7 @@ bool TesterConnection::SetSourceTypeConfig(uint8_t typeIndex, const SourceTypeRe
     std::vector<uint8_t> bytes = EncodeSourceType(record);
     payload.insert(payload.end(), bytes.begin(), bytes.end());
     Response r;
-    return Exchange(kCmdSetSourceTypeConfig, payload, r) && r.bytes[1] == 0;
+    return Exchange(kCmdSetSourceTypeConfig, payload, r) && r.Carries(1, 1) && r.bytes[1] == 0;
 }
 
 bool TesterConnection::GetSourceTypeNames(SourceTypeNames& out) {
@@ -267,7 +270,7 @@ bool TesterConnection::GetSourceTypeNames(SourceTypeNames& out) {
 bool TesterConnection::SelectSourceType(uint8_t typeIndex) {
     Response r;
     const uint8_t payload[] = {typeIndex};
-    return Exchange(kCmdSelectSourceType, payload, r) && r.bytes[1] == 0;
+    return Exchange(kCmdSelectSourceType, payload, r) && r.Carries(1, 1) && r.bytes[1] == 0;
 }
 
 // Reads one register into `field` (a u8, u16, or a 0/1 flag). A value the

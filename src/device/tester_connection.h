@@ -71,6 +71,9 @@ public:
     // Opens the port (a name such as COM7) and asks the tester who it is.
     // Succeeds whenever the port opened, whatever the handshake gave.
     bool Connect(const std::string& portName, NotificationCallback notification);
+    // Stops the link. A command in flight on another thread is cancelled
+    // (it fails at once instead of waiting out its time-out), and commands
+    // fail at once until the next Connect.
     void Close();
 
     bool GetDeviceInfo(DeviceInfo& out);
@@ -132,6 +135,7 @@ private:
     ReceiveAssembler assembler_;
     ResponseQueue responses_;
     Event frameSent_{Event::ResetKind::Automatic};
+    Event closed_{Event::ResetKind::Manual};  // set by Close, cleared by Connect
     NotificationCallback notification_;
     std::mutex lock_;
     DeviceInfo info_;

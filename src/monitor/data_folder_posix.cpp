@@ -1,16 +1,18 @@
 #include <cstdlib>
 
-#include "monitor/event_log.h"
-#include "platform/files.h"
+#include "monitor/data_folder.h"
 
 // Outside Windows the documents folder is ~/Documents.
-std::string GetDataFolder() {
+std::optional<std::string> DocumentsFolder() {
     const char* home = std::getenv("HOME");
-    std::string folder = home != nullptr && *home != '\0' ? home : ".";
-    for (const char* part : {"Documents", "Quarnel", "Voltiq"}) {
-        folder += '/';
-        folder += part;
-        EnsureFolder(folder);
-    }
+    if (home == nullptr || *home == '\0') return std::nullopt;
+    return std::string(home) + "/Documents";
+}
+
+std::string FallbackFolder() {
+    const char* temporary = std::getenv("TMPDIR");
+    std::string folder = temporary != nullptr && *temporary != '\0' ? temporary : "/tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     return folder;
 }

@@ -1,18 +1,22 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "monitor/event_log.h"
-#include "platform/files.h"
+#include "monitor/data_folder.h"
 #include "platform/text.h"
 
-std::string GetDataFolder() {
+std::optional<std::string> DocumentsFolder() {
     wchar_t documents[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents);
-    std::string folder = Utf16ToUtf8(reinterpret_cast<const char16_t*>(documents));
-    for (const char* part : {"Quarnel", "Voltiq"}) {
-        folder += '\\';
-        folder += part;
-        EnsureFolder(folder);
-    }
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents))) return std::nullopt;
+    if (documents[0] == L'\0') return std::nullopt;
+    return Utf16ToUtf8(reinterpret_cast<const char16_t*>(documents));
+}
+
+std::string FallbackFolder() {
+    wchar_t temporary[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    std::string folder = Utf16ToUtf8(reinterpret_cast<const char16_t*>(temporary));
+    if (length == 0 || length > MAX_PATH || folder.empty()) return ".";
+    while (folder.size() > 3 && folder.back() == '\\')
+        folder.pop_back();
     return folder;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "monitor/log_category.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 
 namespace {
@@ -16,14 +17,29 @@ const Color kWhite = {255, 255, 255};
 constexpr const char* kBanner = "Quarnel Voltiq V1.0 1002";
 
 // A log the user asked to save and that was not saved must not pass unnoticed.
-bool ReportUnwritable(Prompts& prompts, const std::string& path) {
-    prompts.ShowMessage("The log could not be written to " + path + ".", "Ampwright: Error",
-                        Prompts::kOk | Prompts::kIconError);
+bool ReportUnsaved(Prompts& prompts, const std::string& path, const std::string& why) {
+    prompts.ShowMessage("The log could not be saved to " + path + "; a file already there is untouched.\n" + why,
+                        "Ampwright: Error", Prompts::kOk | Prompts::kIconError);
     return false;
+}
+
+bool WriteLogFile(std::FILE* file, const std::vector<Logger::Record>& records) {
+    if (std::fprintf(file,
+                     "QUARNEL Voltiq Log file\r\n===========================================\r\n"
+                     "Number of records logged: %d\r\n\r\n",
+                     static_cast<int>(records.size())) < 0) {
+        return false;
+    }
+    for (const Logger::Record& record : records) {
+        std::string when = FormatCtime(LocalTime(record.time));
+        std::string name(CategoryName(record.category));
+        if (std::fprintf(file, "%s: %s- %s\r\n", when.c_str(), name.c_str(), record.text.c_str()) < 0) return false;
+    }
+    return true;
 }
 }  // namespace
 
-EventLog::EventLog(Logger::TimeSource now) : logger_(Logger::kDefaultCapacity, now) {}
+EventLog::EventLog(Logger::TimeSource now, uint32_t capacity) : logger_(capacity, now) {}
 
 void EventLog::AttachPane(Controls* window, int paneId, int scrollBarId) {
     std::lock_guard<std::mutex> held(viewLock_);
@@ -151,35 +167,28 @@ void EventLog::PaintPane(Canvas& canvas, bool full) {
 }
 
 bool EventLog::SaveLog(Prompts& prompts) {
+    std::string fallbackNote;
+    std::string folder = GetDataFolder(&fallbackNote);
+    if (!fallbackNote.empty()) LogEvent(fallbackNote, kLogMinorError);
     Prompts::SaveFileRequest request;
     request.title = "Select a log file name";
     request.filterName = "TXT Files (*.TXT)";
     request.filterPattern = "*.txt";
     request.defaultExtension = "txt";
-    request.initialPath = GetDataFolder() + PathSeparator() + lastSaveName_;
+    request.initialPath = folder + PathSeparator() + lastSaveName_;
     std::optional<std::string> chosen = prompts.AskSaveFile(request);
     if (!chosen) return false;
     lastSaveName_ = FileNamePart(*chosen);
 
-    std::FILE* file = OpenFileForWriting(*chosen);
-    if (file == nullptr) return ReportUnwritable(prompts, *chosen);
-    // Snapshot the count: records added while saving are left for the next save.
-    int count = logger_.RecordCount();
-    bool ok = std::fprintf(file,
-                           "QUARNEL Voltiq Log file\r\n===========================================\r\n"
-                           "Number of records logged: %d\r\n\r\n",
-                           count) > 0;
-    ok = std::fflush(file) == 0 && ok;
-    for (int i = 0; i < count && ok; ++i) {
-        std::optional<Logger::Record> record = logger_.GetRecord(i);
-        if (!record) continue;
-        std::string when = FormatCtime(LocalTime(record->time));
-        std::string name(CategoryName(record->category));
-        ok = std::fprintf(file, "%s: %s- %s\r\n", when.c_str(), name.c_str(), record->text.c_str()) > 0;
-        ok = std::fflush(file) == 0 && ok;
+    // One consistent run of records: taken at once, so a full ring that
+    // keeps turning while the file is written neither skips nor repeats any.
+    std::vector<Logger::Record> records = logger_.Snapshot();
+    std::string error;
+    if (!SaveFileAtomically(
+            *chosen, [&records](std::FILE* file) { return WriteLogFile(file, records); }, &error)) {
+        return ReportUnsaved(prompts, *chosen, error);
     }
-    ok = std::fclose(file) == 0 && ok;
-    return ok || ReportUnwritable(prompts, *chosen);
+    return true;
 }
 
 int EventLog::TopIndex() const {

@@ -20,7 +20,7 @@ public:
 
     enum class ScrollRequest { LineUp, LineDown, PageUp, PageDown, Thumb, Top, Bottom, Other };
 
-    explicit EventLog(Logger::TimeSource now = nullptr);
+    explicit EventLog(Logger::TimeSource now = nullptr, uint32_t capacity = Logger::kDefaultCapacity);
 
     // Connects the pane (control paneId, scroll bar scrollBarId) of a window.
     void AttachPane(Controls* window, int paneId, int scrollBarId);
@@ -30,8 +30,11 @@ public:
     void LogEventInt(const char* format, int value, int category);
     // Empties the log and writes the banner.
     void ClearLog();
-    // Asks for a file name and writes the log as text; false when the user
-    // cancelled or the file could not be written.
+    // Asks for a file name and writes the log as text: the records held when
+    // the save starts, whatever is logged meanwhile. The chosen file is
+    // replaced only once it is complete. False when the user cancelled or
+    // the file could not be written (the user is told; an older file of
+    // that name stays as it was).
     bool SaveLog(Prompts& prompts);
 
     // Pane handling for the main window.
@@ -62,5 +65,7 @@ private:
 };
 
 // The default folder for files the application writes (documents, then
-// Quarnel, then Voltiq), created when missing. No trailing separator.
-std::string GetDataFolder();
+// Quarnel, then Voltiq), created when missing. No trailing separator. When
+// the documents folder is unknown, the same two folders go under the
+// temporary folder and `fallbackNote` (when given) says so.
+std::string GetDataFolder(std::string* fallbackNote = nullptr);

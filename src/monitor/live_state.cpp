@@ -9,11 +9,24 @@ void Add(std::atomic<double>& counter, double amount) {
 }  // namespace
 
 void IntegrateCapacity(LiveState& live) {
+    std::lock_guard<std::mutex> held(live.capacityLock);
     double sinkMa = live.sinkCurrentMa, loopbackMa = live.loopbackCurrentMa;
     Add(live.sinkMah, sinkMa / 3600);
     Add(live.sinkMwh, sinkMa * live.sinkVolts / 3600);
     Add(live.sourceMah, loopbackMa / 3600);
     Add(live.sourceMwh, loopbackMa * live.sourceVolts / 3600);
+}
+
+void ResetSinkCapacity(LiveState& live) {
+    std::lock_guard<std::mutex> held(live.capacityLock);
+    live.sinkMah = 0;
+    live.sinkMwh = 0;
+}
+
+void ResetSourceCapacity(LiveState& live) {
+    std::lock_guard<std::mutex> held(live.capacityLock);
+    live.sourceMah = 0;
+    live.sourceMwh = 0;
 }
 
 std::string ReadingsLine(const LiveState& live) {

@@ -77,10 +77,14 @@ struct LiveState {
     SinkCapabilities sinkCaps;  // guarded by capsLock
     mutable std::mutex capsLock;
 
+    // Capacity counters: read freely; changed only by IntegrateCapacity and
+    // the two resets, which take capacityLock so a reset is never undone by
+    // an integration that read the counters before it.
     std::atomic<double> sinkMah{0};
     std::atomic<double> sinkMwh{0};
     std::atomic<double> sourceMah{0};
     std::atomic<double> sourceMwh{0};
+    std::mutex capacityLock;
 
     std::atomic<bool> profileChanged{false};
     std::atomic<bool> testIdle{true};
@@ -92,7 +96,9 @@ struct LiveState {
     std::atomic<uint16_t> requestedLoadMa{0};
     std::atomic<uint16_t> requestedVoltageMv{0};
 
-    std::atomic<bool> loadCurrentPending{true};  // the load current is sent once right after start
+    // Raised by the window for requestedLoadMa. Apart from these, the poll
+    // loop re-sends the set point a newly connected tester reports.
+    std::atomic<bool> loadCurrentPending{false};
     std::atomic<bool> profileSelectPending{false};
     std::atomic<bool> voltageRequestPending{false};
     std::atomic<bool> configDirty{false};
@@ -112,6 +118,9 @@ struct LiveState {
 // One second of capacity: adds what the current readings deliver in a
 // second to the four counters (mAh and mWh of both ports).
 void IntegrateCapacity(LiveState& live);
+// Zero the two counters of one port.
+void ResetSinkCapacity(LiveState& live);
+void ResetSourceCapacity(LiveState& live);
 
 // The readings line logged at the configured interval.
 std::string ReadingsLine(const LiveState& live);

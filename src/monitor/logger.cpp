@@ -73,13 +73,27 @@ std::optional<Logger::Record> Logger::GetRecord(int64_t index) const {
     // without touching its slots.
     if (index >= count_ || -index > count_) return std::nullopt;
     int64_t base = index >= 0 ? oldestIndex_ : writeIndex_;
-    uint32_t slot = static_cast<uint32_t>(((base + index) % capacity_ + capacity_) % capacity_);
+    return RecordAtLocked(static_cast<uint32_t>(((base + index) % capacity_ + capacity_) % capacity_));
+}
+
+std::optional<Logger::Record> Logger::RecordAtLocked(uint32_t slot) const {
     const char16_t* text = Slot(slot);
     if (text[0] == u'\0') return std::nullopt;
     size_t length = 0;
     while (text[length] != u'\0')
         ++length;
     return Record{Utf16ToUtf8({text, length}), categories_[slot], times_[slot]};
+}
+
+std::vector<Logger::Record> Logger::Snapshot() const {
+    std::lock_guard<std::mutex> held(lock_);
+    std::vector<Record> records;
+    records.reserve(static_cast<size_t>(count_));
+    for (int32_t i = 0; i < count_; ++i) {
+        std::optional<Record> record = RecordAtLocked((oldestIndex_ + static_cast<uint32_t>(i)) % capacity_);
+        if (record) records.push_back(std::move(*record));
+    }
+    return records;
 }
 
 int Logger::RecordCount() const {

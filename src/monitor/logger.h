@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A fixed ring of text records, each with a category and the time it was
 // added. Storage is reserved once and never touched until used, so an empty
@@ -37,6 +38,9 @@ public:
     // newest. Nothing for an index outside the records held.
     std::optional<Record> GetRecord(int64_t index) const;
     int RecordCount() const;
+    // Every record held, oldest first, taken in one step: records added
+    // meanwhile are neither in it nor push any out of it.
+    std::vector<Record> Snapshot() const;
     void Clear();
     uint32_t Capacity() const { return capacity_; }
 
@@ -47,6 +51,7 @@ private:
     template <typename T>
     using Storage = std::unique_ptr<T[], FreeDeleter>;
 
+    std::optional<Record> RecordAtLocked(uint32_t slot) const;
     char16_t* Slot(uint32_t index) const { return texts_.get() + static_cast<size_t>(index) * kSlotUnits; }
 
     const uint32_t capacity_;

@@ -50,8 +50,12 @@ void StatusPollLoop::Start() {
     });
 }
 
-void StatusPollLoop::Stop() {
+void StatusPollLoop::RequestStop() {
     stopRequested_ = true;
+}
+
+void StatusPollLoop::Stop() {
+    RequestStop();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -71,14 +75,20 @@ void StatusPollLoop::Log(const std::string& text, int category) {
 
 void StatusPollLoop::RunCycle() {
     if (!live_.connected) {
+        // No readings line for a tester that is gone.
+        if (wasConnected_) window_.StopTimer(IDT_READINGS_LOG);
+        wasConnected_ = false;
         ForgetPorts();
         Sleep(kIdleSleepMs);
         return;
     }
+    wasConnected_ = true;
     uint32_t connection = live_.connectionCount;
     if (connection != seenConnection_) {
         seenConnection_ = connection;
+        window_.StopTimer(IDT_READINGS_LOG);
         ForgetPorts();
+        resendSetpoint_ = true;
     }
     if (live_.sinkActive) {
         MeasureSinkCycle();
@@ -87,10 +97,13 @@ void StatusPollLoop::RunCycle() {
     } else {
         Sleep(kIdleSleepMs);
     }
+    if (Stopping()) return;
 
     int event = TakePortEvent();
     PortStatus status;
-    if (ReadPortStatus(&status)) {
+    bool statusRead = ReadPortStatus(&status);
+    if (Stopping()) return;
+    if (statusRead) {
         if (!live_.sinkActive && status.sinkAttached == 1) {
             event = PortEvents::kSinkAttached;
         } else if (!live_.sourceActive && status.sourceAttached == 1) {
@@ -98,6 +111,7 @@ void StatusPollLoop::RunCycle() {
         }
     }
     HandleEvent(event);
+    if (Stopping()) return;
     WatchLoopback();
     SendConfigIfDirty();
 }
@@ -116,7 +130,8 @@ bool StatusPollLoop::Measure() {
 }
 
 void StatusPollLoop::MeasureSinkCycle() {
-    if (Measure()) {
+    bool measured = Measure();
+    if (measured) {
         uint16_t voltageMv = live_.sinkVoltageMv;
         if (voltageMv != shownVoltageMv_) {
             window_.SetPosition(IDC_VOLTAGE_SLIDER, voltageMv);
@@ -149,7 +164,7 @@ void StatusPollLoop::MeasureSinkCycle() {
         }
         ++measuredCycles_;
     }
-    ServeRequests();
+    ServeRequests(measured);
 }
 
 void StatusPollLoop::MeasureSourceOnly() {
@@ -215,11 +230,18 @@ void StatusPollLoop::WatchVoltage() {
     overVoltage_ = over;
 }
 
-void StatusPollLoop::ServeRequests() {
+// Each flag is cleared before its command goes out, so a request raised
+// during that exchange is served by the next cycle instead of being lost.
+void StatusPollLoop::ServeRequests(bool measured) {
+    if (Stopping()) return;
     if (live_.loadCurrentPending.exchange(false, std::memory_order_acquire)) {
+        resendSetpoint_ = false;
         tester_.SetLoadCurrent(live_.requestedLoadMa, live_.loadChangeSpeedMs);
+    } else if (resendSetpoint_ && measured) {
+        resendSetpoint_ = false;
+        tester_.SetLoadCurrent(live_.loadSetpointMa, live_.loadChangeSpeedMs);
     }
-    if (live_.profileSelectPending.load(std::memory_order_acquire)) {
+    if (!Stopping() && live_.profileSelectPending.exchange(false, std::memory_order_acquire)) {
         int index = window_.SelectedItem(IDC_SELECT_PROFILE);
         SinkCapabilities caps = live_.Capabilities();
         // A selection that is not one of the listed profiles requests nothing.
@@ -233,14 +255,12 @@ void StatusPollLoop::ServeRequests() {
             window_.SetPosition(IDC_CURRENT_SLIDER, 0);
             window_.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", limit));
         }
-        live_.profileSelectPending = false;
         Sleep(kRequestSettleMs);
     }
-    if (live_.voltageRequestPending.load(std::memory_order_acquire)) {
+    if (!Stopping() && live_.voltageRequestPending.exchange(false, std::memory_order_acquire)) {
         uint16_t voltageMv = live_.requestedVoltageMv;
         window_.SetPosition(IDC_VOLTAGE_SLIDER, voltageMv);
         tester_.RequestSinkProfile(live_.sinkProfileIndex, voltageMv);
-        live_.voltageRequestPending = false;
         Sleep(kRequestSettleMs);
     }
 }
@@ -369,6 +389,7 @@ void StatusPollLoop::OnSinkAttached() {
         window_.SetText(IDC_SINK_PROFILE_TYPE,
                         std::string(ProfileTypeName(live_.sinkProfileType, live_.sinkProfileSubtype)));
         Sleep(kCapabilitySettleMs);
+        if (Stopping()) return;
         SinkCapabilities caps;
         if (ReadCapabilities(caps)) {
             window_.ClearItems(IDC_SELECT_PROFILE);
@@ -426,8 +447,7 @@ void StatusPollLoop::OnSinkDetached() {
     live_.sinkActive = false;
     events_.sinkDetach.Set();
     ClearSinkReadouts();
-    live_.sinkMah = 0;
-    live_.sinkMwh = 0;
+    ResetSinkCapacity(live_);
     Log("Sink Port detached", kLogDiagnostics);
     window_.StopTimer(IDT_READINGS_LOG);
 }
@@ -466,7 +486,8 @@ void StatusPollLoop::OnSinkProfileChanged() {
 void StatusPollLoop::OnSinkCapabilityChanged() {
     events_.port[PortEvents::kSinkCapabilityChanged].Reset();
     // The notification carries no values: the port status has the new ones.
-    ReadPortStatus();
+    // Without it there is nothing new to show or log.
+    if (!ReadPortStatus()) return;
     uint16_t ratedMa = live_.sinkRatedCurrentMa;
     window_.SetText(IDC_SINK_RATED_CURRENT, Format("%dmA", ratedMa));
     window_.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", ratedMa));
@@ -486,8 +507,7 @@ void StatusPollLoop::OnSourceDetached() {
     events_.port[PortEvents::kSourceDetached].Reset();
     live_.sourceActive = false;
     ClearSourceReadouts();
-    live_.sourceMah = 0;
-    live_.sourceMwh = 0;
+    ResetSourceCapacity(live_);
     Log("Sorce Port detached", kLogDiagnostics);
 }
 

@@ -50,7 +50,10 @@ public:
     StatusPollLoop& operator=(const StatusPollLoop&) = delete;
 
     void Start();
-    // Asks the thread to end and waits for it; it ends within one cycle.
+    // Asks the thread to end without waiting for it: the cycle ends before
+    // its next exchange with the tester.
+    void RequestStop();
+    // Asks the thread to end and waits for it.
     void Stop();
 
     // One cycle of the loop; public so tests can step it.
@@ -63,7 +66,8 @@ private:
     void ShowSinkReadings();
     void ShowSourceReadings();
     void WatchVoltage();
-    void ServeRequests();
+    void ServeRequests(bool measured);
+    bool Stopping() const { return stopRequested_.load(); }
     int TakePortEvent();
     bool ReadPortStatus(PortStatus* status = nullptr);
     void HandleEvent(int event);
@@ -103,6 +107,10 @@ private:
     bool overVoltage_ = false;
     uint64_t measuredCycles_ = 0;
     uint32_t seenConnection_ = 0;
+    bool wasConnected_ = false;
+    // A new tester gets back the load set point it reported, never the
+    // window's untouched request field.
+    bool resendSetpoint_ = false;
 
     std::atomic<bool> stopRequested_{false};
     std::thread thread_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tester_discovery.h"
+#include "device/memory_serial_port.h"
 #include "simulator.h"
 #include "simulator_link.h"
 #include "support/fake_window.h"
@@ -150,11 +151,14 @@ TEST_F(Discovery, TheSelectedTesterUnpluggedAndPluggedBackIsReconnected) {
     EXPECT_EQ(window.Get(IDC_DEVICE_ID).text, " ");
 
     // Some other device arriving changes nothing.
-    discovery.RescanTesters(TesterDiscovery::RescanReason::Arrival);
+    EXPECT_FALSE(discovery.RescanTesters(TesterDiscovery::RescanReason::Arrival));
     EXPECT_FALSE(live.connected);
 
     ports.listings = {kTester9, kTester7};
-    discovery.RescanTesters(TesterDiscovery::RescanReason::Arrival);
+    ASSERT_TRUE(discovery.RescanTesters(TesterDiscovery::RescanReason::Arrival)) << "back: to be connected again";
+    EXPECT_TRUE(discovery.LostSelected());
+    ASSERT_TRUE(discovery.SelectTester(false));
+    EXPECT_FALSE(discovery.LostSelected());
     EXPECT_TRUE(live.connected);
     EXPECT_EQ(window.Get(IDC_DEVICE_LIST).selected, 1);
     EXPECT_EQ(window.Get(IDC_DEVICE_ID).text, "VQUNIT0000042");
@@ -163,6 +167,33 @@ TEST_F(Discovery, TheSelectedTesterUnpluggedAndPluggedBackIsReconnected) {
     EXPECT_TRUE(tester.GetPortStatus(status));  // the new link answers
     EXPECT_TRUE(window.Messages().empty());
     EXPECT_EQ(closeRequests, 0);
+}
+
+TEST_F(Discovery, APortThatDoesNotOpenEndsTheProgramAfterSayingSo) {
+    TesterConnection unopenable([] {
+        auto port = std::make_unique<MemorySerialPort>(nullptr);
+        port->Vanish();
+        return port;
+    });
+    TesterDiscovery failing{
+        {window, window, unopenable, live, log, ports, clock, [](int) {}, [this] { ++closeRequests; }}};
+    ports.listings = {kTester7};
+    failing.ScanTesters();
+    ASSERT_EQ(window.Messages().size(), 1u);
+    EXPECT_EQ(window.Messages()[0].text, "Unable to connect to selected Voltiq device");
+    EXPECT_EQ(closeRequests, 1);
+    EXPECT_FALSE(live.connected);
+}
+
+TEST(DeviceChange, OnlyDeviceInterfacesArrivingOrLeavingAskForARescan) {
+    constexpr uint32_t kArrival = 0x8000, kRemoveComplete = 0x8004, kQueryRemove = 0x8001, kInterface = 5, kVolume = 2,
+                       kPort = 3;
+    using Reason = TesterDiscovery::RescanReason;
+    EXPECT_EQ(RescanReasonFor(kArrival, kInterface), Reason::Arrival);
+    EXPECT_EQ(RescanReasonFor(kRemoveComplete, kInterface), Reason::Removal);
+    EXPECT_EQ(RescanReasonFor(kQueryRemove, kInterface), std::nullopt);
+    EXPECT_EQ(RescanReasonFor(kArrival, kVolume), std::nullopt);
+    EXPECT_EQ(RescanReasonFor(kRemoveComplete, kPort), std::nullopt);
 }
 
 TEST_F(Discovery, ATesterThatDoesNotAnswerItsConfigurationIsNotConnected) {

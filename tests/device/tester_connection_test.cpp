@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <map>
 #include <set>
 #include <thread>
@@ -120,6 +121,7 @@ TEST_F(ConnectionTest, RequestsCarryTheirExactBytes) {
         {"ResetCalibration", [&] { return connection.ResetCalibration(2); }, BuildFrame(0xE5, Bytes{2})},
         {"SetSpectrumCapture", [&] { return connection.SetSpectrumCapture(true); }, BuildFrame(0xE8, Bytes{1})},
     };
+    Answer(kCmdSelectSourceType, {0});
     for (const Case& c : cases) {
         line.tester.ClearRequests();
         EXPECT_TRUE(c.call()) << c.name;
@@ -161,6 +163,11 @@ TEST_F(ConnectionTest, SourceTypeConfigTravelsWholeAndNamesAreCut) {
     Answer(kCmdSetSourceTypeConfig, {7});
     EXPECT_FALSE(connection.SetSourceTypeConfig(1, record)) << "non-zero status";
     Answer(kCmdSelectSourceType, {1});
+    EXPECT_FALSE(connection.SelectSourceType(1));
+    // A reply without its status byte is no success.
+    Answer(kCmdSetSourceTypeConfig, {});
+    EXPECT_FALSE(connection.SetSourceTypeConfig(1, record));
+    Answer(kCmdSelectSourceType, {});
     EXPECT_FALSE(connection.SelectSourceType(1));
 }
 
@@ -378,20 +385,45 @@ TEST_F(ConnectionTest, GetConfigOnOlderFirmwareKeepsValuesItWasNotGiven) {
     EXPECT_EQ(line.tester.Requests().size(), 9u) << "stops at the first failure";
 }
 
-TEST_F(ConnectionTest, SetConfigSendsEveryRegisterWithItsPauses) {
+TEST_F(ConnectionTest, SetConfigSendsEveryRegisterInOrderWithItsWidthAndPauses) {
+    std::vector<uint64_t> sentAt;  // the clock when each write arrived
+    line.tester.SetHandler([&](uint8_t cmd, std::span<const uint8_t>) {
+        sentAt.push_back(clock.NowMs());
+        return ScriptedTester::Frame(cmd);
+    });
     TesterConfig& c = connection.Config();
-    c.currentLimitMode = 2;
-    c.forcedCurrentLimitMa = 2500;
+    c = {1,      2,      2500,   0x0111, 0x0222, 1,    0x0333, 0x0444, 1,    7, 0x0555,
+         0x0666, 0x0777, 0x0888, 0x0999, 0,      0xAA, 0xBB,   0xCC,   0xDD, 1};
     ASSERT_TRUE(connection.SetConfig());
-    auto requests = line.tester.Requests();
-    ASSERT_EQ(requests.size(), 18u);
-    EXPECT_EQ(requests[1], BuildFrame(0xE2, Bytes{0x01, 0x02, 0xC4, 0x09}));
-    EXPECT_EQ(requests[1][1], 5);
-    EXPECT_EQ(requests[12], BuildFrame(0xE2, Cat({{0x09}, U16(65535), U16(65535)})));
-    EXPECT_EQ(requests[17], BuildFrame(0xE2, Bytes{0x17, 1}));
-    EXPECT_EQ(clock.NowMs(), 500u) << "five pauses of 100 ms";
+    const std::vector<Bytes> writes = {
+        {0x00, 1},
+        Cat({{0x01, 2}, U16(2500)}),
+        Cat({{0x02}, U16(0x0111)}),
+        Cat({{0x22}, U16(0x0222)}),
+        {0x03, 1},
+        Cat({{0x04}, U16(0x0333)}),
+        Cat({{0x21}, U16(0x0444)}),
+        {0x20, 1},
+        {0x05, 7},
+        Cat({{0x06}, U16(0x0555)}),
+        Cat({{0x07}, U16(0x0666)}),
+        Cat({{0x08}, U16(0x0777)}),
+        Cat({{0x09}, U16(0x0888), U16(0x0999)}),
+        {0x0A, 0xAA},
+        {0x0B, 0xBB},
+        {0x0C, 0xCC},
+        {0x0D, 0xDD},
+        {0x17, 1},
+    };
+    std::vector<Bytes> expected;
+    for (const Bytes& w : writes)
+        expected.push_back(BuildFrame(0xE2, w));
+    EXPECT_EQ(line.tester.Requests(), expected);
+    EXPECT_EQ(sentAt, (std::vector<uint64_t>{0, 100, 200, 300, 400, 500, 500, 500, 500, 500, 500, 500, 500, 500, 500,
+                                             500, 500, 500}))
+        << "a pause after each of the first five writes";
 
-    c.currentLimitMode = 0;
+    c.currentLimitMode = 0;  // without the forced limit the value is left out
     line.tester.ClearRequests();
     ASSERT_TRUE(connection.SetConfig());
     EXPECT_EQ(line.tester.Requests()[1], (Bytes{0x02, 0x03, 0xE2, 0x01, 0x00, 0xE1, 0x03}));
@@ -434,6 +466,41 @@ TEST_F(ConnectionTest, GetSpectrumGathersThirtyFrames) {
     EXPECT_FALSE(connection.GetSpectrum(spectrum));
     EXPECT_EQ(spectrum[1], 8) << "values already filled stay";
     EXPECT_EQ(spectrum[19], 99);
+}
+
+// The time-outs stand in for a tester that stopped answering: Close must not
+// wait them out, whatever the command in flight.
+TEST_F(ConnectionTest, CloseCancelsTheCommandInFlight) {
+    line.tester.SetHandler([](uint8_t cmd, std::span<const uint8_t>) {
+        if (cmd == kCmdGetDeviceInfo) return ScriptedTester::Frame(cmd, Bytes(16, 0));
+        Bytes out;  // five of the thirty spectrum frames, then silence; nothing else is answered
+        for (int f = 0; cmd == kCmdGetSpectrum && f < 5; ++f) {
+            Bytes frame = ScriptedTester::Frame(cmd, Bytes(38, 0));
+            out.insert(out.end(), frame.begin(), frame.end());
+        }
+        return out;
+    });
+    Spectrum spectrum{};
+    // StartTrace raises the time-out to 3 s; it stays for the spectrum read.
+    const std::pair<const char*, std::function<bool()>> cases[] = {
+        {"StartTrace", [&] { return connection.StartTrace([](const TraceRecord&) {}); }},
+        {"GetSpectrum", [&] { return connection.GetSpectrum(spectrum); }},
+    };
+    for (const auto& [name, command] : cases) {
+        ASSERT_TRUE(connection.Connect("COM7", nullptr));
+        line.tester.ClearRequests();
+        auto start = std::chrono::steady_clock::now();
+        std::future<bool> result = std::async(std::launch::async, command);
+        ASSERT_TRUE(line.tester.WaitForRequests(1, 1000)) << name;
+        connection.Close();
+        EXPECT_FALSE(result.get()) << name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start,
+                  std::chrono::milliseconds(TesterConnection::kTraceTimeoutMs))
+            << name << " waited out its time-out";
+        Measurements m;
+        EXPECT_FALSE(connection.GetMeasurements(m)) << "closed until the next Connect";
+        EXPECT_EQ(line.tester.Requests().size(), 1u);
+    }
 }
 
 TEST(Connection, ConnectOnASilentPortSucceedsWithUnknownVersions) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,6 +10,7 @@
 #include "monitor/event_log.h"
 #include "platform/files.h"
 #include "support/fake_window.h"
+#include "support/temporary_home.h"
 #include "ui/main_window_ids.h"
 
 namespace {
@@ -35,6 +38,7 @@ protected:
         log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
         log.Remeasure(400, 24 + 5 * 14);  // five rows
     }
+    TemporaryHome home;  // the save dialog proposes a folder in it
     FakeWindow window;
     EventLog log{&FixedTime};
 };
@@ -134,11 +138,69 @@ TEST_F(EventLogTest, SavesTheLogFileByteForByte) {
         << "the last chosen name is proposed again";
 }
 
-TEST_F(EventLogTest, AnUnwritableFileIsReported) {
+TEST_F(EventLogTest, ASaveThatCannotCompleteLeavesWhatWasThereAndSaysSo) {
     window.QueueSavePath(TempPath("no-such-folder") + PathSeparator() + "log.txt");
     EXPECT_FALSE(log.SaveLog(window));
-    ASSERT_EQ(window.Messages().size(), 1u);
-    EXPECT_EQ(window.Messages()[0].title, "Ampwright: Error");
+
+    // A folder of the chosen name cannot be replaced by the log.
+    std::filesystem::path taken = TempPath("ampwright-log-taken.txt");
+    std::filesystem::create_directories(taken / "inside");
+    window.QueueSavePath(taken.string());
+    EXPECT_FALSE(log.SaveLog(window));
+    EXPECT_TRUE(std::filesystem::is_directory(taken / "inside"));
+    size_t leftovers = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(taken.parent_path()))
+        leftovers += entry.path().filename().string().rfind("ampwright-log-taken.txt.tmp", 0) == 0;
+    EXPECT_EQ(leftovers, 0u) << "no temporary file is left behind";
+    std::filesystem::remove_all(taken);
+
+    ASSERT_EQ(window.Messages().size(), 2u);
+    for (const FakeWindow::Message& message : window.Messages()) {
+        EXPECT_EQ(message.title, "Ampwright: Error");
+        EXPECT_NE(message.text.find("a file already there is untouched"), std::string::npos) << message.text;
+    }
+}
+
+// The poll thread keeps logging into a full ring while the user saves: the
+// file holds one unbroken run of records, as many as its header says.
+TEST(EventLogSave, AFullRingStillLoggingSavesOneUnbrokenRun) {
+    TemporaryHome home;
+    FakeWindow window;
+    EventLog log(&FixedTime, 2001);
+    int next = 0;
+    while (next < 3000)
+        log.LogEvent(std::to_string(next++), 0);
+    std::atomic<bool> done{false};
+    std::thread poll([&] {
+        for (int n = next; !done; ++n)
+            log.LogEvent(std::to_string(n), 0);
+    });
+    std::string path = TempPath("ampwright-log-busy.txt");
+    window.QueueSavePath(path);
+    bool saved = log.SaveLog(window);
+    done = true;
+    poll.join();
+    ASSERT_TRUE(saved);
+
+    std::istringstream file(ReadFile(path));
+    std::remove(path.c_str());
+    std::string line;
+    for (int i = 0; i < 3; ++i)
+        std::getline(file, line);
+    ASSERT_EQ(line.rfind("Number of records logged: ", 0), 0u) << line;
+    int count = std::stoi(line.substr(26));
+    EXPECT_EQ(count, 2000);
+    std::getline(file, line);
+    int lines = 0, previous = -1;
+    while (std::getline(file, line)) {
+        int n = std::stoi(line.substr(line.rfind("- ") + 2));
+        if (previous >= 0) {
+            ASSERT_EQ(n, previous + 1) << "after line " << lines;
+        }
+        previous = n;
+        ++lines;
+    }
+    EXPECT_EQ(lines, count);
 }
 
 TEST(Ctime, Layout) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "monitor/live_state.h"
 
 TEST(LiveState, CapacityAccumulatesPerSecond) {
@@ -23,4 +26,29 @@ TEST(LiveState, ReadingsLine) {
     live.loopbackCurrentMa = 120;
     live.totalCurrentMa = 3120;
     EXPECT_EQ(ReadingsLine(live), "V=20.02V, I Tester=3000mA, I Loopback=120mA, I Total~=3120mA");
+}
+
+// The window's timer integrates while the poll thread zeroes a detached
+// port: a reset must never be undone by an integration that read the
+// counters before it.
+TEST(LiveState, AResetIsNeverUndoneByAConcurrentIntegration) {
+    LiveState live;
+    live.sinkCurrentMa = 3600;  // 1 mAh per integration
+    std::atomic<bool> done{false};
+    std::atomic<uint64_t> integrations{0};
+    std::thread timer([&] {
+        while (!done) {
+            IntegrateCapacity(live);
+            ++integrations;
+        }
+    });
+    for (int i = 0; i < 20000; ++i) {
+        uint64_t before = integrations;
+        ResetSinkCapacity(live);
+        double after = live.sinkMah;
+        uint64_t since = integrations - before;
+        ASSERT_LE(after, static_cast<double>(since + 1)) << "a reset was undone at round " << i;
+    }
+    done = true;
+    timer.join();
 }

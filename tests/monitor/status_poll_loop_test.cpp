@@ -29,15 +29,22 @@ struct TesterState {
     Measurements m;
     SourceTypeNames names;
     bool failCapabilities = false;
+    int failStatusReads = 0;  // how many of the next port status reads fail
+    // Runs inside each exchange, after the request was recorded: what the
+    // program does meanwhile. Must not take the lock.
+    std::function<void(uint8_t cmd)> during;
+    std::vector<uint8_t> commands;
     std::vector<std::pair<uint16_t, uint16_t>> loadRequests;
     std::vector<std::pair<uint8_t, uint16_t>> profileRequests;
     int configWrites = 0;
 
     Bytes Answer(uint8_t cmd, std::span<const uint8_t> p) {
         std::lock_guard<std::mutex> held(lock);
+        commands.push_back(cmd);
         Bytes out;
         switch (cmd) {
             case kCmdGetPortStatus: {
+                if (failStatusReads > 0 && failStatusReads--) return ScriptedTester::Frame(0x55);
                 const PortStatus& s = status;
                 out = {s.sinkAttached, s.sinkProfileIndex, s.sinkProfileType, s.sinkProfileSubtype};
                 PutU16(out, s.sinkVoltageMv);
@@ -86,6 +93,7 @@ struct TesterState {
             default:
                 break;
         }
+        if (during) during(cmd);
         return ScriptedTester::Frame(cmd, out);
     }
 };
@@ -97,7 +105,7 @@ protected:
         ASSERT_TRUE(tester.Connect("COM7", [this](int n) { events.Notify(n); }));
         log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
         live.connected = true;
-        live.loadCurrentPending = false;
+        ++live.connectionCount;
     }
 
     // A 65 W charger: 5/9/15/20 V fixed and a 3.3-21 V PPS range.
@@ -432,7 +440,7 @@ TEST_F(PollLoopTest, SourcePortEvents) {
     EXPECT_EQ(window.GetText(IDC_SOURCE_PROFILE_TYPE), "");
 }
 
-TEST_F(PollLoopTest, DisconnectedLoopIdlesAndStops) {
+TEST_F(PollLoopTest, DisconnectedLoopIdlesAndForgetsThePorts) {
     PlugPdCharger();
     loop.RunCycle();
     SetMeasurement(5000, 500, 500);
@@ -445,19 +453,160 @@ TEST_F(PollLoopTest, DisconnectedLoopIdlesAndStops) {
     EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ") << "no stale readings";
     EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
     EXPECT_EQ(clock.NowMs() - before, 100u);
-    loop.Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    loop.Stop();  // returns: the thread honours the stop request
-    SUCCEED();
 }
 
-TEST(PortEvents, OnlyNotificationsOneToSevenSetEvents) {
+TEST(PortEvents, EveryNotificationFrameReachesItsEvent) {
+    // 0x20..0x28 without the two traced-message codes, in event order.
+    const uint8_t frames[PortEvents::kCount] = {0x20, 0x21, 0x22, 0x23, 0x26, 0x27, 0x28};
+    for (int i = 0; i < PortEvents::kCount; ++i) {
+        PortEvents events;
+        events.Notify(NotificationFor(frames[i]));
+        for (int j = 0; j < PortEvents::kCount; ++j)
+            EXPECT_EQ(events.port[static_cast<size_t>(j)].IsSet(), i == j) << std::hex << int(frames[i]);
+    }
     PortEvents events;
-    events.Notify(0);
-    events.Notify(8);
-    events.Notify(-1);
+    for (int n : {0, 8, -1, NotificationFor(0x24), NotificationFor(0x25)})
+        events.Notify(n);
     for (const Event& e : events.port)
         EXPECT_FALSE(e.IsSet());
-    events.Notify(7);
-    EXPECT_TRUE(events.port[6].IsSet());
+}
+
+TEST_F(PollLoopTest, ARequestRaisedWhileTheLastIsOnTheWireIsServedNext) {
+    PlugPdCharger(9000, 4);
+    loop.RunCycle();
+    // The user asks again while the tester is still taking the first request.
+    state.during = [this](uint8_t cmd) {
+        if (cmd != kCmdRequestSinkProfile || state.profileRequests.size() != 1) return;
+        live.requestedVoltageMv = 12000;
+        live.voltageRequestPending = true;
+    };
+    live.requestedVoltageMv = 11020;
+    live.voltageRequestPending = true;
+    loop.RunCycle();
+    loop.RunCycle();
+    EXPECT_EQ(state.profileRequests, (std::vector<std::pair<uint8_t, uint16_t>>{{4, 11020}, {4, 12000}}));
+
+    state.during = [this](uint8_t cmd) {
+        if (cmd != kCmdRequestSinkProfile || state.profileRequests.size() != 3) return;
+        window.SelectItem(IDC_SELECT_PROFILE, 2);
+        live.profileSelectPending = true;
+    };
+    window.SelectItem(IDC_SELECT_PROFILE, 1);
+    live.profileSelectPending = true;
+    loop.RunCycle();
+    loop.RunCycle();
+    ASSERT_EQ(state.profileRequests.size(), 4u);
+    EXPECT_EQ(state.profileRequests[2], (std::pair<uint8_t, uint16_t>{1, 9000}));
+    EXPECT_EQ(state.profileRequests[3], (std::pair<uint8_t, uint16_t>{2, 15000}));
+}
+
+TEST_F(PollLoopTest, ANewTesterGetsBackTheLoadItReportedOnce) {
+    PlugPdCharger();
+    SetMeasurement(5000, 1500, 1490);  // already drawing 1.5 A when the link opens
+    live.loadChangeSpeedMs = 500;
+    loop.RunCycle();
+    EXPECT_TRUE(state.loadRequests.empty()) << "nothing before the set point is known";
+    loop.RunCycle();
+    loop.RunCycle();
+    EXPECT_EQ(state.loadRequests, (std::vector<std::pair<uint16_t, uint16_t>>{{1500, 500}}));
+}
+
+TEST_F(PollLoopTest, AFailedMeasurementStillServesRequests) {
+    PlugPdCharger();
+    loop.RunCycle();
+    line.tester.SetHandler([this](uint8_t cmd, std::span<const uint8_t> p) {
+        return cmd == kCmdGetMeasurements ? ScriptedTester::Frame(0x55) : state.Answer(cmd, p);
+    });
+    live.requestedLoadMa = 700;
+    live.loadCurrentPending = true;
+    loop.RunCycle();
+    EXPECT_EQ(state.loadRequests, (std::vector<std::pair<uint16_t, uint16_t>>{{700, 200}}));
+}
+
+TEST_F(PollLoopTest, AFailedStatusSkipsTheCapabilityChangeHandler) {
+    PlugPdCharger();
+    loop.RunCycle();
+    size_t before = LogTexts().size();
+    state.failStatusReads = 2;  // the cycle's own read and the handler's
+    Notify(4);
+    loop.RunCycle();
+    EXPECT_EQ(LogTexts().size(), before) << "nothing stale is logged";
+    EXPECT_TRUE(live.sinkActive);
+    EXPECT_FALSE(events.port[PortEvents::kSinkCapabilityChanged].IsSet());
+}
+
+TEST_F(PollLoopTest, TheLowestSignalledEventIsHandledFirst) {
+    PlugPdCharger();
+    loop.RunCycle();
+    size_t before = LogTexts().size();
+    Notify(7);  // source profile changed
+    Notify(5);  // source attached
+    loop.RunCycle();
+    EXPECT_EQ(LogTexts(static_cast<int>(before)), std::vector<std::string>{"Source Port Attached"});
+    EXPECT_TRUE(events.port[PortEvents::kSourceProfileChanged].IsSet()) << "left for a later cycle";
+    loop.RunCycle();
+    EXPECT_EQ(LogTexts().back(), "Source Profile Changed");
+}
+
+TEST_F(PollLoopTest, ReadingsTimerRunsOnlyWhileASinkIsAttachedToAConnectedTester) {
+    live.settings.logIntervalS = 5;
+    PlugPdCharger();
+    loop.RunCycle();
+    EXPECT_EQ(window.Timers(), (std::map<int, uint32_t>{{IDT_READINGS_LOG, 5000}}));
+    live.sinkMah = 12;
+    live.sinkMwh = 60;
+    live.sourceMah = 3;
+
+    Unplug();
+    Notify(2);
+    loop.RunCycle();
+    EXPECT_TRUE(window.Timers().empty());
+    EXPECT_EQ(live.sinkMah, 0);
+    EXPECT_EQ(live.sinkMwh, 0);
+    EXPECT_EQ(live.sourceMah, 3);
+
+    PlugPdCharger();
+    loop.RunCycle();
+    ASSERT_FALSE(window.Timers().empty());
+    live.connected = false;  // the tester was unplugged
+    loop.RunCycle();
+    EXPECT_TRUE(window.Timers().empty());
+}
+
+TEST_F(PollLoopTest, SourceOnlyAndLoopbackCyclesMeasureWithoutSleeping) {
+    {
+        std::lock_guard<std::mutex> held(state.lock);
+        state.m = {33, 0, 9010, 0, 0, 1250};
+    }
+    loop.RunCycle();  // the tester's first cycle: nothing attached
+    live.sourceActive = true;
+    uint64_t start = clock.NowMs();
+    loop.RunCycle();
+    EXPECT_EQ(window.GetText(IDC_SOURCE_VBUS), "9.01 V");
+    EXPECT_EQ(window.GetText(IDC_SOURCE_CURRENT), "1250 mA");
+    EXPECT_EQ(window.GetText(IDC_TEMPERATURE), "33 C");
+    EXPECT_EQ(clock.NowMs(), start);
+
+    live.sourceActive = false;
+    live.loopbackEnabled = true;
+    window.SetCheck(IDC_LOOPBACK, true);
+    {
+        std::lock_guard<std::mutex> held(state.lock);
+        state.m.sourceCurrentMa = 800;
+    }
+    loop.RunCycle();
+    EXPECT_EQ(window.GetText(IDC_SOURCE_CURRENT), "800 mA");
+    EXPECT_EQ(window.GetText(IDC_TOTAL_CURRENT), "800 mA");
+}
+
+TEST_F(PollLoopTest, AStopRequestedDuringAnExchangeEndsTheCycleBeforeTheNext) {
+    PlugPdCharger();
+    loop.RunCycle();
+    live.loadCurrentPending = true;
+    state.commands.clear();
+    state.during = [this](uint8_t cmd) {
+        if (cmd == kCmdGetMeasurements) loop.RequestStop();
+    };
+    loop.RunCycle();
+    EXPECT_EQ(state.commands, std::vector<uint8_t>{kCmdGetMeasurements});
 }

@@ -103,9 +103,21 @@ void FakeWindow::Repaint(int id) {
 }
 
 int FakeWindow::ShowMessage(const std::string& text, const std::string& title, uint32_t style) {
+    std::function<void()> action;
+    int answer;
+    {
+        std::lock_guard<std::mutex> held(lock_);
+        messages_.push_back({text, title, style});
+        action = whileMessageShown_;
+        answer = messageAnswer_;
+    }
+    if (action) action();
+    return answer;
+}
+
+void FakeWindow::WhileMessageShown(std::function<void()> action) {
     std::lock_guard<std::mutex> held(lock_);
-    messages_.push_back({text, title, style});
-    return messageAnswer_;
+    whileMessageShown_ = std::move(action);
 }
 
 std::optional<std::string> FakeWindow::AskSaveFile(const SaveFileRequest& request) {

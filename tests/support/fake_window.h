@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -65,6 +66,8 @@ public:
     // the save dialog returns the next queued path (or cancels).
     void AnswerMessagesWith(int answer);
     void QueueSavePath(std::optional<std::string> path);
+    // Runs while a message box is up, as a message handled by its loop would.
+    void WhileMessageShown(std::function<void()> action);
 
 private:
     mutable std::mutex lock_;
@@ -74,6 +77,7 @@ private:
     std::vector<SaveFileRequest> saveRequests_;
     std::vector<std::optional<std::string>> savePaths_;
     int messageAnswer_ = kAnswerOk;
+    std::function<void()> whileMessageShown_;
 };
 
 // A canvas that records what would be drawn.

@@ -1,0 +1,4 @@
+#include "support/temporary_home.h"
+
+TemporaryHome::TemporaryHome() = default;
+TemporaryHome::~TemporaryHome() = default;
