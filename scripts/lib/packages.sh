@@ -5,7 +5,7 @@ AMPWRIGHT_PACKAGES=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
-  wine wine64
+  wine wine64 fonts-wine
   xvfb x11-utils xdotool imagemagick
 )
 

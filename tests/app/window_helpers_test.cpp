@@ -54,5 +54,4 @@ TEST(PlugInfoTable, LeavingFreesOnlyTheProcessOwnRecords) {
 
 TEST(UserGuide, AddressIsAFileUrlBesideTheProgram) {
     EXPECT_EQ(UserGuideAddress("C:\\Program Files\\Ampwright"), "file:///C:/Program%20Files/Ampwright/user-guide.html");
-    EXPECT_EQ(EdgeAddress("file:///C:/a.html"), "microsoft-edge:file:///C:/a.html");
 }

@@ -219,9 +219,17 @@ check "log: the disconnection" grep -q "Device Voltiq ($port) disconnected" "$lo
 check "log: selected again after the disconnection" \
   bash -c 'sed -n "/disconnected/,\$p" "$1" | grep -q "Device Voltiq ($2) selected"' _ "$log" "$port"
 
-# --- Exit ends the process (the poll thread is stopped on the way out).
+# --- Exit with a tester that stopped answering: the exchange in flight is
+# cancelled instead of waited out, and the poll thread stops between
+# exchanges. The time from the click to the end of the process is printed.
+echo "silent on" >"$fifo"
+sleep 1.5  # the poll thread is now waiting for answers that never come
 driver click 1012
+exit_start=$(date +%s%N)
+for _ in $(seq 1 750); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.02; done
+exit_ms=$((($(date +%s%N) - exit_start) / 1000000))
 check "Exit ends the application" wait_exit "$app_pid" 15
+echo "shutdown with a silent tester: $exit_ms ms"
 app_pids=()
 
 echo "e2e: $passed passed, $failed failed"

@@ -64,13 +64,3 @@ TEST(Logger, CleansAndCutsTexts) {
     logger.AddRecord("\xC3\xA9t\xC3\xA9", 0);
     EXPECT_EQ(logger.GetRecord(-1)->text, "\xC3\xA9t\xC3\xA9") << "UTF-8 round trip";
 }
-
-TEST(LogCategory, NamesAndColours) {
-    EXPECT_EQ(CategoryName(4), "Diagnostics");
-    EXPECT_EQ(CategoryName(1), "Loopback   ");
-    EXPECT_EQ(CategoryName(12), "ERROR      ");
-    EXPECT_EQ(CategoryName(-1), "ERROR      ");
-    EXPECT_EQ(CategoryColor(3), (Color{255, 64, 64}));
-    EXPECT_EQ(CategoryColor(8), (Color{128, 255, 128}));
-    EXPECT_EQ(CategoryColor(12), (Color{255, 255, 255}));
-}

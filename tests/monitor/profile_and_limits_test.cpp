@@ -3,21 +3,6 @@
 #include "monitor/profile_type.h"
 #include "monitor/voltage_limits.h"
 
-TEST(ProfileType, NamesAndRanges) {
-    EXPECT_EQ(ProfileTypeName(6, 3), "PD-PPS");
-    EXPECT_EQ(ProfileTypeName(7, 3), "EPR-AVS");
-    EXPECT_EQ(ProfileTypeName(3, 2), "BC-DCP");
-    EXPECT_EQ(ProfileTypeName(2, 5), "SAMSUNG");
-    EXPECT_EQ(ProfileTypeName(1, 1), "UNKNOWN");
-    EXPECT_EQ(ProfileTypeName(9, 0), "UNKNOWN");
-    EXPECT_EQ(ProfileTypeName(6, 7), "UNKNOWN");
-    EXPECT_TRUE(IsRangedProfile(6, 3));
-    EXPECT_TRUE(IsRangedProfile(7, 3));
-    EXPECT_TRUE(IsRangedProfile(4, 0));
-    EXPECT_FALSE(IsRangedProfile(6, 0));
-    EXPECT_FALSE(IsRangedProfile(7, 0));
-}
-
 TEST(ProfileType, EprAvsReportsWattsAsCurrent) {
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 28000), 5000);
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 20000), 7000);
