@@ -276,14 +276,6 @@ TEST_F(MainWindowRules, CommandsReachTheirTargets) {
     rules.OnCommand(IDC_SELECT_PROFILE, MainWindow::kSelEndOk);
     EXPECT_TRUE(live.profileSelectPending);
 
-    live.sinkMah = 5;
-    live.sinkMwh = 25;
-    live.sourceMah = 3;
-    rules.OnCommand(IDC_SINK_CAPACITY_RESET, 0);
-    EXPECT_EQ(live.sinkMah, 0);
-    EXPECT_EQ(live.sinkMwh, 0);
-    EXPECT_EQ(live.sourceMah, 3);
-
     rules.OnSuspend();
     std::optional<Logger::Record> last = log.Records().GetRecord(-1);
     ASSERT_TRUE(last);

@@ -259,23 +259,6 @@ TEST_F(ConnectionTest, FailuresLeaveOutValuesAlone) {
     EXPECT_LT(took, std::chrono::milliseconds(1500));
 }
 
-TEST_F(ConnectionTest, ALateAnswerIsNotTakenForTheNextCommandsAnswer) {
-    Silence(kCmdGetMeasurements);
-    Measurements m;
-    EXPECT_FALSE(connection.GetMeasurements(m));
-    // The tester answers the timed-out request after all.
-    line.tester.Send(ScriptedTester::Frame(kCmdGetMeasurements, Cat({{30}, U16(1111)})));
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    {
-        std::lock_guard<std::mutex> held(answersLock);
-        silent.clear();
-    }
-    Answer(kCmdGetMeasurements, Cat({{31}, U16(2222)}));
-    ASSERT_TRUE(connection.GetMeasurements(m));
-    EXPECT_EQ(m.sinkVbusMv, 2222) << "the stale answer was taken";
-    EXPECT_EQ(m.temperatureC, 31);
-}
-
 TEST_F(ConnectionTest, NotificationsBetweenRequestAndResponseAreRoutedApart) {
     line.tester.SetHandler([](uint8_t cmd, std::span<const uint8_t>) {
         return Cat({ScriptedTester::Frame(0x21), ScriptedTester::Frame(0x28), ScriptedTester::Frame(0x24, {1, 2}),

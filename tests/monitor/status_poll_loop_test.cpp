@@ -345,10 +345,9 @@ TEST_F(PollLoopTest, VoltageWatchQuietCases) {
     EXPECT_EQ(LogTexts().size(), before);
 }
 
-TEST_F(PollLoopTest, RequestsReachTheTester) {
+TEST_F(PollLoopTest, RequestsReachTheTesterAndNoneRaisedMeanwhileIsLost) {
     PlugPdCharger();
     loop.RunCycle();
-
     live.requestedLoadMa = 1500;
     live.loadChangeSpeedMs = 50;
     live.loadCurrentPending = true;
@@ -356,27 +355,35 @@ TEST_F(PollLoopTest, RequestsReachTheTester) {
     loop.RunCycle();
     EXPECT_EQ(state.loadRequests, (std::vector<std::pair<uint16_t, uint16_t>>{{1500, 50}})) << "one per raised flag";
 
+    // The user asks again while the tester is still taking the last request.
+    state.during = [this](uint8_t cmd) {
+        if (cmd == kCmdRequestSinkProfile && state.profileRequests.size() == 1) {
+            window.SelectItem(IDC_SELECT_PROFILE, 2);
+            live.profileSelectPending = true;
+        } else if (cmd == kCmdRequestSinkProfile && state.profileRequests.size() == 3) {
+            live.requestedVoltageMv = 12000;
+            live.voltageRequestPending = true;
+        }
+    };
     window.SelectItem(IDC_SELECT_PROFILE, 3);
     live.profileSelectPending = true;
     loop.RunCycle();
-    ASSERT_EQ(state.profileRequests.size(), 1u);
-    EXPECT_EQ(state.profileRequests[0], (std::pair<uint8_t, uint16_t>{3, 20000}));
     EXPECT_EQ(window.GetText(IDC_CURRENT_SLIDER_MAX), "3250mA") << "the limit of the requested profile";
-
+    loop.RunCycle();
     PlugPdCharger(9000, 4);
     loop.RunCycle();
     live.requestedVoltageMv = 11020;
     live.voltageRequestPending = true;
     loop.RunCycle();
-    ASSERT_EQ(state.profileRequests.size(), 2u);
-    EXPECT_EQ(state.profileRequests[1], (std::pair<uint8_t, uint16_t>{4, 11020}));
-    EXPECT_EQ(window.Get(IDC_VOLTAGE_SLIDER).position, 11020);
-    EXPECT_FALSE(live.voltageRequestPending);
+    loop.RunCycle();
+    EXPECT_EQ(state.profileRequests,
+              (std::vector<std::pair<uint8_t, uint16_t>>{{3, 20000}, {2, 15000}, {4, 11020}, {4, 12000}}));
+    EXPECT_EQ(window.Get(IDC_VOLTAGE_SLIDER).position, 12000);
 
     window.ClearItems(IDC_SELECT_PROFILE);  // nothing selected
     live.profileSelectPending = true;
     loop.RunCycle();
-    EXPECT_EQ(state.profileRequests.size(), 2u) << "no request for a selection that is not listed";
+    EXPECT_EQ(state.profileRequests.size(), 4u) << "no request for a selection that is not listed";
     EXPECT_FALSE(live.profileSelectPending);
 }
 
@@ -462,35 +469,6 @@ TEST(PortEvents, EveryNotificationFrameReachesItsEvent) {
         EXPECT_FALSE(e.IsSet());
 }
 
-TEST_F(PollLoopTest, ARequestRaisedWhileTheLastIsOnTheWireIsServedNext) {
-    PlugPdCharger(9000, 4);
-    loop.RunCycle();
-    // The user asks again while the tester is still taking the first request.
-    state.during = [this](uint8_t cmd) {
-        if (cmd != kCmdRequestSinkProfile || state.profileRequests.size() != 1) return;
-        live.requestedVoltageMv = 12000;
-        live.voltageRequestPending = true;
-    };
-    live.requestedVoltageMv = 11020;
-    live.voltageRequestPending = true;
-    loop.RunCycle();
-    loop.RunCycle();
-    EXPECT_EQ(state.profileRequests, (std::vector<std::pair<uint8_t, uint16_t>>{{4, 11020}, {4, 12000}}));
-
-    state.during = [this](uint8_t cmd) {
-        if (cmd != kCmdRequestSinkProfile || state.profileRequests.size() != 3) return;
-        window.SelectItem(IDC_SELECT_PROFILE, 2);
-        live.profileSelectPending = true;
-    };
-    window.SelectItem(IDC_SELECT_PROFILE, 1);
-    live.profileSelectPending = true;
-    loop.RunCycle();
-    loop.RunCycle();
-    ASSERT_EQ(state.profileRequests.size(), 4u);
-    EXPECT_EQ(state.profileRequests[2], (std::pair<uint8_t, uint16_t>{1, 9000}));
-    EXPECT_EQ(state.profileRequests[3], (std::pair<uint8_t, uint16_t>{2, 15000}));
-}
-
 TEST_F(PollLoopTest, ANewTesterGetsBackTheLoadItReportedOnce) {
     PlugPdCharger();
     SetMeasurement(5000, 1500, 1490);  // already drawing 1.5 A when the link opens
@@ -551,7 +529,7 @@ TEST_F(PollLoopTest, ReadingsTimerRunsOnlyWhileASinkIsAttachedToAConnectedTester
     EXPECT_TRUE(window.Timers().empty());
 }
 
-TEST_F(PollLoopTest, SourceOnlyAndLoopbackCyclesMeasureWithoutSleeping) {
+TEST_F(PollLoopTest, SourceOnlyCyclesMeasureWithoutSleeping) {
     {
         std::lock_guard<std::mutex> held(state.lock);
         state.m = {33, 0, 9010, 0, 0, 1250};
@@ -564,17 +542,6 @@ TEST_F(PollLoopTest, SourceOnlyAndLoopbackCyclesMeasureWithoutSleeping) {
     EXPECT_EQ(window.GetText(IDC_SOURCE_CURRENT), "1250 mA");
     EXPECT_EQ(window.GetText(IDC_TEMPERATURE), "33 C");
     EXPECT_EQ(clock.NowMs(), start);
-
-    live.sourceActive = false;
-    live.loopbackEnabled = true;
-    window.SetCheck(IDC_LOOPBACK, true);
-    {
-        std::lock_guard<std::mutex> held(state.lock);
-        state.m.sourceCurrentMa = 800;
-    }
-    loop.RunCycle();
-    EXPECT_EQ(window.GetText(IDC_SOURCE_CURRENT), "800 mA");
-    EXPECT_EQ(window.GetText(IDC_TOTAL_CURRENT), "800 mA");
 }
 
 TEST_F(PollLoopTest, AStopRequestedDuringAnExchangeEndsTheCycleBeforeTheNext) {
