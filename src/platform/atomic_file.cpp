@@ -29,7 +29,7 @@ bool SaveFileAtomically(const std::string& path, const std::function<bool(std::F
         RemoveFile(temporary);
         return Fail(error, "Writing " + path + " failed; the file was not changed.");
     }
-    if (!ReplaceFile(temporary, path)) {
+    if (!RenameOver(temporary, path)) {
         RemoveFile(temporary);
         return Fail(error, "The file " + path + " could not be replaced; it was not changed.");
     }

@@ -10,7 +10,7 @@
 // Opens a file for writing in binary mode (created or truncated); null on failure.
 std::FILE* OpenFileForWriting(const std::string& path);
 // Moves `from` over `to`, replacing an existing file in one step.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameOver(const std::string& from, const std::string& to);
 // Deletes a file; true when it is gone afterwards.
 bool RemoveFile(const std::string& path);
 unsigned long CurrentProcessId();

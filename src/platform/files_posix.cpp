@@ -10,7 +10,7 @@ std::FILE* OpenFileForWriting(const std::string& path) {
     return std::fopen(path.c_str(), "wb");
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOver(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -13,7 +13,7 @@ std::FILE* OpenFileForWriting(const std::string& path) {
     return _wfopen(Wide(Utf8ToUtf16(path)), L"wb");
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOver(const std::string& from, const std::string& to) {
     return MoveFileExW(Wide(Utf8ToUtf16(from)), Wide(Utf8ToUtf16(to)),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
