@@ -48,6 +48,13 @@ ampwright_wine_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.ampwright-ready"
   fi
+  # Wine draws the title-bar buttons with its Marlett font (fonts-wine); a
+  # copy in the prefix's font folder is found on every start.
+  local marlett=/usr/share/wine/fonts/marlett.ttf
+  if [ -f "$marlett" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   wineserver -p 30 >/dev/null 2>&1 || true
 }
 
