@@ -228,12 +228,16 @@ check "log: selected again after the disconnection" \
 # exchanges. The time from the click to the end of the process is printed.
 echo "silent on" >"$fifo"
 sleep 1.5  # the poll thread is now waiting for answers that never come
+click_start=$(date +%s%N)
 driver click 1012
 exit_start=$(date +%s%N)
 for _ in $(seq 1 750); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.02; done
-exit_ms=$((($(date +%s%N) - exit_start) / 1000000))
+exit_end=$(date +%s%N)
 check "Exit ends the application" wait_exit "$app_pid" 15
-echo "shutdown with a silent tester: $exit_ms ms"
+# The first figure runs from the posted click (the driver has returned); the
+# second also counts the driver program's own start and end.
+echo "shutdown with a silent tester: $(((exit_end - exit_start) / 1000000)) ms" \
+  "($(((exit_end - click_start) / 1000000)) ms from the start of the click command)"
 app_pids=()
 
 echo "e2e: $passed passed, $failed failed"
