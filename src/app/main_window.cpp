@@ -98,10 +98,12 @@ void MainWindow::OnCommand(int id, int notification) {
         case IDC_CURRENT_SET:
             SetCurrent();
             break;
+        case IDC_GRAPHS:
+            parts_.shell.ShowGraphWindow();
+            break;
         case IDC_MESSAGE_TRACER:
         case IDC_CONFIGURE:
         case IDC_CONFIG_SRC:
-        case IDC_GRAPHS:
         case IDC_CALIBRATION:
             // Their windows arrive later; until then only the gate applies.
             RequireTester();

@@ -25,6 +25,7 @@ public:
     virtual void Exit() = 0;
     virtual void ShowAbout() = 0;
     virtual void OpenUserGuide() = 0;
+    virtual void ShowGraphWindow() = 0;
 };
 
 // The main window's rules: turns the user's actions into LiveState changes

@@ -22,7 +22,7 @@ const Color kNoFill{0, 0, 0};
 bool EndsWith(const std::string& text, const std::string& ending) {
     if (text.size() < ending.size()) return false;
     return std::equal(ending.rbegin(), ending.rend(), text.rbegin(),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(b)) == a; });
 }
 }  // namespace
 

@@ -1,4 +1,6 @@
 #include <windows.h>
+// windows.h names ReplaceFileW ReplaceFile; here it is the portable helper.
+#undef ReplaceFile
 
 #include "platform/files.h"
 #include "platform/text.h"
