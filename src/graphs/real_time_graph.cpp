@@ -79,19 +79,25 @@ bool RealTimeGraph::AddSample(float value, double elapsedMs) {
     double t = division_.secondsMode ? elapsedMs / 100.0 : elapsedMs;
     if (!(t > 0)) t = 0;
     const uint64_t before = length_;
-    if (length_ > 0) {
-        // Ticks that were missed get values on the straight line from the
-        // previous sample to this one.
+    if (length_ == 0) {
+        Append(value);
+        lastTime_ = t;
+    } else {
+        // One entry per tick of the time base: ticks that were missed get
+        // values on the straight line from the previous entry to this sample;
+        // a second sample within the same tick is not kept. The entry's time
+        // is that of its tick, so the index keeps following the clock.
         double previous = values_.empty() ? value : values_.back();
         int64_t n = static_cast<int64_t>(std::trunc(t - lastTime_ + 0.2));
+        if (n < 1) return length_ < durationSamples_;
         for (int64_t k = 1; k < n && length_ < durationSamples_; ++k) {
             Append(static_cast<float>(previous + k * (value - previous) / static_cast<double>(n)));
             ++filled_;
         }
+        // Samples past the duration are not kept: the run ends with this tick.
+        if (length_ < durationSamples_) Append(value);
+        lastTime_ += static_cast<double>(n);
     }
-    // Samples past the duration are not kept: the run ends with this tick.
-    if (length_ < durationSamples_) Append(value);
-    lastTime_ = t;
 
     auto held = chart_.Hold();
     bool moved = false;

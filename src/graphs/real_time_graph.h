@@ -68,6 +68,6 @@ private:
     std::deque<float> values_;
     uint64_t length_ = 0;  // samples taken since the start, fills included
     uint64_t filled_ = 0;
-    double lastTime_ = 0;
+    double lastTime_ = 0;  // the tick of the last entry, in sample periods
     float maximum_ = -1;
 };

@@ -78,6 +78,13 @@ TEST(RealTimeGraph, MissedTicksAreFilledFromThePreviousSampleToTheNew) {
     // The maxima of the growing windows are the filled values themselves.
     for (int i = 1; i <= 4; ++i)
         EXPECT_FLOAT_EQ(g.chart.Value(1, i), 2.0f * i) << i;
+
+    // Ticks a little slower than the sample period: the index still follows
+    // the clock, one entry per millisecond.
+    Graph slow(kSignalSourceVoltage, 0, 10);
+    for (int k = 0; k <= 910; ++k)
+        slow.graph.AddSample(1.0f, 1.1 * k);
+    EXPECT_NEAR(static_cast<double>(slow.graph.SampleCount()), 1001.0, 1.0);
 }
 
 TEST(RealTimeGraph, YRangeGrowsButNeverNarrows) {
