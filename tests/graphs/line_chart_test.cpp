@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -197,4 +199,38 @@ TEST(LineChart, CurvesBandsAndBoxesAreCutToThePlot) {
     EXPECT_EQ(canvas.polygons[0].points[2].y, plot.bottom);
     EXPECT_EQ(canvas.polygons[1].color, (Color{255, 0, 0, 0x40}));
     EXPECT_FALSE(canvas.clip.has_value());
+}
+
+// A writer that holds the chart's lock around each whole update and a painter
+// drawing meanwhile: every paint shows one update or the other, never a mix.
+TEST(LineChart, APaintNeverShowsATornUpdate) {
+    LineChart chart;
+    chart.SetYRange(0, 10);
+    chart.SetSeriesCount(1);
+    chart.SetSeriesColor(0, kBlack);
+    chart.SetValueCount(0, 2000);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int round = 0; round < 3000; ++round) {
+            auto held = chart.Hold();
+            for (int i = 0; i < 2000; ++i)
+                chart.SetValue(0, i, round % 2 ? 2.0f : 8.0f);
+        }
+        done = true;
+    });
+    int paints = 0;
+    bool torn = false;
+    while (!torn && (!done || paints == 0)) {
+        RecordingCanvas canvas;
+        chart.Draw(canvas, 0, 0);
+        ++paints;
+        std::vector<int> heights;
+        for (const auto& curve : Curves(canvas, kBlack)) {
+            for (Point p : curve.points)
+                heights.push_back(p.y);
+        }
+        torn = heights.empty() || !std::all_of(heights.begin(), heights.end(), [&](int y) { return y == heights[0]; });
+    }
+    writer.join();
+    EXPECT_FALSE(torn);
 }
