@@ -3,6 +3,7 @@
 // GDI+ needs the COM declarations that a lean windows.h leaves out.
 #include <objidl.h>
 #include <gdiplus.h>
+#include <mmsystem.h>
 
 #include <memory>
 #include <string>
@@ -280,6 +281,9 @@ INT_PTR CALLBACK GraphWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 void ShowGraphWindow(HINSTANCE instance, HWND owner, const GraphWindowServices& services) {
     DialogStart start{&services};
+    // The real-time graph samples every millisecond: while the window is
+    // open the system's timers run at that resolution, not at 15.6 ms.
+    timeBeginPeriod(1);
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_GRAPH_WINDOW), owner, GraphWindowProc,
                     reinterpret_cast<LPARAM>(&start));
     if (openDialog) {
@@ -289,4 +293,5 @@ void ShowGraphWindow(HINSTANCE instance, HWND owner, const GraphWindowServices& 
     }
     openDialog.reset();
     areaDefaultProc = nullptr;
+    timeEndPeriod(1);
 }
