@@ -10,7 +10,8 @@
 //   e2e-driver wait-box TITLE MS [ID] | answer-boxes TITLE | save-log PATH MS
 //   e2e-driver device-change arrival|removal
 //   e2e-driver wait-graph MS | graph COMMAND ... (a command above, on the graph
-//   window) | graph enabled ID | graph save PATH MS
+//   window) | graph enabled ID | graph save PATH MS | graph resize W H |
+//   graph size ID
 #include <windows.h>
 #include <dbt.h>
 
@@ -194,6 +195,16 @@ int wmain(int argc, wchar_t** argv) {
             return 0;
         }
         if (command == L"save") return SaveThroughDialog(graph, 1070, text(2), number(3));
+        if (command == L"resize") {
+            SetWindowPos(graph, nullptr, 0, 0, number(2), number(3), SWP_NOMOVE | SWP_NOZORDER);
+            return 0;
+        }
+        if (command == L"size") {
+            RECT client = {};
+            GetClientRect(GetDlgItem(graph, number(2)), &client);
+            std::printf("%ldx%ld\n", client.right, client.bottom);
+            return 0;
+        }
     }
 
     HWND app = onGraph ? graphWindow() : App();

@@ -270,6 +270,13 @@ driver graph save "Z:${jpg//\//\\}" 15000
 check "graphs: JPEG saved message" contains "$(driver wait-box Ampwright 5000)" "graph.jpg"
 driver answer-boxes Ampwright >/dev/null
 check "graphs: the JPEG decodes" bash -c '[ "$(identify -format %m "$1" 2>/dev/null)" = JPEG ]' _ "$jpg"
+before=$(driver graph size 1088)
+driver graph resize 1260 780
+grown() { [ "$(driver graph size 1088)" != "$before" ]; }
+check "graphs: the graph area grows with the window" eventually 5 grown
+shot 13-graph-resized
+driver graph resize 600 300
+check "graphs: the window keeps its minimum size" bash -c '[ "$(wine "$1" graph size 1088 2>/dev/null | tr -d "\r" | cut -dx -f1)" -gt 500 ]' _ "$driver_exe"
 driver graph set-text 1238 0
 driver graph click 1009
 check "graphs: duration 0 is refused" [ "$(driver wait-box "Ampwright Error" 5000)" = "Minimum value for Test Duration is 1 second" ]
