@@ -1,8 +1,5 @@
 #include "app/main_window.h"
 
-#include <array>
-#include <cctype>
-
 #include "platform/format.h"
 #include "monitor/log_category.h"
 #include "monitor/profile_type.h"
@@ -11,55 +8,9 @@
 
 namespace {
 
-struct LoadChangeItem {
-    const char* text;
-    int timeMs;
-};
-constexpr std::array<LoadChangeItem, kLoadChangeItemCount> kLoadChangeItems = {{
-    {"10 (Instant)", 10},
-    {"20", 20},
-    {"50", 50},
-    {"100", 100},
-    {"200 (Fast)", 200},
-    {"500", 500},
-    {"1000 (Slow)", 1000},
-}};
-constexpr int kDefaultLoadChangeIndex = 4;
-
 constexpr const char* kErrorTitle = "Ampwright: Error";
 
 }  // namespace
-
-const char* LoadChangeItemText(int index) {
-    return index >= 0 && index < kLoadChangeItemCount ? kLoadChangeItems[static_cast<size_t>(index)].text : "";
-}
-
-int LoadChangeTimeForIndex(int index) {
-    return index >= 0 && index < kLoadChangeItemCount ? kLoadChangeItems[static_cast<size_t>(index)].timeMs : -1;
-}
-
-int LoadChangeIndexForTime(int timeMs) {
-    for (int i = 0; i < kLoadChangeItemCount; ++i) {
-        if (kLoadChangeItems[static_cast<size_t>(i)].timeMs == timeMs) return i;
-    }
-    return -1;
-}
-
-int LoadChangeIndexOrDefault(int timeMs) {
-    int index = LoadChangeIndexForTime(timeMs);
-    return index >= 0 ? index : kDefaultLoadChangeIndex;
-}
-
-int ReadNumber(const std::string& text, size_t maxDigits) {
-    std::string kept = text.substr(0, maxDigits);
-    size_t i = 0;
-    while (i < kept.size() && std::isspace(static_cast<unsigned char>(kept[i])))
-        ++i;
-    int value = 0;
-    for (; i < kept.size() && std::isdigit(static_cast<unsigned char>(kept[i])); ++i)
-        value = value * 10 + (kept[i] - '0');
-    return value;
-}
 
 std::optional<std::string> VoltageRangeMessage(const SinkCapabilities& caps, int activeIndex, int voltageMv) {
     SinkCapability entry;
@@ -146,10 +97,12 @@ void MainWindow::OnCommand(int id, int notification) {
         case IDC_CURRENT_SET:
             SetCurrent();
             break;
+        case IDC_GRAPHS:
+            parts_.shell.ShowGraphWindow();
+            break;
         case IDC_MESSAGE_TRACER:
         case IDC_CONFIGURE:
         case IDC_CONFIG_SRC:
-        case IDC_GRAPHS:
         case IDC_CALIBRATION:
             // Their windows arrive later; until then only the gate applies.
             RequireTester();

@@ -6,22 +6,12 @@
 #include "app/tester_discovery.h"
 #include "device/tester_connection.h"
 #include "monitor/event_log.h"
+#include "monitor/load_change_speed.h"
 #include "monitor/live_state.h"
 #include "monitor/status_poll_loop.h"
 #include "ui/controls.h"
+#include "ui/number_text.h"
 #include "ui/prompts.h"
-
-// The load change list: item index <-> ramp time in ms.
-constexpr int kLoadChangeItemCount = 7;
-const char* LoadChangeItemText(int index);
-int LoadChangeTimeForIndex(int index);   // -1 outside the list
-int LoadChangeIndexForTime(int timeMs);  // -1 when no item has that time
-// The item shown for a time read from a tester: its own, else "200 (Fast)".
-int LoadChangeIndexOrDefault(int timeMs);
-
-// The leading number of at most maxDigits characters of an edit's text, as
-// a C runtime conversion would read it; 0 when there is none.
-int ReadNumber(const std::string& text, size_t maxDigits);
 
 // For a voltage request on a ranged profile: the message to show when the
 // voltage lies outside the active capability entry's range, nothing when it
@@ -37,6 +27,7 @@ public:
     virtual void OpenUserGuide() = 0;
     // Has OnReconnect called from the window's own message queue.
     virtual void PostReconnect() = 0;
+    virtual void ShowGraphWindow() = 0;
 };
 
 // The main window's rules: turns the user's actions into LiveState changes

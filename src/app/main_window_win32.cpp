@@ -15,12 +15,14 @@
 #include "app/port_directory_win32.h"
 #include "app/tester_discovery.h"
 #include "app/user_guide.h"
+#include "graphs/graph_window_win32.h"
 #include "ui/canvas_win32.h"
 #include "ui/controls_win32.h"
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
 #undef IDC_HELP
 #include "ui/main_window_ids.h"
 #include "ui/prompts_win32.h"
+#include "ui/wait_pumping_win32.h"
 #include "ui/wide_text_win32.h"
 
 namespace {
@@ -40,6 +42,7 @@ public:
     void ShowAbout() override { ShowAboutBox(instance, window); }
     void OpenUserGuide() override;
     void PostReconnect() override { PostMessageW(window, kReconnectMessage, 0, 0); }
+    void ShowGraphWindow() override;
 
     HWND window = nullptr;
     HINSTANCE instance = nullptr;
@@ -76,6 +79,10 @@ void Shell::OpenUserGuide() {
                    ShellExecuteW(nullptr, nullptr, Wide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
     };
     if (!opened(EdgeAddress(address))) opened(address);
+}
+
+void Shell::ShowGraphWindow() {
+    ::ShowGraphWindow(instance, window, GraphWindowServices{live, portEvents, parts->log.get(), &tester});
 }
 
 void RemeasurePane() {
@@ -145,25 +152,9 @@ void ScrollLog(WPARAM wParam) {
     parts->log->Scroll(request, thumb);
 }
 
-// Ends the poll thread while still answering the messages it sends to this
-// window, so that it cannot hang on one while we wait for it.
-void StopPollingPumping() {
-    HANDLE stopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread stopper([stopped] {
-        parts->rules->StopPolling();
-        SetEvent(stopped);
-    });
-    while (MsgWaitForMultipleObjects(1, &stopped, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    stopper.join();
-    CloseHandle(stopped);
-}
-
 void Destroy() {
     if (!parts) return;
-    if (parts->rules) StopPollingPumping();
+    if (parts->rules) WaitPumpingSentMessages([] { parts->rules->StopPolling(); });
     tester.Close();
     parts->fonts.Release();
     if (parts->whiteBrush) DeleteObject(parts->whiteBrush);

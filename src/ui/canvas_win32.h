@@ -20,7 +20,7 @@ public:
     void Release();
 
 private:
-    using Key = std::tuple<std::string, int, int, bool>;
+    using Key = std::tuple<std::string, int, int, bool, int>;
     std::map<Key, HFONT> fonts_;
 };
 
@@ -32,7 +32,19 @@ public:
     void FillRect(const Rect& rect, Color fill, bool outline = false) override;
     void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect& clip) override;
 
+    // Chart primitives: solid opaque lines with GDI, dotted or translucent
+    // ones and every fill with GDI+ (which needs to be started).
+    TextSize MeasureText(const std::string& text, const FontSpec& font) override;
+    void DrawTextAt(const std::string& text, int x, int y, const FontSpec& font) override;
+    void DrawLines(const Point* points, size_t count, const Pen& pen) override;
+    void FillGradient(const Rect& rect, Color top, Color bottom) override;
+    void FillPolygon(const Point* points, size_t count, Color fill) override;
+    void FillEllipse(const Rect& bounds, Color fill) override;
+    void SetClip(const Rect* clip) override;
+
 private:
     HDC dc_;
     GdiFontCache& fonts_;
+    bool clipped_ = false;
+    Rect clip_;
 };

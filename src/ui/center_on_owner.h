@@ -2,11 +2,6 @@
 
 #include "ui/canvas.h"
 
-struct Point {
-    int x = 0, y = 0;
-    bool operator==(const Point&) const = default;
-};
-
 // Where a dialog of the given size goes so that it is centred on its owner
 // and stays on the screen: a coordinate that would be negative becomes 0, one
 // that would push the dialog past the screen's far edge is pulled back.

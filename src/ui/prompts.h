@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Message boxes and the save-file dialog, owned by a window.
 class Prompts {
@@ -21,8 +23,9 @@ public:
 
     struct SaveFileRequest {
         std::string title;
-        std::string filterName;     // e.g. "TXT Files (*.TXT)"
-        std::string filterPattern;  // e.g. "*.txt"
+        std::string filterName;                                        // e.g. "TXT Files (*.TXT)"
+        std::string filterPattern;                                     // e.g. "*.txt"
+        std::vector<std::pair<std::string, std::string>> moreFilters;  // further name/pattern pairs
         std::string defaultExtension;
         std::string initialPath;
     };

@@ -27,6 +27,12 @@ std::optional<std::string> PromptsWin32::AskSaveFile(const SaveFileRequest& requ
     filter.push_back(L'\0');
     filter += Wide(request.filterPattern);
     filter.push_back(L'\0');
+    for (const auto& [name, pattern] : request.moreFilters) {
+        filter += Wide(name);
+        filter.push_back(L'\0');
+        filter += Wide(pattern);
+        filter.push_back(L'\0');
+    }
     filter.push_back(L'\0');
     std::wstring title = Wide(request.title);
     std::wstring extension = Wide(request.defaultExtension);

@@ -34,7 +34,8 @@ public:
     void ShowAbout() override { ++abouts; }
     void OpenUserGuide() override { ++guides; }
     void PostReconnect() override { ++reconnects; }
-    int exits = 0, abouts = 0, guides = 0, reconnects = 0;
+    void ShowGraphWindow() override { ++graphWindows; }
+    int exits = 0, abouts = 0, guides = 0, reconnects = 0, graphWindows = 0;
 };
 
 class Ports : public PortDirectory {
@@ -253,15 +254,21 @@ TEST_F(MainWindowRules, AWindowClosedDuringAStartupMessageIsNotInitialisedFurthe
 }
 
 TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {
-    for (int id : {IDC_MESSAGE_TRACER, IDC_CONFIGURE, IDC_CONFIG_SRC, IDC_GRAPHS, IDC_CALIBRATION}) {
+    for (int id : {IDC_MESSAGE_TRACER, IDC_CONFIGURE, IDC_CONFIG_SRC, IDC_CALIBRATION}) {
         rules.OnCommand(id, 0);
     }
-    ASSERT_EQ(window.Messages().size(), 5u);
+    ASSERT_EQ(window.Messages().size(), 4u);
     EXPECT_EQ(window.Messages()[0].text, "No Voltiq device selected.");
     EXPECT_EQ(window.Messages()[0].title, "Ampwright: Error");
     live.connected = true;
     rules.OnCommand(IDC_CONFIGURE, 0);
-    EXPECT_EQ(window.Messages().size(), 5u);
+    EXPECT_EQ(window.Messages().size(), 4u);
+}
+
+TEST_F(MainWindowRules, GraphsAndTestsOpensWithoutATester) {
+    rules.OnCommand(IDC_GRAPHS, 0);
+    EXPECT_EQ(shell.graphWindows, 1);
+    EXPECT_TRUE(window.Messages().empty());
 }
 
 TEST_F(MainWindowRules, CommandsReachTheirTargets) {

@@ -9,6 +9,9 @@
 //   e2e-driver items ID | selected ID | select ID INDEX | position ID
 //   e2e-driver wait-box TITLE MS [ID] | answer-boxes TITLE | save-log PATH MS
 //   e2e-driver device-change arrival|removal
+//   e2e-driver wait-graph MS | graph COMMAND ... (a command above, on the graph
+//   window) | graph enabled ID | graph save PATH MS | graph resize W H |
+//   graph size ID
 #include <windows.h>
 #include <dbt.h>
 
@@ -108,8 +111,8 @@ int SendDeviceChange(HWND app, bool arrival) {
     return 0;
 }
 
-int SaveLog(HWND app, const std::wstring& path, int timeoutMs) {
-    PostMessageW(GetDlgItem(app, 1018), BM_CLICK, 0, 0);
+int SaveThroughDialog(HWND app, int button, const std::wstring& path, int timeoutMs) {
+    PostMessageW(GetDlgItem(app, button), BM_CLICK, 0, 0);
     HWND dialog = nullptr;
     bool found = WaitFor(timeoutMs, [&] {
         for (HWND candidate : TopWindows(L"#32770")) {
@@ -176,7 +179,35 @@ int wmain(int argc, wchar_t** argv) {
         return WaitFor(number(2) > 0 ? number(2) : 10000, [] { return App() == nullptr; }) ? 0 : Fail("still open");
     }
 
-    HWND app = App();
+    // The graph window: its own commands, and every command above on it.
+    auto graphWindow = [] { return FindWindowW(L"#32770", L"Graphs and Tests"); };
+    if (command == L"wait-graph")
+        return WaitFor(number(2), [&] { return graphWindow() != nullptr; }) ? 0 : Fail("no graph window");
+    const bool onGraph = command == L"graph" && argc > 2;
+    if (onGraph) {
+        ++argv;
+        --argc;
+        command = argv[1];
+        HWND graph = graphWindow();
+        if (!graph) return Fail("the graph window is not there");
+        if (command == L"enabled") {
+            std::printf("%d\n", IsWindowEnabled(GetDlgItem(graph, number(2))) ? 1 : 0);
+            return 0;
+        }
+        if (command == L"save") return SaveThroughDialog(graph, 1070, text(2), number(3));
+        if (command == L"resize") {
+            SetWindowPos(graph, nullptr, 0, 0, number(2), number(3), SWP_NOMOVE | SWP_NOZORDER);
+            return 0;
+        }
+        if (command == L"size") {
+            RECT client = {};
+            GetClientRect(GetDlgItem(graph, number(2)), &client);
+            std::printf("%ldx%ld\n", client.right, client.bottom);
+            return 0;
+        }
+    }
+
+    HWND app = onGraph ? graphWindow() : App();
     if (!app) return Fail("the application's window is not there");
     int id = number(2);
     if (command == L"caption") {
@@ -230,7 +261,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(app, id), 0x400 /* TBM_GETPOS */, 0, 0)));
         return 0;
     }
-    if (command == L"save-log") return SaveLog(app, text(2), number(3));
+    if (command == L"save-log") return SaveThroughDialog(app, 1018, text(2), number(3));
     if (command == L"device-change") return SendDeviceChange(app, text(2) == L"arrival");
     return Fail("unknown command");
 }

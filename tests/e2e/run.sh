@@ -223,6 +223,73 @@ check "log: the disconnection" grep -q "Device Voltiq ($port) disconnected" "$lo
 check "log: selected again after the disconnection" \
   bash -c 'sed -n "/disconnected/,\$p" "$1" | grep -q "Device Voltiq ($2) selected"' _ "$log" "$port"
 
+# --- The graph window: real-time graphs while the load steps, saved as images.
+driver set-text 1058 1000
+driver click 1071
+check "graphs: a load of 1000 mA first" eventually 10 sim_says "load 1000 mA"
+driver click 1092
+check "graphs: the window opens" quietly driver wait-graph 10000
+check "graphs: real-time is chosen" [ "$(driver graph text 1118)" = "Real-Time" ]
+driver graph select 1234 3
+driver graph select 1236 3
+driver graph set-text 1238 60
+driver graph click 1009
+check "graphs: Run shows Stop" quietly driver graph wait-text 1009 "Stop" 5000
+check "graphs: Close is disabled while running" [ "$(driver graph enabled 1)" = 0 ]
+sleep 2
+echo "cable 600" >"$fifo"
+sleep 2
+echo "cable 80" >"$fifo"
+sleep 1
+shot 10-graph-sink-voltage
+driver graph click 1009
+check "graphs: Stop shows Run Test" quietly driver graph wait-text 1009 "Run Test" 5000
+check "graphs: Save Graph is enabled after the run" [ "$(driver graph enabled 1070)" = 1 ]
+
+driver graph select 1234 4
+driver graph select 1236 2
+driver graph click 1009
+check "graphs: the sink current graph runs" quietly driver graph wait-text 1009 "Stop" 5000
+sleep 1
+driver set-text 1058 2000
+driver click 1071
+check "graphs: the load steps to 2000 mA" eventually 10 sim_says "load 2000 mA"
+sleep 1
+driver set-text 1058 500
+driver click 1071
+sleep 1.5
+shot 11-graph-sink-current
+driver graph select 1236 3
+check "graphs: a new time division stops the run" quietly driver graph wait-text 1009 "Run Test" 5000
+check "graphs: the division is kept" [ "$(driver graph text 1236)" = "1 second" ]
+shot 12-graph-stopped
+
+png="$out/graph.png"
+jpg="$out/graph.jpg"
+driver graph save "Z:${png//\//\\}" 15000
+check "graphs: PNG saved message" contains "$(driver wait-box Ampwright 5000)" "Graph was successfully saved to image file:"
+driver answer-boxes Ampwright >/dev/null
+check "graphs: the PNG decodes" bash -c '[ "$(identify -format %m "$1" 2>/dev/null)" = PNG ]' _ "$png"
+driver graph save "Z:${jpg//\//\\}" 15000
+check "graphs: JPEG saved message" contains "$(driver wait-box Ampwright 5000)" "graph.jpg"
+driver answer-boxes Ampwright >/dev/null
+check "graphs: the JPEG decodes" bash -c '[ "$(identify -format %m "$1" 2>/dev/null)" = JPEG ]' _ "$jpg"
+before=$(driver graph size 1088)
+driver graph resize 1260 780
+grown() { [ "$(driver graph size 1088)" != "$before" ]; }
+check "graphs: the graph area grows with the window" eventually 5 grown
+shot 13-graph-resized
+driver graph resize 600 300
+check "graphs: the window keeps its minimum size" bash -c '[ "$(wine "$1" graph size 1088 2>/dev/null | tr -d "\r" | cut -dx -f1)" -gt 500 ]' _ "$driver_exe"
+driver graph set-text 1238 0
+driver graph click 1009
+check "graphs: duration 0 is refused" [ "$(driver wait-box "Ampwright Error" 5000)" = "Minimum value for Test Duration is 1 second" ]
+driver answer-boxes "Ampwright Error" >/dev/null
+check "graphs: the duration edit is reset" quietly driver graph wait-text 1238 "1" 5000
+driver graph click 1
+gone() { ! driver wait-graph 0 2>/dev/null; }
+check "graphs: Close ends the window" eventually 10 gone
+
 # --- Exit with a tester that stopped answering: the exchange in flight is
 # cancelled instead of waited out, and the poll thread stops between
 # exchanges. The time from the click to the end of the process is printed.

@@ -100,4 +100,44 @@ public:
     }
     std::vector<Fill> fills;
     std::vector<Text> texts;
+
+    // Chart primitives. Text measures half its height per character.
+    struct Lines {
+        std::vector<Point> points;
+        Pen pen;
+        std::optional<Rect> clip;
+    };
+    struct Polygon {
+        std::vector<Point> points;
+        Color color;
+        std::optional<Rect> clip;
+    };
+    struct TextAt {
+        std::string text;
+        int x, y;
+        FontSpec font;
+    };
+    TextSize MeasureText(const std::string& text, const FontSpec& font) override {
+        return {static_cast<int>(text.size()) * font.heightPx / 2, font.heightPx};
+    }
+    void DrawTextAt(const std::string& text, int x, int y, const FontSpec& font) override {
+        textsAt.push_back({text, x, y, font});
+    }
+    void DrawLines(const Point* points, size_t count, const Pen& pen) override {
+        lines.push_back({std::vector<Point>(points, points + count), pen, clip});
+    }
+    void FillGradient(const Rect& rect, Color top, Color bottom) override {
+        gradients.push_back({rect, top, false});
+        (void)bottom;
+    }
+    void FillPolygon(const Point* points, size_t count, Color fill) override {
+        polygons.push_back({std::vector<Point>(points, points + count), fill, clip});
+    }
+    void FillEllipse(const Rect& bounds, Color fill) override { ellipses.push_back({bounds, fill, false}); }
+    void SetClip(const Rect* cut) override { clip = cut ? std::optional<Rect>(*cut) : std::nullopt; }
+    std::vector<Lines> lines;
+    std::vector<Polygon> polygons;
+    std::vector<TextAt> textsAt;
+    std::vector<Fill> gradients, ellipses;
+    std::optional<Rect> clip;
 };

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "graphs/graph_settings.h"
+#include "graphs/line_chart.h"
+#include "graphs/sample_clock.h"
+#include "monitor/live_state.h"
+#include "monitor/status_poll_loop.h"
+#include "ui/canvas.h"
+#include "ui/controls.h"
+#include "ui/prompts.h"
+
+class EventLog;
+class TesterConnection;
+
+// What the chart set-up copies from LiveState for a run; the run and its
+// overlays use these copies throughout.
+struct GraphRunProfile {
+    uint32_t profileType = 0;
+    uint8_t profileSubtype = 0;
+    uint16_t sinkVoltageMv = 0;
+    uint16_t sinkRatedCurrentMa = 0;
+    uint16_t loadCurrentLimit = 0;
+};
+
+// Everything one graph run works with. The run function of a graph type gets
+// it on the runner thread; the chart is locked by its own operations (hold
+// chart.Hold() around updates that belong together), the controls may be
+// used from that thread, and `live.testIdle` or `events.testStop` end a run.
+struct GraphRun {
+    static constexpr size_t kBufferSize = 60005;
+
+    LineChart& chart;
+    Controls& window;
+    Prompts& prompts;
+    LiveState& live;
+    PortEvents& events;
+    GraphSettings& settings;
+    SampleClock& clock;
+    EventLog* log;
+    TesterConnection* tester;
+    const GraphRunProfile& profile;
+    // Two sample buffers of kBufferSize entries, NO_DATA after the set-up.
+    std::vector<float>& buffer1;
+    std::vector<float>& buffer2;
+    // Set by the set-up; a run that shows a status line clears it when it
+    // has written the line.
+    std::atomic<bool>& statusRefresh;
+};
+
+// A graph type's run, called on the runner thread; it returns when the run
+// ends.
+using GraphRunFunction = std::function<void(GraphRun& run)>;
+// A graph type's drawing over the chart, called on the window thread after
+// the chart is drawn at (5, 5), with the chart's lock held.
+using GraphOverlayFunction = std::function<void(Canvas& canvas, LineChart& chart, const GraphRunProfile& profile)>;

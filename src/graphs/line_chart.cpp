@@ -1,0 +1,498 @@
+#include "graphs/line_chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/format.h"
+
+namespace {
+const FontSpec kCategoryFont{"Arial", 11, 400, false, 900};
+const FontSpec kAxisFont{"Arial", 12, 400, false, 0};
+const FontSpec kTitleFont{"Arial", 24, 400, false, 0};
+const FontSpec kXTitleFont{"Arial", 12, 400, false, 0};
+
+const Color kGridColor{0x7F, 0x7F, 0x7F, 0x7F};
+const Color kAxisColor{0x80, 0x80, 0x80};
+const Color kBandColor{0x00, 0xFF, 0x00, 0x40};
+constexpr uint8_t kOverlayAlpha = 0x40;
+
+// Far enough outside any plot to be cut away, near enough for GDI.
+constexpr double kPixelLimit = 1.0e6;
+
+int ToPixel(double value) {
+    return static_cast<int>(std::clamp(value, -kPixelLimit, kPixelLimit));
+}
+
+// The smallest multiple of `unit` that is at least m.
+float RoundUpTo(long long m, long long unit) {
+    return static_cast<float>((m + unit - 1) / unit * unit);
+}
+}  // namespace
+
+LineChart::LineChart() {
+    for (Series& s : series_)
+        s.values.assign(kCapacity, 0.0f);
+    series_[0].color = {0xFF, 0x00, 0x00};
+    series_[1].color = {0x00, 0xFF, 0x00};
+    series_[2].color = {0x00, 0x00, 0x00};
+}
+
+void LineChart::SetTitle(const std::string& text) {
+    auto held = Hold();
+    title_ = text.substr(0, kTitleLength);
+}
+
+void LineChart::SetYAxisTitle(const std::string& text) {
+    auto held = Hold();
+    yAxisTitle_ = text.substr(0, kTitleLength);
+}
+
+void LineChart::SetXAxisTitle(const std::string& text, int alignment) {
+    auto held = Hold();
+    xAxisTitle_ = text.substr(0, kTitleLength);
+    xAxisAlignment_ = alignment;
+}
+
+int LineChart::SetYRange(float min, float max) {
+    auto held = Hold();
+    if (min > max) return 1;
+    yMin_ = min;
+    yMax_ = max;
+    yRangeFixed_ = true;
+    Recompute();
+    return 0;
+}
+
+void LineChart::SetYDivisions(int n) {
+    auto held = Hold();
+    yDivisions_ = n;
+    Recompute();
+}
+
+void LineChart::SetXDivisions(int n) {
+    auto held = Hold();
+    xDivisions_ = n;
+    Recompute();
+}
+
+void LineChart::SetSeriesCount(int n) {
+    auto held = Hold();
+    seriesCount_ = std::clamp(n, 0, kSeries);
+    Recompute();
+}
+
+int LineChart::SetValue(int series, int index, float value) {
+    auto held = Hold();
+    if (index < 0 || index >= kCapacity) return 1;
+    if (series < 0 || series >= kSeries) return 2;
+    series_[static_cast<size_t>(series)].values[static_cast<size_t>(index)] = value;
+    // Only a range that follows the data needs the values looked at again.
+    if (!yRangeFixed_) Recompute();
+    return 0;
+}
+
+int LineChart::SetValueCount(int series, int n) {
+    auto held = Hold();
+    if (series < 0 || series >= kSeries) return 2;
+    series_[static_cast<size_t>(series)].count = std::clamp(n, 0, kCapacity);
+    Recompute();
+    return n > kCapacity ? 1 : 0;
+}
+
+int LineChart::SetCategoryLabel(int index, const std::string& text) {
+    auto held = Hold();
+    if (index < 0 || index >= kCapacity) return 1;
+    if (!labels_) {
+        if (text.empty()) return 0;
+        labels_ = std::make_unique<std::array<char, kLabelLength + 1>[]>(kCapacity);
+    }
+    auto& label = labels_[static_cast<size_t>(index)];
+    size_t length = std::min(text.size(), static_cast<size_t>(kLabelLength));
+    std::memcpy(label.data(), text.data(), length);
+    label[length] = '\0';
+    return 0;
+}
+
+int LineChart::SetBand(int series, float min, float max) {
+    auto held = Hold();
+    if (series < 0 || series >= kSeries) return 1;
+    if (min > max) return 2;
+    series_[static_cast<size_t>(series)].bandMin = min;
+    series_[static_cast<size_t>(series)].bandMax = max;
+    return 0;
+}
+
+void LineChart::SetBackground(Color color1, Color color2, bool gradient) {
+    auto held = Hold();
+    background1_ = color1;
+    background2_ = color2;
+    gradient_ = gradient;
+}
+
+void LineChart::SetHideCategoryLabels(bool hide) {
+    auto held = Hold();
+    hideCategoryLabels_ = hide;
+}
+
+void LineChart::SetGrid(bool on, int width) {
+    auto held = Hold();
+    grid_ = on;
+    gridWidth_ = width;
+}
+
+void LineChart::SetSeriesColor(int series, Color color) {
+    auto held = Hold();
+    if (series >= 0 && series < kSeries) series_[static_cast<size_t>(series)].color = color;
+}
+
+void LineChart::SetLineWidth(int series, int width) {
+    auto held = Hold();
+    if (series >= 0 && series < kSeries) series_[static_cast<size_t>(series)].lineWidth = width;
+}
+
+void LineChart::SetMarker(int series, bool on) {
+    auto held = Hold();
+    if (series >= 0 && series < kSeries) series_[static_cast<size_t>(series)].marker = on;
+}
+
+void LineChart::SetSize(int width, int height) {
+    auto held = Hold();
+    width_ = width;
+    height_ = height;
+}
+
+void LineChart::Recompute() {
+    for (int s = 0; s < seriesCount_; ++s)
+        categoryCount_ = std::max(categoryCount_, series_[static_cast<size_t>(s)].count);
+    if (yRangeFixed_) return;
+    categoryCount_ = 0;
+    float largest = NO_DATA;
+    for (int s = 0; s < seriesCount_; ++s) {
+        const Series& series = series_[static_cast<size_t>(s)];
+        categoryCount_ = std::max(categoryCount_, series.count);
+        for (int i = 0; i < series.count; ++i)
+            largest = std::max(largest, series.values[static_cast<size_t>(i)]);
+    }
+    yMin_ = 0;
+    long long m = static_cast<long long>(largest + 1.0f);
+    if (m >= 15001) {
+        yMax_ = RoundUpTo(m, 10000);
+    } else if (m >= 1001) {
+        yMax_ = RoundUpTo(m, 1000);
+    } else if (m >= 101) {
+        yMax_ = RoundUpTo(m, 100);
+    } else if (m >= 11) {
+        yMax_ = RoundUpTo(m, 10);
+    } else if (m >= 2) {
+        yMax_ = static_cast<float>(m);
+    } else {
+        yMax_ = 1.0f;
+    }
+}
+
+int LineChart::MapY(float value) const {
+    double range = yMax_ > yMin_ ? static_cast<double>(yMax_) - yMin_ : 1.0;
+    double span = static_cast<double>(std::max(yDivisions_, 1)) * tickSpacing_;
+    return ToPixel(plot_.bottom - std::trunc(span * (static_cast<double>(value) - yMin_) / range));
+}
+
+int LineChart::MapX(int index) const {
+    return ToPixel(plot_.left + std::trunc(static_cast<double>(index) * pixelsPerCategory_));
+}
+
+int LineChart::Draw(Canvas& canvas, int x, int y) {
+    auto held = Hold();
+    // Title and Y-axis title stack above the plot.
+    int offset = 0;
+    if (!title_.empty()) {
+        canvas.DrawTextAt(title_, x, y, kTitleFont);
+        offset += canvas.MeasureText(title_, kTitleFont).height;
+    }
+    if (!yAxisTitle_.empty()) {
+        canvas.DrawTextAt(yAxisTitle_, x, y + offset, kAxisFont);
+        offset += canvas.MeasureText(yAxisTitle_, kAxisFont).height + 5;
+    }
+    plot_.top = y + offset;
+
+    // Whole-number labels when the range has more units than divisions.
+    const float range = yMax_ - yMin_;
+    const bool integerMode = range > static_cast<float>(yDivisions_);
+    auto labelText = [&](double value, bool integer) {
+        if (integer) return Format("%lli", static_cast<long long>(value));
+        return Format(range < 1.0f ? "%0.2f" : "%0.1f", value);
+    };
+    if (showYLabels_) {
+        std::string widest =
+            integerMode && yMax_ >= 0 ? labelText(yMin_ < 0 ? yMin_ : yMax_, true) : labelText(yMax_, false);
+        plot_.left = x + canvas.MeasureText(widest, kAxisFont).width + 5;
+    } else {
+        plot_.left = x + 5;
+    }
+    plot_.right = x + width_;
+
+    int usable = height_ - offset;
+    if (!xAxisTitle_.empty()) {
+        Canvas::TextSize size = canvas.MeasureText(xAxisTitle_, kXTitleFont);
+        int titleX = x + (width_ - size.width) / 2;
+        if (xAxisAlignment_ & kAlignRight) {
+            titleX = x + width_ - size.width;
+        } else if (xAxisAlignment_ & kAlignLeft) {
+            titleX = x;
+        }
+        canvas.DrawTextAt(xAxisTitle_, titleX, y + height_ - size.height, kXTitleFont);
+        usable = height_ - offset - size.height - 8;
+    }
+
+    // Categories: their spacing, which get a label, and the label band.
+    pixelsPerCategory_ =
+        categoryCount_ > 0 ? static_cast<float>(plot_.right - plot_.left) / static_cast<float>(categoryCount_) : 1.0f;
+    if (!(pixelsPerCategory_ > 0)) pixelsPerCategory_ = 1.0f;
+    int labelStep = categoryCount_ > 15 ? std::max(1, categoryCount_ / std::max(xDivisions_, 1)) : 1;
+    int bandHeight = 0;
+    if (labels_) {
+        std::unordered_map<std::string, int> measured;
+        for (int i = 0; i < categoryCount_; ++i) {
+            const char* label = labels_[static_cast<size_t>(i)].data();
+            if (label[0] == '\0') continue;
+            auto found = measured.find(label);
+            if (found == measured.end())
+                found = measured.emplace(label, canvas.MeasureText(label, kCategoryFont).width).first;
+            bandHeight = std::max(bandHeight, found->second);
+        }
+    }
+    DrawCategoryLabels(canvas, labelStep, plot_.top + usable + 5);
+    plot_.bottom = plot_.top + usable - bandHeight - 2;
+
+    if (gradient_) {
+        canvas.FillGradient({plot_.left - 1, plot_.top - 1, plot_.right, plot_.bottom}, background1_, background2_);
+    } else if (background1_.r != 0 || background1_.g != 0 || background1_.b != 0) {
+        canvas.FillRect(plot_, background1_);
+    }
+
+    // The Y scale: whole-number ranges from 0 up get 10, 5, 2 or 1 divisions.
+    if (yMin_ >= 0 && integerMode) {
+        long long whole = static_cast<long long>(range);
+        yDivisions_ = 10;
+        while (yDivisions_ > 1 && whole % yDivisions_ != 0)
+            yDivisions_ /= 2;
+    }
+    const int divisions = std::max(yDivisions_, 1);
+    const long long integerStep = static_cast<long long>(range / static_cast<float>(divisions));
+    const double fractionStep = static_cast<double>(range) / divisions;
+    tickSpacing_ = (plot_.bottom - plot_.top) / divisions;
+
+    if (grid_) {
+        Canvas::Pen dotted{kGridColor, gridWidth_, true};
+        for (int i = 1; i <= divisions; ++i) {
+            Point line[2] = {{plot_.left, plot_.bottom - i * tickSpacing_},
+                             {plot_.right, plot_.bottom - i * tickSpacing_}};
+            canvas.DrawLines(line, 2, dotted);
+        }
+        for (int i = 0; i < categoryCount_; i += labelStep) {
+            Point line[2] = {{MapX(i), plot_.top}, {MapX(i), plot_.bottom}};
+            canvas.DrawLines(line, 2, dotted);
+        }
+    }
+
+    if (showYLabels_) {
+        for (int i = 0; i <= divisions; ++i) {
+            std::string text = integerMode && yMax_ >= 0
+                                   ? Format("%d", static_cast<int>(yMin_ + static_cast<float>(i * integerStep)))
+                                   : labelText(yMin_ + i * fractionStep, false);
+            int textHeight = canvas.MeasureText(text, kAxisFont).height;
+            canvas.DrawTextAt(text, x, plot_.bottom - i * tickSpacing_ - textHeight / 2, kAxisFont);
+        }
+    }
+
+    Point axes[3] = {{plot_.left, plot_.top}, {plot_.left, plot_.bottom}, {plot_.right, plot_.bottom}};
+    canvas.DrawLines(axes, 3, {kAxisColor, axisPenWidth_, false});
+
+    // Bands and curves stay inside the plot, whatever their values.
+    Rect cut{plot_.left, plot_.top, plot_.right + 1, plot_.bottom + 1};
+    canvas.SetClip(&cut);
+    for (int s = 0; s < seriesCount_; ++s) {
+        DrawBand(canvas, series_[static_cast<size_t>(s)]);
+        DrawCurve(canvas, series_[static_cast<size_t>(s)]);
+    }
+    canvas.SetClip(nullptr);
+    usedWidth_ = plot_.right - x;
+    return 0;
+}
+
+void LineChart::DrawCategoryLabels(Canvas& canvas, int labelStep, int bandTop) {
+    if (!labels_ || hideCategoryLabels_) return;
+    for (int i = 0; i < categoryCount_; i += labelStep) {
+        const char* label = labels_[static_cast<size_t>(i)].data();
+        if (label[0] == '\0') continue;
+        int textHeight = canvas.MeasureText(label, kCategoryFont).height;
+        canvas.DrawTextAt(label, MapX(i) - textHeight / 2, bandTop, kCategoryFont);
+    }
+}
+
+void LineChart::DrawBand(Canvas& canvas, const Series& series) {
+    if (!(series.bandMax > series.bandMin)) return;
+    double range = yMax_ > yMin_ ? static_cast<double>(yMax_) - yMin_ : 1.0;
+    int plotHeight = plot_.bottom - plot_.top;
+    int top = plot_.bottom - ToPixel(std::trunc(plotHeight * (series.bandMax - yMin_) / range));
+    int height = ToPixel(std::trunc(plotHeight * (static_cast<double>(series.bandMax) - series.bandMin) / range));
+    int bottom = std::min(top + height, plot_.bottom);
+    top = std::max(top, plot_.top);
+    if (bottom <= top) return;
+    Point box[4] = {{plot_.left, top}, {plot_.right, top}, {plot_.right, bottom}, {plot_.left, bottom}};
+    canvas.FillPolygon(box, 4, kBandColor);
+    Canvas::Pen edge{{series.color.r, series.color.g, series.color.b, 0x40}, 1, true};
+    Point upper[2] = {box[0], box[1]};
+    Point lower[2] = {box[3], box[2]};
+    canvas.DrawLines(upper, 2, edge);
+    canvas.DrawLines(lower, 2, edge);
+}
+
+// At most about one point per pixel column: each bucket of indices that
+// shares a column is drawn as its real sample that stands out most from the
+// bucket's average. A bucket without real samples is a gap in the curve.
+void LineChart::DrawCurve(Canvas& canvas, const Series& series) {
+    const int count = series.count;
+    if (count <= 0 || categoryCount_ <= 0) return;
+    const float* values = series.values.data();
+    const Canvas::Pen pen{series.color, series.lineWidth, false};
+    std::vector<Point> run;
+    auto flush = [&] {
+        if (run.size() >= 2) canvas.DrawLines(run.data(), run.size(), pen);
+        run.clear();
+    };
+    auto marker = [&](int index) {
+        float value = values[index];
+        if (!series.marker || value == NO_DATA) return;
+        int px = MapX(index), py = MapY(value);
+        canvas.FillEllipse({px - 2, py - 2, px + 2, py + 2}, series.color);
+    };
+
+    if (values[0] != NO_DATA) run.push_back({plot_.left, MapY(values[0])});
+    marker(0);
+    double accumulator = 1.0;
+    const double step = 1.0 / pixelsPerCategory_;
+    int i = 1;
+    while (i < count) {
+        int end = static_cast<int>(accumulator);
+        end = end > i ? std::min(end, count) : i + 1;
+        float largest = 0, smallest = 0;
+        double sum = 0;
+        int real = 0;
+        for (int k = i; k < end; ++k) {
+            float value = values[k];
+            if (value == NO_DATA) continue;
+            if (real == 0) {
+                largest = smallest = value;
+            } else {
+                largest = std::max(largest, value);
+                smallest = std::min(smallest, value);
+            }
+            sum += value;
+            ++real;
+        }
+        i = end;
+        accumulator += step;
+        if (real == 0) {
+            flush();
+            continue;
+        }
+        double average = sum / real;
+        float point = (largest - average) > (average - smallest) ? largest : smallest;
+        run.push_back({MapX(end - 1), MapY(point)});
+        marker(end - 1);
+    }
+    flush();
+}
+
+int LineChart::FillBox(Canvas& canvas, int x1, float value1, int x2, float value2, int unitsPerCategory, uint8_t red,
+                       uint8_t green, uint8_t blue) {
+    auto held = Hold();
+    int units = std::max(unitsPerCategory, 1);
+    int left = MapX(x1 / units), right = MapX(x2 / units);
+    int top = MapY(value1), bottom = MapY(value2);
+    Point box[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+    Rect cut{plot_.left, plot_.top, plot_.right + 1, plot_.bottom + 1};
+    canvas.SetClip(&cut);
+    canvas.FillPolygon(box, 4, {red, green, blue, kOverlayAlpha});
+    canvas.SetClip(nullptr);
+    return 0;
+}
+
+int LineChart::FillPolygon(Canvas& canvas, const int* x, const float* values, int n, int unitsPerCategory, uint8_t red,
+                           uint8_t green, uint8_t blue) {
+    auto held = Hold();
+    if (n < 1 || n > 6) return 1;
+    int units = std::max(unitsPerCategory, 1);
+    Point corners[6];
+    for (int i = 0; i < n; ++i)
+        corners[i] = {MapX(x[i] / units), MapY(values[i])};
+    Rect cut{plot_.left, plot_.top, plot_.right + 1, plot_.bottom + 1};
+    canvas.SetClip(&cut);
+    canvas.FillPolygon(corners, static_cast<size_t>(n), {red, green, blue, kOverlayAlpha});
+    canvas.SetClip(nullptr);
+    return 0;
+}
+
+float LineChart::Value(int series, int index) const {
+    auto held = Hold();
+    if (series < 0 || series >= kSeries || index < 0 || index >= kCapacity) return NO_DATA;
+    return series_[static_cast<size_t>(series)].values[static_cast<size_t>(index)];
+}
+
+int LineChart::ValueCount(int series) const {
+    auto held = Hold();
+    return series >= 0 && series < kSeries ? series_[static_cast<size_t>(series)].count : 0;
+}
+
+std::string LineChart::CategoryLabel(int index) const {
+    auto held = Hold();
+    if (!labels_ || index < 0 || index >= kCapacity) return "";
+    return labels_[static_cast<size_t>(index)].data();
+}
+
+int LineChart::CategoryCount() const {
+    auto held = Hold();
+    return categoryCount_;
+}
+
+int LineChart::SeriesCount() const {
+    auto held = Hold();
+    return seriesCount_;
+}
+
+float LineChart::YMin() const {
+    auto held = Hold();
+    return yMin_;
+}
+
+float LineChart::YMax() const {
+    auto held = Hold();
+    return yMax_;
+}
+
+int LineChart::YDivisions() const {
+    auto held = Hold();
+    return yDivisions_;
+}
+
+int LineChart::Width() const {
+    auto held = Hold();
+    return width_;
+}
+
+int LineChart::Height() const {
+    auto held = Hold();
+    return height_;
+}
+
+Rect LineChart::PlotRect() const {
+    auto held = Hold();
+    return plot_;
+}
+
+float LineChart::PixelsPerCategory() const {
+    auto held = Hold();
+    return pixelsPerCategory_;
+}
