@@ -73,7 +73,7 @@ std::vector<ChargerPreset> BuildPresets() {
          125,
          140},
         {"pd-sag",
-         "45 W USB PD charger whose 9 V sags out of tolerance above 2.4 A: 5/9/15 V fixed",
+         "45 W USB PD charger folding back above 2.2 A, so its 9 V sags out of tolerance: 5/9/15 V fixed",
          {Fixed(kTypePd, 5000, 3000), Fixed(kTypePd, 9000, 3000), Fixed(kTypePd, 15000, 3000)},
          120,
          65,

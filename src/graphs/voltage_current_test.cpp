@@ -167,10 +167,14 @@ private:
         bool changed = statusRefresh_;
         statusRefresh_ = false;
         auto lower = [&changed](auto& extreme, auto value) {
-            if (value < extreme) extreme = value, changed = true;
+            if (value >= extreme) return;
+            extreme = value;
+            changed = true;
         };
         auto raise = [&changed](auto& extreme, auto value) {
-            if (value > extreme) extreme = value, changed = true;
+            if (value <= extreme) return;
+            extreme = value;
+            changed = true;
         };
         lower(minimumV_, volts);
         raise(maximumV_, volts);

@@ -26,7 +26,7 @@ struct RunBench : TestRunParts {
     void Serve() {
         if (live.loadCurrentPending.exchange(false)) live.loadSetpointMa = live.requestedLoadMa.load();
         uint16_t ma = live.loadSetpointMa;
-        if (ma == 500 && atHalfWay) std::exchange(atHalfWay, nullptr)();
+        if (ma == triggerMa && atHalfWay) std::exchange(atHalfWay, nullptr)();
         live.sinkCurrentMa = stuckMa ? stuckMa : ma;
         live.totalCurrentMa = live.sinkCurrentMa.load();
         live.sinkVolts = volts[ma];
@@ -44,7 +44,8 @@ struct RunBench : TestRunParts {
 
     VoltageCurrentTest test;
     std::map<uint16_t, float> volts = {{0, 9.5f}, {250, 9.0f}, {500, 8.0f}, {750, 6.4f}, {1000, 9.0f}};
-    std::function<void()> atHalfWay;
+    std::function<void()> atHalfWay;  // runs once the load is at triggerMa
+    uint16_t triggerMa = 500;
     uint16_t stuckMa = 0;
 };
 }  // namespace
@@ -98,6 +99,20 @@ TEST(VoltageCurrentRun, EndsEarlyAndAlwaysSwitchesTheLoadOff) {
          "Under Voltage, V=0.000V, I=500mA, P=0.00W", ""},
         {"profile change", [](RunBench& b) { b.atHalfWay = [&b] { b.live.profileChanged = true; }; }, NO_DATA,
          kMeasured250, "Test stopped"},
+        {"stop while the load falls",
+         [](RunBench& b) {
+             b.live.sinkCurrentMa = b.stuckMa = 800;
+             b.triggerMa = 0;
+             b.atHalfWay = [&b] { b.events.testStop.Set(); };
+         },
+         NO_DATA, "(never started)", ""},
+        {"detach while the load falls",
+         [](RunBench& b) {
+             b.live.sinkCurrentMa = b.stuckMa = 800;
+             b.triggerMa = 0;
+             b.atHalfWay = [&b] { b.events.sinkDetach.Set(); };
+         },
+         NO_DATA, "(never started)", ""},
         {"load stays on", [](RunBench& b) { b.live.sinkCurrentMa = b.stuckMa = 800; }, NO_DATA, "(never started)",
          "Ampwright Error"},
         {"no device", [](RunBench& b) { b.live.sinkActive = false; }, NO_DATA, "(never started)", "Ampwright: Error"},

@@ -110,7 +110,18 @@ TEST_P(VoltageCurrentWithSimulator, EachStepIsJudgedAsTheChargersModelSays) {
     TestContext context{live, log, events, view, window, time.TestClock()};
     VoltageCurrentTest test;
     live.testIdle = false;
+    // The painter and the export read while the run writes: each copy is whole.
+    std::atomic<bool> running{true};
+    std::thread reader([&] {
+        while (running) {
+            VoltageCurrentResult copy = test.Result();
+            EXPECT_EQ(copy.raw.size(), copy.display.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
     test.Run({100, 150, 50}, profile, context);
+    running = false;
+    reader.join();
     live.testIdle = true;
 
     VoltageCurrentResult result = test.Result();
