@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,24 +19,16 @@ public:
     std::function<void(uint64_t nowMs)> onSleep;
 };
 
-// Keeps what a test run last showed.
+// Keeps what a test run last showed (used on the run's thread only).
 class FakeTestView : public TestView {
 public:
     void ShowSeries(std::span<const float> values) override {
-        std::lock_guard<std::mutex> held(lock);
         series.assign(values.begin(), values.end());
         ++seriesShown;
     }
-    void ShowStatus(const std::string& text) override {
-        std::lock_guard<std::mutex> held(lock);
-        status = text;
-    }
-    void EnableSettings(bool enabled) override {
-        std::lock_guard<std::mutex> held(lock);
-        settingsEnabled = enabled;
-    }
+    void ShowStatus(const std::string& text) override { status = text; }
+    void EnableSettings(bool enabled) override { settingsEnabled = enabled; }
 
-    std::mutex lock;
     std::vector<float> series;
     int seriesShown = 0;
     std::string status;
