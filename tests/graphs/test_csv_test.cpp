@@ -34,8 +34,10 @@ TEST(TestCsv, AFailedExportSaysWhy) {
     window.QueueSavePath(folder + PathSeparator() + "missing" + PathSeparator() + "result.csv");
     VoltageCurrentResult result = NinePdResult({9.0f, NO_DATA});
     ASSERT_TRUE(ExportTestCsv(window, result));
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), TestCsvText(result));
+    {
+        std::ifstream in(path, std::ios::binary);  // closed before the folder goes
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), TestCsvText(result));
+    }
     EXPECT_FALSE(ExportTestCsv(window, result));
     ASSERT_EQ(window.Messages().size(), 1u);
     EXPECT_EQ(window.Messages()[0].title, "Ampwright Error");
