@@ -12,8 +12,9 @@ constexpr float kUsbHighV = 5.5f;
 constexpr float kUsbLowV = 4.75f;
 constexpr float kDcpFloorV = 2.0f;  // a DCP may fall this far once it gives more than 500 mA
 constexpr int kDcpKneeMa = 500;
-constexpr int kSteepFallMa =
-    3000;  // the green region's corner on the chart's bottom when its edge would leave the chart
+// The green region's corner on the chart's bottom when its lower edge would
+// leave the chart.
+constexpr int kSteepFallMa = 3000;
 
 ComplianceShape Box(int fromMa, float fromV, int toMa, float toV, Color color) {
     return {true, {fromMa, toMa}, {fromV, toV}, color};
