@@ -9,16 +9,18 @@
 
 // The whole voltage-versus-current test against the simulated tester, with
 // the poll loop carrying out its load requests. The test's sleeps run the
-// loop's cycles until model time has moved on as far; each cycle takes 5 ms
-// of it, about what its exchanges take on the wire.
+// loop's cycles until model time has moved on as far (each cycle takes 5 ms
+// of it, about what its exchanges take on the wire), and give the line 1 ms
+// of real time, so the tester's notifications keep pace.
 namespace {
 struct CycleClock : Clock {
     explicit CycleClock(SimBench& bench) : bench(bench) {}
     uint64_t NowMs() override { return bench.modelClock.NowMs(); }
     void SleepMs(uint32_t ms) override {
-        for (uint64_t until = NowMs() + ms; loop != nullptr && NowMs() < until;)
+        if (loop == nullptr) return bench.Advance(std::max<uint32_t>(ms, 5));
+        for (uint64_t until = NowMs() + ms; NowMs() < until;)
             loop->RunCycle();
-        if (loop == nullptr) bench.Advance(std::max<uint32_t>(ms, 5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     SimBench& bench;
     StatusPollLoop* loop = nullptr;  // set for the test's clock; the loop's own sleeps just move time on
@@ -54,7 +56,12 @@ void RunScenario(const Scenario& s) {
     ASSERT_TRUE(live.sinkActive);
     parts.window.SelectItem(IDC_SELECT_PROFILE, s.profileIndex);
     live.profileSelectPending = s.profileIndex != 0;
-    testClock.SleepMs(1000);
+    ASSERT_TRUE(SimBench::WaitUntil(
+        [&] {
+            testClock.SleepMs(10);
+            return live.profileChanged || s.profileIndex == 0;
+        },
+        5000));
     ASSERT_EQ(live.loadCurrentLimit, s.currentLimitMode == 1 ? 3600 : live.sinkRatedCurrentMa.load());
 
     VoltageCurrentTest test;
@@ -84,6 +91,7 @@ void RunScenario(const Scenario& s) {
     for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         csv.push_back(text.substr(at, end - at));
     int lastStep = s.lastStepMa / 100;
+
     ASSERT_EQ(verdicts.size(), static_cast<size_t>(lastStep + 1 + s.detaches));
     ASSERT_EQ(csv.size(), verdicts.size() + 1);
     ChargerPreset charger = *FindChargerPreset(s.charger);
