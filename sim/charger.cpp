@@ -32,6 +32,14 @@ pd::Pdo ChargerOffer::ToPdo(uint32_t fixedFlags) const {
     return pdo;
 }
 
+double ChargerOutputMv(const ChargerPreset& charger, uint16_t negotiatedMv, uint16_t cableMilliohm, double drawnMa) {
+    double droopMv = (charger.internalResistanceMilliohm + cableMilliohm) * drawnMa / 1000.0;
+    if (charger.foldbackFromMa != 0 && drawnMa > charger.foldbackFromMa) {
+        droopMv += charger.foldbackMilliohm * (drawnMa - charger.foldbackFromMa) / 1000.0;
+    }
+    return std::max(0.0, negotiatedMv - droopMv);
+}
+
 namespace {
 ChargerOffer Fixed(uint8_t type, uint16_t mv, uint16_t ma) {
     return {type, kSubtypeFixed, mv, mv, ma};
@@ -64,6 +72,15 @@ std::vector<ChargerPreset> BuildPresets() {
          250,
          125,
          140},
+        {"pd-sag",
+         "45 W USB PD charger folding back above 2.2 A, so its 9 V sags out of tolerance: 5/9/15 V fixed",
+         {Fixed(kTypePd, 5000, 3000), Fixed(kTypePd, 9000, 3000), Fixed(kTypePd, 15000, 3000)},
+         120,
+         65,
+         115,
+         45,
+         2200,
+         2000},
         {"qc3",
          "Quick Charge 3.0 charger: QC3 3.6-12 V, QC2, BC 1.2 DCP",
          {Ranged(kTypeQc, kSubtypeQc3, 3600, 12000, 2000), Ranged(kTypeQc, kSubtypeQc2, 5000, 12000, 1500), dcp},
@@ -78,7 +95,15 @@ std::vector<ChargerPreset> BuildPresets() {
          85,
          130,
          0},
-        {"dcp", "BC 1.2 dedicated charging port, 5 V 1.5 A", {dcp}, 150, 70, 140, 0},
+        {"dcp",
+         "BC 1.2 dedicated charging port, 5 V 1.5 A, folding back to about 3 V at 1.5 A",
+         {dcp},
+         150,
+         70,
+         140,
+         0,
+         1000,
+         3200},
         {"sdp",
          "BC 1.2 standard downstream port (a computer's USB port), 5 V, limit from register 0x02",
          {{kTypeBc, kSubtypeBcSdp, 5000, 5000, 500}},

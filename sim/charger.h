@@ -54,7 +54,16 @@ struct ChargerPreset {
     uint16_t switchingKhz = 120;
     uint16_t tripPercent = 130;  // over-current protection threshold, % of the rated current
     uint16_t ratedPowerW = 0;    // the sink's operational PDP when entering EPR mode
+    // Current limit: above foldbackFromMa (0: none) the output falls steeply,
+    // by foldbackMilliohm for each ampere beyond it.
+    uint16_t foldbackFromMa = 0;
+    uint16_t foldbackMilliohm = 0;
 };
+
+// The charger's load line: its voltage at the end of the cable while
+// drawnMa flows. The negotiated voltage less the droop of the output stage
+// and the cable, and less the fold-back beyond the current limit.
+double ChargerOutputMv(const ChargerPreset& charger, uint16_t negotiatedMv, uint16_t cableMilliohm, double drawnMa);
 
 const std::vector<ChargerPreset>& ChargerPresets();
 std::optional<ChargerPreset> FindChargerPreset(const std::string& name);

@@ -380,8 +380,7 @@ void PhysicalModel::Step() {
 double PhysicalModel::SinkVbusMv() const {
     if (!attached_) return 0.0;
     double drawnMa = currentMa_ + (memory_.U8(kRegLoopback) && sourceAttached_ ? source_.requestedMa : 0);
-    double droopMv = (charger_->internalResistanceMilliohm + cableMilliohm_) * drawnMa / 1000.0;
-    return std::max(0.0, negotiatedMv_ - droopMv);
+    return ChargerOutputMv(*charger_, negotiatedMv_, cableMilliohm_, drawnMa);
 }
 
 Measurements PhysicalModel::Measure() {

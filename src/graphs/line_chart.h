@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "graphs/no_data.h"
 #include "ui/canvas.h"
-
-// The value that marks a missing sample.
-constexpr float NO_DATA = -99999.0f;
 
 // A chart of up to three float series over one shared row of categories (one
 // category per sample index): title, axis titles, Y labels, category labels

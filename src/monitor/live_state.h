@@ -88,7 +88,9 @@ struct LiveState {
 
     std::atomic<bool> profileChanged{false};
     std::atomic<bool> testIdle{true};
-    std::atomic<bool> voltageTestRunning{false};  // the voltage-versus-current test is the running test
+    // Counts the successful sink measurements: a test that waits for the next
+    // one knows its sample was taken after the load it asked for had settled.
+    std::atomic<uint32_t> measurementCount{0};
 
     // What the window asks for: written before the request flag is raised.
     // Kept apart from the reported set point and negotiated voltage, which

@@ -126,6 +126,7 @@ bool StatusPollLoop::Measure() {
     live_.sinkCurrentMa = m.sinkCurrentMa;
     live_.loopbackCurrentMa = m.sourceCurrentMa;
     live_.totalCurrentMa = static_cast<uint16_t>(m.sinkCurrentMa + m.sourceCurrentMa);
+    live_.measurementCount.fetch_add(1, std::memory_order_release);
     return true;
 }
 
@@ -157,11 +158,9 @@ void StatusPollLoop::MeasureSinkCycle() {
         shownSetpointMa_ = setpointMa;
         setpointShown_ = true;
         if (live_.testIdle) WatchVoltage();
-        if (live_.testIdle) {
-            Sleep(kMeasureSleepMs);
-        } else {
-            Sleep(live_.voltageTestRunning ? live_.vstepIntervalMs.load() : kTestSleepMs);
-        }
+        // While a test runs the readings stay near-continuous, so a test's
+        // sample is never older than one cycle.
+        Sleep(live_.testIdle ? kMeasureSleepMs : kTestSleepMs);
         ++measuredCycles_;
     }
     ServeRequests(measured);

@@ -1,0 +1,41 @@
+#include "graphs/test_csv.h"
+
+#include "monitor/event_log.h"
+#include "platform/atomic_file.h"
+#include "platform/files.h"
+#include "platform/format.h"
+
+namespace {
+// A step passes when its voltage lies strictly inside the step's limits.
+bool Passes(const StepLimits& limits, size_t step, float volts) {
+    return step < limits.minimumV.size() && limits.minimumV[step] < volts && volts < limits.maximumV[step];
+}
+}  // namespace
+
+std::string TestCsvText(const VoltageCurrentResult& result) {
+    std::string text = "Voltage (V), Current (mA), Power (W), Compliance (PASS/FAIL) \r\n";
+    size_t steps = static_cast<size_t>(StepCount(result.profile.limitMa, result.stepMa));
+    for (size_t k = 0; k < steps && k < result.raw.size() && result.raw[k] != NO_DATA; ++k) {
+        float volts = result.raw[k];
+        int currentMa = static_cast<int>(k * result.stepMa);
+        float powerW = static_cast<float>(k) * volts * result.stepMa / 1000;
+        text +=
+            Format("%.2f,%d,%.2f,%s\r\n", volts, currentMa, powerW, Passes(result.limits, k, volts) ? "PASS" : "FAIL");
+    }
+    return text;
+}
+
+bool ExportTestCsv(Prompts& prompts, const VoltageCurrentResult& result) {
+    Prompts::SaveFileRequest request;
+    request.title = "Select a csv file name";
+    request.filterName = "CSV Files (*.CSV)";
+    request.filterPattern = "*.csv";
+    request.defaultExtension = "csv";
+    request.initialPath = GetDataFolder() + PathSeparator();
+    std::optional<std::string> path = prompts.AskSaveFile(request);
+    if (!path) return false;
+    std::string error;
+    if (SaveFileAtomically(*path, TestCsvText(result), &error)) return true;
+    prompts.ShowMessage(error, "Ampwright Error", Prompts::kOk | Prompts::kIconError);
+    return false;
+}

@@ -1,0 +1,34 @@
+#include "graphs/test_profile.h"
+
+#include "monitor/profile_type.h"
+
+TestProfile CopyTestProfile(const LiveState& live) {
+    TestProfile profile;
+    profile.type = live.sinkProfileType;
+    profile.subtype = live.sinkProfileSubtype;
+    profile.voltageMv = live.sinkVoltageMv;
+    profile.ratedMa = live.sinkRatedCurrentMa;
+    profile.limitMa = live.loadCurrentLimit;
+    profile.estimateUpstreamVbus = live.settings.estimateUpstreamVbus;
+    return profile;
+}
+
+VoltageAxis VoltageAxisFor(const TestProfile& profile) {
+    if (profile.type == kProfileQc || profile.type == kProfilePd || profile.type == kProfileEpr) {
+        int volts = profile.voltageMv / 1000;
+        return {static_cast<float>(volts - 2), static_cast<float>(volts + 2), 8};
+    }
+    return {};
+}
+
+std::optional<VoltageLimits> LimitsAt(const TestProfile& profile, uint16_t loadMa, uint16_t sinkCurrentMa) {
+    VoltageLimitInputs in;
+    in.profileType = profile.type;
+    in.profileSubtype = profile.subtype;
+    in.negotiatedMv = profile.voltageMv;
+    in.loadCurrentMa = loadMa;
+    in.sinkCurrentMa = sinkCurrentMa;
+    in.loadCurrentLimitMa = profile.limitMa;
+    in.estimateUpstreamVbus = profile.estimateUpstreamVbus;
+    return ComputeVoltageLimits(in);
+}

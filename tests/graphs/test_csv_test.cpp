@@ -1,0 +1,46 @@
+#include "graphs/test_csv.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "monitor/profile_type.h"
+#include "platform/files.h"
+#include "support/fake_window.h"
+
+namespace {
+VoltageCurrentResult NinePdResult(std::vector<float> raw) {
+    TestProfile profile{kProfilePd, 0, 9000, 1000, 1000, false};
+    return {profile, 250, raw, raw, ComputeStepLimits(profile, 250)};
+}
+}  // namespace
+
+TEST(TestCsv, OneLinePerMeasuredStepPassingOnlyStrictlyInside) {
+    StepLimits limits = NinePdResult({}).limits;
+    // On the upper limit, on the lower limit, inside, then unmeasured.
+    VoltageCurrentResult result = NinePdResult({limits.maximumV[0], limits.minimumV[1], 9.0f, NO_DATA, 9.0f});
+    const std::string header = "Voltage (V), Current (mA), Power (W), Compliance (PASS/FAIL) \r\n";
+    EXPECT_EQ(TestCsvText(result), header + "9.45,0,0.00,FAIL\r\n8.49,250,2.12,FAIL\r\n9.00,500,4.50,PASS\r\n");
+    EXPECT_EQ(TestCsvText(NinePdResult(std::vector<float>(5, NO_DATA))), header);
+}
+
+TEST(TestCsv, AFailedExportSaysWhy) {
+    std::string folder = (std::filesystem::temp_directory_path() / "ampwright_csv_test").string();
+    std::filesystem::create_directories(folder);
+    std::string path = folder + PathSeparator() + "result.csv";
+    FakeWindow window;
+    window.QueueSavePath(path);
+    window.QueueSavePath(folder + PathSeparator() + "missing" + PathSeparator() + "result.csv");
+    VoltageCurrentResult result = NinePdResult({9.0f, NO_DATA});
+    ASSERT_TRUE(ExportTestCsv(window, result));
+    {
+        std::ifstream in(path, std::ios::binary);  // closed before the folder goes
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), TestCsvText(result));
+    }
+    EXPECT_FALSE(ExportTestCsv(window, result));
+    ASSERT_EQ(window.Messages().size(), 1u);
+    EXPECT_EQ(window.Messages()[0].title, "Ampwright Error");
+    EXPECT_NE(window.Messages()[0].text.find("missing"), std::string::npos);
+    std::filesystem::remove_all(folder);
+}

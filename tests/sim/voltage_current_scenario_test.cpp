@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include "graphs/test_csv.h"
+#include "monitor/sink_test_settings.h"
+#include "platform/format.h"
+#include "sim_bench.h"
+#include "support/test_run_bench.h"
+#include "ui/main_window_ids.h"
+
+// The whole voltage-versus-current test against the simulated tester, with
+// the poll loop carrying out its load requests. The test's sleeps run the
+// loop's cycles until model time has moved on as far (each cycle takes 5 ms
+// of it, about what its exchanges take on the wire), and give the line 1 ms
+// of real time, so the tester's notifications keep pace.
+namespace {
+struct CycleClock : Clock {
+    explicit CycleClock(SimBench& bench) : bench(bench) {}
+    uint64_t NowMs() override { return bench.modelClock.NowMs(); }
+    void SleepMs(uint32_t ms) override {
+        if (loop == nullptr) return bench.Advance(std::max<uint32_t>(ms, 5));
+        for (uint64_t until = NowMs() + ms; NowMs() < until;)
+            loop->RunCycle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    SimBench& bench;
+    StatusPollLoop* loop = nullptr;  // set for the test's clock; the loop's own sleeps just move time on
+};
+
+struct Scenario {
+    const char* charger;
+    uint16_t cableMilliohm;
+    int profileIndex;  // in the charger's capability list
+    uint32_t currentLimitMode;
+    int lastStepMa;  // the last step measured
+    int passUpToMa;  // every step up to here passes, every later one fails
+    bool detaches;   // the charger shuts down at the next step
+};
+
+void RunScenario(const Scenario& s) {
+    SimBench bench;
+    TestRunParts parts;
+    LiveState& live = parts.live;
+    CycleClock loopClock{bench}, testClock{bench};
+    StatusPollLoop loop{bench.connection, live, parts.log, parts.window, parts.events, loopClock};
+    testClock.loop = &loop;
+    ASSERT_TRUE(bench.simulator.Plug(s.charger));
+    bench.simulator.SetCableMilliohm(s.cableMilliohm);
+    ASSERT_TRUE(bench.connection.Connect("SIM", [&](int n) { parts.events.Notify(n); }));
+    ASSERT_TRUE(bench.connection.GetConfig());
+    LoadSinkSettings(bench.connection.Config(), live.settings);
+    live.settings.currentLimitMode = s.currentLimitMode;
+    live.configDirty = true;
+    live.connected = true;
+    live.loadCurrentPending = false;
+    testClock.SleepMs(2000);  // attached, its capabilities read
+    ASSERT_TRUE(live.sinkActive);
+    parts.window.SelectItem(IDC_SELECT_PROFILE, s.profileIndex);
+    live.profileSelectPending = s.profileIndex != 0;
+    ASSERT_TRUE(SimBench::WaitUntil(
+        [&] {
+            testClock.SleepMs(10);
+            return live.profileChanged || s.profileIndex == 0;
+        },
+        5000));
+    ASSERT_EQ(live.loadCurrentLimit, s.currentLimitMode == 1 ? 3600 : live.sinkRatedCurrentMa.load());
+
+    VoltageCurrentTest test;
+    TestProfile profile = CopyTestProfile(live);
+    TestContext context{live, parts.log, parts.events, parts.view, parts.window, testClock};
+    live.testIdle = false;
+    std::atomic<bool> running{true};
+    std::thread reader([&] {  // the painter and the export read while the run writes
+        for (; running; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+            VoltageCurrentResult copy = test.Result();
+            EXPECT_EQ(copy.raw.size(), copy.display.size());
+        }
+    });
+    test.Run({100, 150, 50}, profile, context);
+    running = false;
+    reader.join();
+
+    std::vector<std::string> verdicts, csv;
+    size_t endedAfter = 0;
+    for (int i = 0; i < parts.log.Records().RecordCount(); ++i) {
+        std::string text = parts.log.Records().GetRecord(i)->text;
+        if (text.find(", I=") != std::string::npos) verdicts.push_back(text);
+        if (text == "End Voltage vs. Current Test") endedAfter = verdicts.size();
+    }
+    VoltageCurrentResult result = test.Result();
+    std::string text = TestCsvText(result);
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        csv.push_back(text.substr(at, end - at));
+    int lastStep = s.lastStepMa / 100;
+
+    ASSERT_EQ(verdicts.size(), static_cast<size_t>(lastStep + 1 + s.detaches));
+    ASSERT_EQ(csv.size(), verdicts.size() + 1);
+    ChargerPreset charger = *FindChargerPreset(s.charger);
+    for (int step = 0; step <= lastStep; ++step) {
+        SCOPED_TRACE(step * 100);
+        EXPECT_NEAR(result.raw[step], ChargerOutputMv(charger, profile.voltageMv, s.cableMilliohm, step * 100) / 1000,
+                    0.015);
+        bool passes = step * 100 <= s.passUpToMa;
+        EXPECT_EQ(verdicts[step].rfind("Under Voltage", 0) == 0, !passes) << verdicts[step];
+        EXPECT_TRUE(csv[step + 1].ends_with(passes ? "PASS" : "FAIL")) << csv[step + 1];
+    }
+    std::string detachVerdict = Format("Under Voltage, V=0.000V, I=%dmA, P=0.00W", s.lastStepMa + 100);
+    EXPECT_EQ(verdicts.back() == detachVerdict, s.detaches);
+    EXPECT_EQ(endedAfter, verdicts.size()) << "the end is logged after the last step";
+    testClock.SleepMs(100);
+    EXPECT_TRUE(live.sinkCurrentMa < 50 || !live.sinkActive) << "the load is off after the test";
+}
+}  // namespace
+
+TEST(VoltageCurrentWithSimulator, EachPresetIsJudgedAsItsModelSays) {
+    const Scenario scenarios[] = {
+        // A 65 W charger at 9 V on a 150 mOhm cable stays inside its region up to 3 A.
+        {"pd65", 150, 1, 0, 3000, 3000, false},
+        // A 5 V DCP folds back past 1 A to about 3 V at 1.5 A: through its 500 mA notch, never out of spec.
+        {"dcp", 80, 0, 0, 1500, 1500, false},
+        // pd-sag at 9 V with 20 % over the rated 3 A: out of tolerance from 2.4 A (the 3.6 A limit
+        // allows 0.75 V per 5 A), shut down over 3.45 A (115 %) on the way to 3.5 A.
+        {"pd-sag", 80, 1, 1, 3400, 2300, true},
+    };
+    for (const Scenario& s : scenarios) {
+        SCOPED_TRACE(s.charger);
+        RunScenario(s);
+    }
+}
