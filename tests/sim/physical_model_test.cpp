@@ -161,17 +161,6 @@ TEST_F(SimPhysics, AvsReportsWattsAndLimitsCurrentByPower) {
     EXPECT_EQ(model.RatedCurrentMa(), 5000);  // 7 A by power, capped at 5 A
 }
 
-TEST_F(SimPhysics, NoiseComesFromTheSeed) {
-    TesterMemory otherMemory;
-    PhysicalModel twin{otherMemory, 3, now};
-    Plug("pd65");
-    twin.Plug(*FindChargerPreset("pd65"));
-    model.SetLoad(1000, 0);
-    twin.SetLoad(1000, 0);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(model.Measure().sinkVbusMv, twin.Measure().sinkVbusMv);
-}
-
 TEST_F(SimPhysics, SourcePortOffersTheSelectedType) {
     model.SetSourceDevice(SourceDevice{12000, 2500});
     PortStatus s = model.Status();  // type 0: 5/9/15/20 V and PPS
