@@ -3,7 +3,6 @@
 #include <array>
 
 #include "app/plug_info_table.h"
-#include "app/user_guide.h"
 #include "support/fake_window.h"
 #include "ui/center_on_owner.h"
 #include "ui/firmware_check.h"
@@ -50,8 +49,4 @@ TEST(PlugInfoTable, LeavingFreesOnlyTheProcessOwnRecords) {
     EXPECT_EQ(table[31 * kPlugInfoRecordBytes + kPlugInfoNameBytes + 3], 0);
     EXPECT_EQ(table[5 * kPlugInfoRecordBytes], 'V');
     EXPECT_EQ(table[5 * kPlugInfoRecordBytes + kPlugInfoNameBytes], 77);
-}
-
-TEST(UserGuide, AddressIsAFileUrlBesideTheProgram) {
-    EXPECT_EQ(UserGuideAddress("C:\\Program Files\\Ampwright"), "file:///C:/Program%20Files/Ampwright/user-guide.html");
 }

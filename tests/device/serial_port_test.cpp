@@ -117,7 +117,7 @@ TEST_F(SerialPortTest, ReadSizeIsCappedAndReadsTimeOutEmpty) {
 
 // Ptys under Wine, like some virtual COM drivers, refuse line-event waits; the
 // port must keep running without them.
-TEST_F(SerialPortTest, RunsUntilStopAlsoWithoutLineEventSupport) {
+TEST_F(SerialPortTest, RunsUntilStopAlsoWithoutLineEventSupportAndReopens) {
     port->RequestRead();
     peer->Send(Bytes{0x42});
     for (int i = 0; i < 50 && recorder.Received().empty(); ++i)
@@ -135,6 +135,14 @@ TEST_F(SerialPortTest, RunsUntilStopAlsoWithoutLineEventSupport) {
     auto start = std::chrono::steady_clock::now();
     port->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << "already stopped";
+
+    // The same port opens again and writes.
+    ASSERT_EQ(port->Open(SerialDevicePath(peer->PortName()).c_str(), 921600, 0, 8, true), kOpenOk);
+    Bytes frame = {9, 8, 7};
+    port->Write(frame.data(), frame.size());
+    EXPECT_TRUE(recorder.writeDone.Wait(2000));
+    EXPECT_EQ(Drain(3), frame);
+    EXPECT_EQ(recorder.Count(SerialEvent::Started), 2u);
 }
 
 TEST_F(SerialPortTest, TheLineGoingAwayEndsTheThread) {
@@ -143,16 +151,6 @@ TEST_F(SerialPortTest, TheLineGoingAwayEndsTheThread) {
     peer->Hangup();
     EXPECT_TRUE(recorder.closed.Wait(3000));
     EXPECT_FALSE(port->IsRunning());
-}
-
-TEST_F(SerialPortTest, ReopensAfterStop) {
-    port->Stop();
-    ASSERT_EQ(port->Open(SerialDevicePath(peer->PortName()).c_str(), 921600, 0, 8, true), kOpenOk);
-    Bytes frame = {9, 8, 7};
-    port->Write(frame.data(), frame.size());
-    EXPECT_TRUE(recorder.writeDone.Wait(2000));
-    EXPECT_EQ(Drain(3), frame);
-    EXPECT_EQ(recorder.Count(SerialEvent::Started), 2u);
 }
 
 TEST(SerialPortOpen, ReportsWhyItFailed) {

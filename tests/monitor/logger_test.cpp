@@ -9,20 +9,25 @@ int64_t FixedTime() {
 }
 }  // namespace
 
-TEST(Logger, WrapsDroppingTheOldestRecord) {
+TEST(Logger, WrapsDroppingTheOldestRecordAndClears) {
     Logger logger(5, &FixedTime);
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= 5; ++i)
         logger.AddRecord("r" + std::to_string(i), 0);
-    EXPECT_EQ(logger.RecordCount(), 4);
-    logger.AddRecord("r5", 0);
     EXPECT_EQ(logger.RecordCount(), 4) << "capacity - 1 records at most";
     EXPECT_EQ(logger.GetRecord(0)->text, "r2") << "the second-oldest became the oldest";
     EXPECT_EQ(logger.GetRecord(-1)->text, "r5");
     EXPECT_EQ(logger.GetRecord(-4)->text, "r2");
-    EXPECT_FALSE(logger.GetRecord(4));
-    EXPECT_FALSE(logger.GetRecord(-5));
-    EXPECT_FALSE(logger.GetRecord(100));
+    for (int outside : {4, -5, 100})
+        EXPECT_FALSE(logger.GetRecord(outside)) << outside;
     EXPECT_EQ(logger.GetRecord(3)->time, FixedTime());
+
+    logger.Clear();  // old texts stay in their slots but are no records
+    EXPECT_EQ(logger.RecordCount(), 0);
+    EXPECT_FALSE(logger.GetRecord(0));
+    EXPECT_FALSE(logger.GetRecord(-1));
+    logger.AddRecord("c", 0);
+    EXPECT_EQ(logger.GetRecord(0)->text, "c");
+    EXPECT_FALSE(logger.GetRecord(1));
 }
 
 TEST(Logger, FullSizeRingKeepsTwoHundredThousand) {
@@ -31,19 +36,6 @@ TEST(Logger, FullSizeRingKeepsTwoHundredThousand) {
         logger.AddRecord(i == 0 ? "first" : i == 1 ? "second" : "x", 4);
     EXPECT_EQ(logger.RecordCount(), 200000);
     EXPECT_EQ(logger.GetRecord(0)->text, "second");
-}
-
-TEST(Logger, ClearedRingReadsEmptyWithoutTouchingSlots) {
-    Logger logger(10, &FixedTime);
-    logger.AddRecord("a", 0);
-    logger.AddRecord("b", 0);
-    logger.Clear();
-    EXPECT_EQ(logger.RecordCount(), 0);
-    EXPECT_FALSE(logger.GetRecord(0)) << "old texts are still in their slots but not records";
-    EXPECT_FALSE(logger.GetRecord(-1));
-    logger.AddRecord("c", 0);
-    EXPECT_EQ(logger.GetRecord(0)->text, "c");
-    EXPECT_FALSE(logger.GetRecord(1));
 }
 
 TEST(Logger, CleansAndCutsTexts) {

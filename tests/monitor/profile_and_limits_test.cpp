@@ -19,29 +19,30 @@ TEST(ProfileType, VoltageGrids) {
     EXPECT_EQ(RoundVoltageForProfile(6, 0, 9015), 9015);
 }
 
-TEST(VoltageLimits, PdFixedAtNineVolts) {
-    VoltageLimitInputs in{6, 0, 9000, 3000, 3000, 3000, false};
-    auto limits = ComputeVoltageLimits(in);
-    ASSERT_TRUE(limits);
-    EXPECT_NEAR(limits->maximumV, 9.45, 1e-4);
-    EXPECT_NEAR(limits->minimumV, 7.80, 1e-4);
-    in.negotiatedMv = 5000;
-    EXPECT_FLOAT_EQ(ComputeVoltageLimits(in)->maximumV, 5.5f);
-    in.estimateUpstreamVbus = true;
-    in.negotiatedMv = 9000;
-    EXPECT_NEAR(ComputeVoltageLimits(in)->minimumV, 8.55, 1e-4) << "no drop allowance with compensation";
-}
-
 TEST(VoltageLimits, EachProfileFamily) {
-    auto limits = [](uint32_t type, uint8_t subtype, uint16_t mv, uint16_t loadMa, uint16_t sinkMa, uint16_t limitMa) {
-        return *ComputeVoltageLimits({type, subtype, mv, loadMa, sinkMa, limitMa, false});
+    struct Case {
+        const char* what;
+        VoltageLimitInputs in;
+        double minimumV, maximumV;
+    } cases[] = {
+        {"PD fixed 9 V", {6, 0, 9000, 3000, 3000, 3000, false}, 7.80, 9.45},
+        {"PD fixed 9 V with compensation: no drop allowance", {6, 0, 9000, 3000, 3000, 3000, true}, 8.55, 9.45},
+        {"PD fixed 5 V", {6, 0, 5000, 3000, 3000, 3000, false}, 4.75 - 0.75, 5.5},
+        {"PD fixed 20 V at 5 A: 5 A cable rating", {6, 0, 20000, 5000, 5000, 5000, false}, 19.0 - 0.75, 21.0},
+        {"type 1", {1, 0, 5000, 1000, 1000, 2000, false}, 4.75 - 0.834, 0},
+        {"DCP at 500 mA and more", {3, 2, 5000, 1000, 500, 2000, false}, 2.0, 0},
+        {"DCP below 500 mA", {3, 2, 5000, 400, 499, 2000, false}, 4.75 - 0.4 * 0.834, 0},
+        {"EPR AVS 28 V", {7, 3, 28000, 5000, 5000, 5000, false}, 26.6, 0},
+        {"type 4 at 2 A", {4, 2, 9000, 2000, 2000, 2000, false}, 8.55 - 2 * 0.834, 0},
     };
-    EXPECT_NEAR(limits(1, 0, 5000, 1000, 1000, 2000).minimumV, 4.75 - 0.834, 1e-4);
-    EXPECT_NEAR(limits(3, 2, 5000, 1000, 500, 2000).minimumV, 2.0, 1e-6) << "DCP at 500 mA and more";
-    EXPECT_NEAR(limits(3, 2, 5000, 400, 499, 2000).minimumV, 4.75 - 0.4 * 0.834, 1e-4);
-    EXPECT_NEAR(limits(7, 3, 28000, 5000, 5000, 5000).minimumV, 26.6, 1e-3);
-    EXPECT_NEAR(limits(6, 0, 20000, 5000, 5000, 5000).minimumV, 19.0 - 0.75, 1e-4) << "5 A cable rating";
-    EXPECT_NEAR(limits(4, 2, 9000, 2000, 2000, 2000).minimumV, 8.55 - 2 * 0.834, 1e-4);
+    for (const Case& c : cases) {
+        auto limits = ComputeVoltageLimits(c.in);
+        ASSERT_TRUE(limits) << c.what;
+        EXPECT_NEAR(limits->minimumV, c.minimumV, 1e-3) << c.what;
+        if (c.maximumV != 0) {
+            EXPECT_NEAR(limits->maximumV, c.maximumV, 1e-3) << c.what;
+        }
+    }
     EXPECT_FALSE(ComputeVoltageLimits({0, 0, 5000, 1000, 1000, 1000, false})) << "no limits for unknown";
 }
 

@@ -53,11 +53,6 @@ public:
             }
             ASSERT_EQ(spr_[0].kind, pd::PdoKind::Fixed);
             EXPECT_EQ(spr_[0].maximumMv, 5000);
-            for (size_t i = 1; i < spr_.size(); ++i) {
-                if (spr_[i].kind == pd::PdoKind::Fixed) {
-                    EXPECT_GT(spr_[i].maximumMv, spr_[i - 1].maximumMv);
-                }
-            }
         } else if (h.dataObjects > 0 && (h.type == pd::kRequest || h.type == pd::kEprRequest)) {
             EXPECT_FALSE(bySource);
             uint32_t rdo = m.Object(0);
@@ -154,9 +149,7 @@ TEST(SimTrace, EveryNegotiationOfEveryPdOfferIsAValidSequence) {
         size_t pdOffers = std::count_if(model.Capabilities().begin(), model.Capabilities().end(),
                                         [](const ChargerOffer& o) { return o.IsPd(); });
         EXPECT_EQ(sink.Requests(), pdOffers + 2);  // one per PD offer, the first 5 V contract and the last
-        if (std::string(name) == "epr140") {
-            EXPECT_EQ(sink.EprPdoCount(), 2u);
-        }
+        EXPECT_EQ(sink.EprPdoCount(), std::string(name) == "epr140" ? 2u : 0u);
     }
 }
 
@@ -173,7 +166,7 @@ TEST(SimTrace, AttachingStraightIntoEprPassesThroughAnSprContract) {
     EXPECT_EQ(model.NegotiatedMv(), 28000);
 }
 
-TEST(SimTrace, SourcePortNegotiationAndComposedMessagesAreValid) {
+TEST(SimTrace, SourcePortNegotiationIsAValidSequence) {
     TesterMemory memory;
     PhysicalModel model(memory, 1, 0);
     TraceChecker sink(false), source(true);
@@ -181,20 +174,10 @@ TEST(SimTrace, SourcePortNegotiationAndComposedMessagesAreValid) {
     CheckEvents(model, sink, &source);
     EXPECT_EQ(source.Requests(), 1u);
     EXPECT_EQ(model.Status().sourceVoltageMv, 15000);
-
-    model.Plug(*FindChargerPreset("pd65"));
-    CheckEvents(model, sink);
-    const uint8_t getSourceCap[] = {0x87, 0x00};  // Get_Source_Cap from the sink, revision 3.0, ID 0
-    EXPECT_EQ(model.SendComposed(getSourceCap, false), kComposedAcknowledged);
-    // A composed message travels exactly as composed: check only its echo and what follows.
-    std::vector<ModelEvent> events = model.TakeEvents();
-    ASSERT_GE(events.size(), 4u);
-    EXPECT_EQ(events[0].traced.message.bytes, std::vector<uint8_t>({0x87, 0x00}));
-    EXPECT_EQ(events[1].traced.message.DecodedHeader().type, pd::kGoodCrc);
-    EXPECT_TRUE(events[1].traced.message.DecodedHeader().powerRoleSource);
-    EXPECT_EQ(events[2].traced.message.DecodedHeader().type, pd::kSourceCapabilities);
 }
 
+// Golden encodings: the checker above decodes with the same code, so only
+// fixed bytes catch a field shifted on both sides.
 TEST(SimTrace, HeadersAndObjectsEncodeAsTheStandardDefines) {
     // Source_Capabilities, source/DFP, revision 3.0, ID 0, two objects.
     pd::Pdo fiveVolt{pd::PdoKind::Fixed, 5000, 5000, 3000, 0, pd::kPdoUnconstrainedPower | pd::kPdoDualRoleData};
@@ -205,51 +188,48 @@ TEST(SimTrace, HeadersAndObjectsEncodeAsTheStandardDefines) {
 
     pd::Pdo pps{pd::PdoKind::Pps, 3300, 21000, 3000, 0, 0};
     EXPECT_EQ(pps.Encode(), 0xC1A4213Cu);
-    auto back = pd::Pdo::Decode(pps.Encode());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->minimumMv, 3300);
-    EXPECT_EQ(back->maximumMv, 21000);
-    EXPECT_EQ(back->maximumMa, 3000);
-    pd::Pdo avs{pd::PdoKind::EprAvs, 15000, 28000, 0, 140, 0};
-    back = pd::Pdo::Decode(avs.Encode());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->kind, pd::PdoKind::EprAvs);
-    EXPECT_EQ(back->maximumMv, 28000);
-    EXPECT_EQ(back->powerW, 140);
-
-    // PPS request for 9.02 V at 2 A from position 6: 451 x 20 mV, 40 x 50 mA.
-    uint32_t rdo = pd::EncodeRequest(pps, 6, 9020, 2000, 2000, false);
-    EXPECT_EQ(rdo >> 28, 6u);
-    EXPECT_EQ((rdo >> 9) & 0xFFF, 451u);
-    EXPECT_EQ(rdo & 0x7F, 40u);
+    // PPS request for 9.02 V at 2 A from position 6, no USB suspend: 451 x 20 mV, 40 x 50 mA.
+    EXPECT_EQ(pd::EncodeRequest(pps, 6, 9020, 2000, 2000, false), (6u << 28) | (1u << 24) | (451u << 9) | 40u);
 }
 
-TEST(SimTrace, TracedFramesFlowOnlyWhileTracing) {
+namespace {
+// Collects the trace records a connection delivers on its own thread.
+struct TraceRecords {
     std::mutex lock;
     std::vector<TraceRecord> records;  // outlives the connection that fills it
     SimBench bench;
-    ASSERT_TRUE(bench.Connect());
-    auto collect = [&](const TraceRecord& r) {
-        std::lock_guard<std::mutex> held(lock);
-        records.push_back(r);
-    };
-    auto seen = [&] {
+
+    bool Start() {
+        return bench.Connect() && bench.connection.StartTrace([this](const TraceRecord& r) {
+            std::lock_guard<std::mutex> held(lock);
+            records.push_back(r);
+        });
+    }
+    size_t Seen() {
         std::lock_guard<std::mutex> held(lock);
         return records.size();
-    };
-    ASSERT_TRUE(bench.connection.StartTrace(collect));
-    ASSERT_TRUE(bench.connection.StopTrace());
-    // The connection drops trace frames without a callback; count at the source instead.
-    ASSERT_TRUE(bench.simulator.Plug("pd65"));
-    ASSERT_TRUE(bench.WaitForNotification(1));
-    ASSERT_TRUE(bench.connection.StartTrace(collect));
-    EXPECT_EQ(seen(), 0u);  // nothing from the negotiation while tracing was off
-    ASSERT_TRUE(bench.connection.RequestSinkProfile(2, 12000));
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return seen() >= 6; }));
-    std::lock_guard<std::mutex> held(lock);
-    EXPECT_EQ(records[0][0] & 0x1F, pd::kRequest);
-    EXPECT_EQ(records[0][pd::kRecordPortOffset], 0);
-    EXPECT_EQ(records[0][pd::kRecordDirectionOffset], 1);  // sent by the tester
+    }
+    TraceRecord At(size_t i) {
+        std::lock_guard<std::mutex> held(lock);
+        return records.at(i);
+    }
+};
+}  // namespace
+
+TEST(SimTrace, TracedFramesFlowOnlyWhileTracing) {
+    TraceRecords trace;
+    ASSERT_TRUE(trace.Start());
+    ASSERT_TRUE(trace.bench.connection.StopTrace());
+    ASSERT_TRUE(trace.bench.simulator.Plug("pd65"));
+    ASSERT_TRUE(trace.bench.WaitForNotification(1));
+    ASSERT_TRUE(trace.Start());
+    EXPECT_EQ(trace.Seen(), 0u);  // nothing from the negotiation while tracing was off
+    ASSERT_TRUE(trace.bench.connection.RequestSinkProfile(2, 12000));
+    ASSERT_TRUE(SimBench::WaitUntil([&] { return trace.Seen() >= 6; }));
+    TraceRecord first = trace.At(0);
+    EXPECT_EQ(first[0] & 0x1F, pd::kRequest);
+    EXPECT_EQ(first[pd::kRecordPortOffset], 0);
+    EXPECT_EQ(first[pd::kRecordDirectionOffset], 1);  // sent by the tester
 }
 
 TEST(SimTrace, ReplayPlaysMessagesAtItsRate) {
@@ -264,29 +244,18 @@ TEST(SimTrace, ReplayPlaysMessagesAtItsRate) {
     EXPECT_EQ(script.messages.size(), 3u);
     EXPECT_EQ(script.skippedLines, 2u);
 
-    std::mutex lock;
-    std::vector<TraceRecord> records;  // outlives the connection that fills it
-    SimBench bench;
-    ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(bench.connection.StartTrace([&](const TraceRecord& r) {
-        std::lock_guard<std::mutex> held(lock);
-        records.push_back(r);
-    }));
-    auto seen = [&] {
-        std::lock_guard<std::mutex> held(lock);
-        return records.size();
-    };
-    bench.simulator.StartReplay(script, 2.0);  // one every 500 ms of model time
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return seen() == 1; }));
+    TraceRecords trace;
+    ASSERT_TRUE(trace.Start());
+    trace.bench.simulator.StartReplay(script, 2.0);  // one every 500 ms of model time
+    ASSERT_TRUE(SimBench::WaitUntil([&] { return trace.Seen() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(seen(), 1u);  // model time has not moved
-    bench.Advance(500);
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return seen() == 2; }));
-    bench.Advance(500);
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return seen() == 3; }));
-    std::lock_guard<std::mutex> held(lock);
-    EXPECT_EQ(records[1][0], 0x41);
-    EXPECT_EQ(records[1][1], 0x06);
-    EXPECT_EQ(records[2][5], 0x13);
-    EXPECT_EQ(records[2][6], 0x00);  // the record's unused bytes are zero
+    EXPECT_EQ(trace.Seen(), 1u);  // model time has not moved
+    for (size_t n : {2u, 3u}) {
+        trace.bench.Advance(500);
+        ASSERT_TRUE(SimBench::WaitUntil([&] { return trace.Seen() == n; }));
+    }
+    EXPECT_EQ(trace.At(1)[0], 0x41);
+    EXPECT_EQ(trace.At(1)[1], 0x06);
+    EXPECT_EQ(trace.At(2)[5], 0x13);
+    EXPECT_EQ(trace.At(2)[6], 0x00);  // the record's unused bytes are zero
 }
