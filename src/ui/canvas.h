@@ -23,6 +23,9 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
+enum class TextAlign { Left, Center };
+enum class TextVAlign { Center, Bottom };
+
 // The drawing primitives the painters need. The Win32 implementation draws
 // with GDI and GDI+; a recording one lets tests check what would be drawn.
 class Canvas {
@@ -33,4 +36,8 @@ public:
     // Black text on a transparent background with its top left at (x, y),
     // clipped to `clip`.
     virtual void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect& clip) = 0;
+    // One line of black text on a transparent background, aligned in `box`
+    // and clipped to it.
+    virtual void DrawTextInBox(const std::string& text, const Rect& box, const FontSpec& font, TextAlign align,
+                               TextVAlign vertical) = 0;
 };
