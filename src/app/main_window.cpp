@@ -148,6 +148,8 @@ void MainWindow::OnCommand(int id, int notification) {
             SetCurrent();
             break;
         case IDC_MESSAGE_TRACER:
+            if (RequireTester()) parts_.shell.OpenTracer();
+            break;
         case IDC_CONFIGURE:
         case IDC_CONFIG_SRC:
         case IDC_GRAPHS:

@@ -35,6 +35,8 @@ public:
     virtual void Exit() = 0;
     virtual void ShowAbout() = 0;
     virtual void OpenUserGuide() = 0;
+    // Opens the PD tracer, or brings the open one to the top.
+    virtual void OpenTracer() = 0;
 };
 
 // The main window's rules: turns the user's actions into LiveState changes

@@ -15,6 +15,7 @@
 #include "app/port_directory_win32.h"
 #include "app/tester_discovery.h"
 #include "app/user_guide.h"
+#include "tracer/tracer_window_win32.h"
 #include "ui/canvas_win32.h"
 #include "ui/controls_win32.h"
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
@@ -36,6 +37,7 @@ public:
     void Exit() override { DestroyWindow(window); }
     void ShowAbout() override { ShowAboutBox(instance, window); }
     void OpenUserGuide() override;
+    void OpenTracer() override { OpenTracerWindow(instance, window, tester, live); }
 
     HWND window = nullptr;
     HINSTANCE instance = nullptr;

@@ -1,4 +1,6 @@
 #include <windows.h>
+// The Win32 headers name ReplaceFileW ReplaceFile; here it is our own.
+#undef ReplaceFile
 
 #include "platform/files.h"
 #include "platform/text.h"

@@ -9,7 +9,6 @@ const Color kSourceBrush = {246, 234, 190};
 const Color kSinkBrush = {200, 227, 212};
 const Color kEchoBrush = {217, 196, 236};
 const Color kHeaderBrush = {200, 200, 200};
-const FontSpec kRowFont = {"Tahoma", 15, 300, false};
 const FontSpec kHeaderFont = {"Tahoma", 16, 700, true};
 
 struct HeaderText {
@@ -66,7 +65,7 @@ Color BrushOf(const TraceRowFields& fields) {
 
 void Cell(Canvas& canvas, const Rect& cell, Color brush, const std::string& text, TextAlign align) {
     canvas.FillRect(cell, brush, true);
-    if (!text.empty()) canvas.DrawTextInBox(text, cell, kRowFont, align, TextVAlign::Center);
+    if (!text.empty()) canvas.DrawTextInBox(text, cell, kTraceRowFont, align, TextVAlign::Center);
 }
 
 void PaintDefaultRow(Canvas& canvas, const std::vector<Rect>& cells, Color brush, const TraceRowFields& f, int choice,
@@ -119,6 +118,8 @@ void PaintExtendedRow(Canvas& canvas, const std::vector<Rect>& cells, Color brus
     Cell(canvas, cells[5], brush, data, TextAlign::Left);
 }
 }  // namespace
+
+const FontSpec kTraceRowFont = {"Tahoma", 15, 300, false};
 
 const std::vector<int>& TraceColumnWidths(TraceViewMode mode) {
     static const std::vector<int> kDefault = {48, 192, 66, 66, 63, 75, 108, 115};

@@ -17,6 +17,9 @@ constexpr int kTraceRowsTop = 55;
 constexpr int kTraceRowHeight = 21;
 constexpr int kTraceListWidth = 39;  // the Default view's column of lists
 
+// The font of the rows, which the slot lists use too.
+extern const FontSpec kTraceRowFont;
+
 const std::vector<int>& TraceColumnWidths(TraceViewMode mode);
 // The cells of a row slot (0..15), left to right.
 std::vector<Rect> TraceRowCells(TraceViewMode mode, int slot);

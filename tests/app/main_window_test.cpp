@@ -48,7 +48,8 @@ public:
     void Exit() override { ++exits; }
     void ShowAbout() override { ++abouts; }
     void OpenUserGuide() override { ++guides; }
-    int exits = 0, abouts = 0, guides = 0;
+    void OpenTracer() override { ++tracers; }
+    int exits = 0, abouts = 0, guides = 0, tracers = 0;
 };
 
 class NoPorts : public PortDirectory {
@@ -198,6 +199,9 @@ TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {
     live.connected = true;
     rules.OnCommand(IDC_CONFIGURE, 0);
     EXPECT_EQ(window.Messages().size(), 5u);
+    EXPECT_EQ(shell.tracers, 0);
+    rules.OnCommand(IDC_MESSAGE_TRACER, 0);
+    EXPECT_EQ(shell.tracers, 1);
 }
 
 TEST_F(MainWindowRules, CommandsReachTheirTargets) {
