@@ -22,6 +22,7 @@
 #undef IDC_HELP
 #include "ui/main_window_ids.h"
 #include "ui/prompts_win32.h"
+#include "ui/row_scroll_win32.h"
 #include "ui/wide_text_win32.h"
 
 namespace {
@@ -104,42 +105,8 @@ void PaintPane(const DRAWITEMSTRUCT& item) {
 
 void ScrollLog(WPARAM wParam) {
     if (!parts || !parts->log) return;
-    using Request = EventLog::ScrollRequest;
-    Request request = Request::Other;
     int thumb = 0;
-    switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-            request = Request::LineUp;
-            break;
-        case SB_LINEDOWN:
-            request = Request::LineDown;
-            break;
-        case SB_PAGEUP:
-            request = Request::PageUp;
-            break;
-        case SB_PAGEDOWN:
-            request = Request::PageDown;
-            break;
-        case SB_TOP:
-            request = Request::Top;
-            break;
-        case SB_BOTTOM:
-            request = Request::Bottom;
-            break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            // The 32-bit position: the message carries only 16 bits.
-            SCROLLINFO info = {};
-            info.cbSize = sizeof(info);
-            info.fMask = SIF_TRACKPOS;
-            GetScrollInfo(GetDlgItem(parts->window, IDC_LOG_SCROLL), SB_CTL, &info);
-            request = Request::Thumb;
-            thumb = info.nTrackPos;
-            break;
-        }
-        default:
-            break;
-    }
+    RowScroll::Request request = ScrollRequestOf(GetDlgItem(parts->window, IDC_LOG_SCROLL), wParam, thumb);
     parts->log->Scroll(request, thumb);
 }
 

@@ -15,6 +15,18 @@ struct HeaderText {
     const char* line1;
     const char* line2;
 };
+template <typename T>
+const T& ForMode(TraceViewMode mode, const T& defaultView, const T& extendedView, const T& rawView) {
+    switch (mode) {
+        case TraceViewMode::ExtendedData:
+            return extendedView;
+        case TraceViewMode::RawMessages:
+            return rawView;
+        default:
+            return defaultView;
+    }
+}
+
 const std::vector<HeaderText>& HeaderTexts(TraceViewMode mode) {
     static const std::vector<HeaderText> kDefault = {{"", ""},
                                                      {"", "  Message Type"},
@@ -31,14 +43,7 @@ const std::vector<HeaderText>& HeaderTexts(TraceViewMode mode) {
                                                       {"", "  Chunked"},
                                                       {"  Extended Data", "  (Least Significant Byte First)"}};
     static const std::vector<HeaderText> kRaw = {{"", ""}, {"", "  Message Type"}, {"", "  Raw Message Sent"}};
-    switch (mode) {
-        case TraceViewMode::ExtendedData:
-            return kExtended;
-        case TraceViewMode::RawMessages:
-            return kRaw;
-        default:
-            return kDefault;
-    }
+    return ForMode(mode, kDefault, kExtended, kRaw);
 }
 
 std::vector<Rect> CellsBetween(TraceViewMode mode, int top, int bottom) {
@@ -125,14 +130,7 @@ const std::vector<int>& TraceColumnWidths(TraceViewMode mode) {
     static const std::vector<int> kDefault = {48, 192, 66, 66, 63, 75, 108, 115};
     static const std::vector<int> kExtended = {48, 61, 77, 74, 76, 436};
     static const std::vector<int> kRaw = {48, 192, 532};
-    switch (mode) {
-        case TraceViewMode::ExtendedData:
-            return kExtended;
-        case TraceViewMode::RawMessages:
-            return kRaw;
-        default:
-            return kDefault;
-    }
+    return ForMode(mode, kDefault, kExtended, kRaw);
 }
 
 std::vector<Rect> TraceRowCells(TraceViewMode mode, int slot) {

@@ -10,6 +10,7 @@
 #include "ui/center_on_owner_win32.h"
 #include "ui/controls_win32.h"
 #include "ui/prompts_win32.h"
+#include "ui/row_scroll_win32.h"
 #include "ui/tracer_ids.h"
 
 namespace {
@@ -76,42 +77,9 @@ void Paint(TracerParts& parts) {
 }
 
 void Scroll(TracerParts& parts, WPARAM wParam) {
-    using Request = RowScroll::Request;
-    Request request = Request::Other;
     int thumb = 0;
-    switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-            request = Request::LineUp;
-            break;
-        case SB_LINEDOWN:
-            request = Request::LineDown;
-            break;
-        case SB_PAGEUP:
-            request = Request::PageUp;
-            break;
-        case SB_PAGEDOWN:
-            request = Request::PageDown;
-            break;
-        case SB_TOP:
-            request = Request::Top;
-            break;
-        case SB_BOTTOM:
-            request = Request::Bottom;
-            break;
-        case SB_THUMBTRACK: {
-            // The 32-bit position: the message carries only 16 bits.
-            SCROLLINFO info = {};
-            info.cbSize = sizeof(info);
-            info.fMask = SIF_TRACKPOS;
-            GetScrollInfo(GetDlgItem(parts.window, IDC_TRACER_SCROLL), SB_CTL, &info);
-            request = Request::Thumb;
-            thumb = info.nTrackPos;
-            break;
-        }
-        default:
-            return;
-    }
-    parts.rules->OnScroll(request, thumb);
+    RowScroll::Request request = ScrollRequestOf(GetDlgItem(parts.window, IDC_TRACER_SCROLL), wParam, thumb);
+    if (request != RowScroll::Request::Other) parts.rules->OnScroll(request, thumb);
 }
 
 void Initialize(HWND window, const OpenRequest& request) {

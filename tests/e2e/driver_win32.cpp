@@ -9,9 +9,13 @@
 //   e2e-driver items ID | selected ID | select ID INDEX | position ID
 //   e2e-driver wait-box TITLE MS [ID] | answer-boxes TITLE | save-log PATH MS
 //   e2e-driver device-change arrival|removal
+//   e2e-driver tracer-wait MS | tracer-gone MS | tracer-count | tracer-export PATH MS
+//   e2e-driver tracer-ping N | tracer-enabled ID | tracer-wheel DELTA
+//   e2e-driver tracer-COMMAND ...: COMMAND on the tracer window instead of the main window
 #include <windows.h>
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -108,8 +112,9 @@ int SendDeviceChange(HWND app, bool arrival) {
     return 0;
 }
 
-int SaveLog(HWND app, const std::wstring& path, int timeoutMs) {
-    PostMessageW(GetDlgItem(app, 1018), BM_CLICK, 0, 0);
+// Presses a window's save button and answers the save dialog with `path`.
+int SaveVia(HWND app, int button, const std::wstring& path, int timeoutMs) {
+    PostMessageW(GetDlgItem(app, button), BM_CLICK, 0, 0);
     HWND dialog = nullptr;
     bool found = WaitFor(timeoutMs, [&] {
         for (HWND candidate : TopWindows(L"#32770")) {
@@ -176,7 +181,48 @@ int wmain(int argc, wchar_t** argv) {
         return WaitFor(number(2) > 0 ? number(2) : 10000, [] { return App() == nullptr; }) ? 0 : Fail("still open");
     }
 
-    HWND app = App();
+    // --- The PD tracer window.
+    auto tracer = [] { return FindWindowW(L"#32770", L"Power Delivery Protocol Tracer"); };
+    if (command == L"tracer-wait")
+        return WaitFor(number(2), [&] { return tracer() != nullptr; }) ? 0 : Fail("no tracer");
+    if (command == L"tracer-gone") return WaitFor(number(2), [&] { return !tracer(); }) ? 0 : Fail("tracer still open");
+    if (command == L"tracer-count") {
+        std::printf("%d\n", static_cast<int>(TopWindows(L"#32770", L"Power Delivery Protocol Tracer").size()));
+        return 0;
+    }
+    HWND target = nullptr;
+    if (command.starts_with(L"tracer-")) {
+        target = tracer();
+        if (!target) return Fail("the tracer is not open");
+        command = command.substr(7);
+        if (command == L"export") return SaveVia(target, 1159, text(2), number(3));
+        if (command == L"enabled") {
+            std::printf("%d\n", IsWindowEnabled(GetDlgItem(target, number(2))) ? 1 : 0);
+            return 0;
+        }
+        if (command == L"wheel") {
+            SendMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(0, number(2)), 0);
+            return 0;
+        }
+        if (command == L"ping") {
+            // How long the tracer's thread takes to answer, the longest of N tries.
+            double longest = 0;
+            for (int i = 0; i < number(2); ++i) {
+                LARGE_INTEGER start, end, frequency;
+                QueryPerformanceFrequency(&frequency);
+                QueryPerformanceCounter(&start);
+                DWORD_PTR result = 0;
+                if (!SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) return Fail("no answer");
+                QueryPerformanceCounter(&end);
+                longest = std::max(longest, 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
+                Sleep(20);
+            }
+            std::printf("%.1f\n", longest);
+            return 0;
+        }
+    }
+
+    HWND app = target ? target : App();
     if (!app) return Fail("the application's window is not there");
     int id = number(2);
     if (command == L"caption") {
@@ -230,7 +276,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(app, id), 0x400 /* TBM_GETPOS */, 0, 0)));
         return 0;
     }
-    if (command == L"save-log") return SaveLog(app, text(2), number(3));
+    if (command == L"save-log") return SaveVia(app, 1018, text(2), number(3));
     if (command == L"device-change") return SendDeviceChange(app, text(2) == L"arrival");
     return Fail("unknown command");
 }

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "platform/files.h"
 #include "support/fake_window.h"
@@ -13,13 +13,7 @@
 namespace {
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-std::string TempPath(const char* name) {
-    return (std::filesystem::temp_directory_path() / name).string();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The window's rules without a tester: commands fail at once.
@@ -88,7 +82,7 @@ TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
 }
 
 TEST_F(TracerWindowTest, ExportWritesTheRowsWithoutEchoFlags) {
-    std::string path = TempPath("ampwright-tracer-export.csv");
+    std::string path = (std::filesystem::temp_directory_path() / "ampwright-tracer-export.csv").string();
     window.QueueSavePath(path);
     tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
     EXPECT_EQ(ReadFile(path), std::string(kTraceCsvHeader) + "\r\n") << "an empty store gives the header only";
@@ -109,7 +103,7 @@ TEST_F(TracerWindowTest, ExportWritesTheRowsWithoutEchoFlags) {
 }
 
 TEST_F(TracerWindowTest, FailedExportSaysSoAndLeavesNothingBehind) {
-    std::string path = TempPath("ampwright-no-such-folder") + PathSeparator() + "trace.csv";
+    std::string path = (std::filesystem::temp_directory_path() / "ampwright-no-such-folder" / "trace.csv").string();
     window.QueueSavePath(path);
     tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
     ASSERT_EQ(window.Messages().size(), 1u);
