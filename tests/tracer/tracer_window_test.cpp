@@ -37,7 +37,7 @@ TraceRecord GoodCrc() {
 }
 }  // namespace
 
-TEST_F(TracerWindowTest, TracedRowsArriveThroughTheCoalescedRequest) {
+TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
     for (int i = 0; i < 17; ++i)
         tracer.OnTracedMessage(GoodCrc());
     tracer.OnTracedMessage(TraceRecord{});  // dropped
