@@ -277,6 +277,9 @@ check "tracer: Send returns after a quiet period" eventually 15 send_enabled
 check "tracer: the sent Get_Source_Cap is traced" trace_has "^Get_Source_Cap,UFP,Sink,3.0,"
 tracer_shot 13-tracer-named-echo
 check "tracer: its echo row is coloured" [ "$(echo_pixels 13-tracer-named-echo)" -gt 500 ]
+driver tracer-select 1167 15  # Request: the eight data-object fields
+sleep 0.3
+tracer_shot 13-tracer-composer-data-objects
 driver tracer-select 1167 42  # Custom
 driver tracer-set-text 1171 0x41061
 driver tracer-click 1072
