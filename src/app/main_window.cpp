@@ -101,6 +101,8 @@ void MainWindow::OnCommand(int id, int notification) {
             parts_.shell.ShowGraphWindow();
             break;
         case IDC_MESSAGE_TRACER:
+            if (RequireTester()) parts_.shell.OpenTracer();
+            break;
         case IDC_CONFIGURE:
         case IDC_CONFIG_SRC:
         case IDC_CALIBRATION:

@@ -28,6 +28,8 @@ public:
     // Has OnReconnect called from the window's own message queue.
     virtual void PostReconnect() = 0;
     virtual void ShowGraphWindow() = 0;
+    // Opens the PD tracer, or brings the open one to the top.
+    virtual void OpenTracer() = 0;
 };
 
 // The main window's rules: turns the user's actions into LiveState changes

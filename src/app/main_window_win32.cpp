@@ -16,6 +16,7 @@
 #include "app/tester_discovery.h"
 #include "app/user_guide.h"
 #include "graphs/graph_window_win32.h"
+#include "tracer/tracer_window_win32.h"
 #include "ui/canvas_win32.h"
 #include "ui/controls_win32.h"
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
@@ -23,6 +24,7 @@
 #include "ui/main_window_ids.h"
 #include "ui/prompts_win32.h"
 #include "ui/wait_pumping_win32.h"
+#include "ui/row_scroll_win32.h"
 #include "ui/wide_text_win32.h"
 
 namespace {
@@ -43,6 +45,7 @@ public:
     void OpenUserGuide() override;
     void PostReconnect() override { PostMessageW(window, kReconnectMessage, 0, 0); }
     void ShowGraphWindow() override;
+    void OpenTracer() override { OpenTracerWindow(instance, window, tester, live); }
 
     HWND window = nullptr;
     HINSTANCE instance = nullptr;
@@ -113,42 +116,8 @@ void PaintPane(const DRAWITEMSTRUCT& item) {
 
 void ScrollLog(WPARAM wParam) {
     if (!parts || !parts->log) return;
-    using Request = EventLog::ScrollRequest;
-    Request request = Request::Other;
     int thumb = 0;
-    switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-            request = Request::LineUp;
-            break;
-        case SB_LINEDOWN:
-            request = Request::LineDown;
-            break;
-        case SB_PAGEUP:
-            request = Request::PageUp;
-            break;
-        case SB_PAGEDOWN:
-            request = Request::PageDown;
-            break;
-        case SB_TOP:
-            request = Request::Top;
-            break;
-        case SB_BOTTOM:
-            request = Request::Bottom;
-            break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            // The 32-bit position: the message carries only 16 bits.
-            SCROLLINFO info = {};
-            info.cbSize = sizeof(info);
-            info.fMask = SIF_TRACKPOS;
-            GetScrollInfo(GetDlgItem(parts->window, IDC_LOG_SCROLL), SB_CTL, &info);
-            request = Request::Thumb;
-            thumb = info.nTrackPos;
-            break;
-        }
-        default:
-            break;
-    }
+    RowScroll::Request request = ScrollRequestOf(GetDlgItem(parts->window, IDC_LOG_SCROLL), wParam, thumb);
     parts->log->Scroll(request, thumb);
 }
 

@@ -53,7 +53,7 @@ void EventLog::LogEvent(const std::string& text, int category) {
     {
         std::lock_guard<std::mutex> held(viewLock_);
         UpdateScrollRangeLocked();
-        topIndex_ = maxTop_;  // the view always jumps to the newest record
+        scroll_.top = scroll_.maxTop;  // the view always jumps to the newest record
     }
     PublishScrollBar();
 }
@@ -68,7 +68,7 @@ void EventLog::ClearLog() {
     logger_.Clear();
     {
         std::lock_guard<std::mutex> held(viewLock_);
-        topIndex_ = 0;
+        scroll_.top = 0;
         UpdateScrollRangeLocked();
     }
     PublishScrollBar();
@@ -76,13 +76,7 @@ void EventLog::ClearLog() {
 }
 
 void EventLog::UpdateScrollRangeLocked() {
-    int newMaxTop = logger_.RecordCount() - visibleRows_;
-    if (newMaxTop != maxTop_ && topIndex_ == maxTop_) topIndex_ = newMaxTop;
-    maxTop_ = newMaxTop;
-    if (maxTop_ <= 0) {
-        maxTop_ = 0;
-        topIndex_ = 0;
-    }
+    scroll_.UpdateRange(logger_.RecordCount(), visibleRows_);
 }
 
 // Moves the scroll bar to the view and repaints the rows. Called without the
@@ -92,7 +86,7 @@ void EventLog::PublishScrollBar() {
     int paneId, scrollBarId, maxTop, topIndex;
     {
         std::lock_guard<std::mutex> held(viewLock_);
-        window = window_, paneId = paneId_, scrollBarId = scrollBarId_, maxTop = maxTop_, topIndex = topIndex_;
+        window = window_, paneId = paneId_, scrollBarId = scrollBarId_, maxTop = scroll_.maxTop, topIndex = scroll_.top;
     }
     if (window == nullptr) return;
     window->SetScrollBar(scrollBarId, maxTop > 0, maxTop + 4, kPageRows, topIndex);
@@ -113,32 +107,7 @@ void EventLog::Remeasure(int paneWidth, int paneHeight) {
 void EventLog::Scroll(ScrollRequest request, int thumbPosition) {
     {
         std::lock_guard<std::mutex> held(viewLock_);
-        int& top = topIndex_;
-        switch (request) {
-            case ScrollRequest::LineUp:
-                if (top > 0) --top;
-                break;
-            case ScrollRequest::LineDown:
-                if (top < maxTop_) ++top;
-                break;
-            case ScrollRequest::PageUp:
-                top = top < kPageRows + 1 ? 0 : top - kPageRows;
-                break;
-            case ScrollRequest::PageDown:
-                top = top >= maxTop_ - kPageRows ? maxTop_ : top + kPageRows;
-                break;
-            case ScrollRequest::Thumb:
-                top = std::clamp(thumbPosition, 0, maxTop_);
-                break;
-            case ScrollRequest::Top:
-                top = 0;
-                break;
-            case ScrollRequest::Bottom:
-                top = maxTop_;
-                break;
-            case ScrollRequest::Other:
-                break;
-        }
+        scroll_.Apply(request, thumbPosition);
     }
     PublishScrollBar();
 }
@@ -147,7 +116,7 @@ void EventLog::PaintPane(Canvas& canvas, bool full) {
     int width, height, top, rows;
     {
         std::lock_guard<std::mutex> held(viewLock_);
-        width = paneWidth_, height = paneHeight_, top = topIndex_, rows = visibleRows_;
+        width = paneWidth_, height = paneHeight_, top = scroll_.top, rows = visibleRows_;
     }
     Rect pane = {0, 0, width, height};
     if (full) {
@@ -193,12 +162,12 @@ bool EventLog::SaveLog(Prompts& prompts) {
 
 int EventLog::TopIndex() const {
     std::lock_guard<std::mutex> held(viewLock_);
-    return topIndex_;
+    return scroll_.top;
 }
 
 int EventLog::MaxTop() const {
     std::lock_guard<std::mutex> held(viewLock_);
-    return maxTop_;
+    return scroll_.maxTop;
 }
 
 int EventLog::VisibleRows() const {

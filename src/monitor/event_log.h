@@ -7,6 +7,7 @@
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/prompts.h"
+#include "ui/row_scroll.h"
 
 // The application's event log: one Logger plus the log pane that shows it,
 // newest records at the bottom, rows coloured by category. Every subsystem
@@ -16,9 +17,9 @@ class EventLog {
 public:
     static constexpr int kRowHeight = 14;
     static constexpr int kHeaderHeight = 25;
-    static constexpr int kPageRows = 5;
+    static constexpr int kPageRows = RowScroll::kPageRows;
 
-    enum class ScrollRequest { LineUp, LineDown, PageUp, PageDown, Thumb, Top, Bottom, Other };
+    using ScrollRequest = RowScroll::Request;
 
     explicit EventLog(Logger::TimeSource now = nullptr, uint32_t capacity = Logger::kDefaultCapacity);
 
@@ -56,8 +57,7 @@ private:
     Controls* window_ = nullptr;
     int paneId_ = 0;
     int scrollBarId_ = 0;
-    int topIndex_ = 0;
-    int maxTop_ = 0;
+    RowScroll scroll_;
     int visibleRows_ = 0;
     int paneWidth_ = 0;
     int paneHeight_ = 0;

@@ -1,6 +1,4 @@
 #include <windows.h>
-// windows.h maps ReplaceFile to ReplaceFileW; the one defined here is ours.
-#undef ReplaceFile
 
 #include "platform/files.h"
 #include "platform/text.h"

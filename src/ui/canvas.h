@@ -30,6 +30,9 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
+enum class TextAlign { Left, Center };
+enum class TextVAlign { Center, Bottom };
+
 // The drawing primitives the painters need. The Win32 implementation draws
 // with GDI and GDI+; a recording one lets tests check what would be drawn.
 class Canvas {
@@ -66,4 +69,8 @@ public:
     // Lines, polygons and ellipses drawn from now on are cut to `clip`;
     // nullptr lifts the cut.
     virtual void SetClip(const Rect* clip) = 0;
+    // One line of black text on a transparent background, aligned in `box`
+    // and clipped to it.
+    virtual void DrawTextInBox(const std::string& text, const Rect& box, const FontSpec& font, TextAlign align,
+                               TextVAlign vertical) = 0;
 };

@@ -140,3 +140,16 @@ void CanvasGdi::SetClip(const Rect* clip) {
     SaveDC(dc_);
     IntersectClipRect(dc_, clip->left, clip->top, clip->right, clip->bottom);
 }
+
+void CanvasGdi::DrawTextInBox(const std::string& text, const Rect& box, const FontSpec& font, TextAlign align,
+                              TextVAlign vertical) {
+    std::u16string wide = Utf8ToUtf16(text);
+    RECT area = {box.left, box.top, box.right, box.bottom};
+    HGDIOBJ previous = SelectObject(dc_, fonts_.Get(font));
+    SetBkMode(dc_, TRANSPARENT);
+    SetTextColor(dc_, RGB(0, 0, 0));
+    UINT format = DT_SINGLELINE | DT_NOPREFIX | (align == TextAlign::Center ? DT_CENTER : DT_LEFT) |
+                  (vertical == TextVAlign::Bottom ? DT_BOTTOM : DT_VCENTER);
+    ::DrawTextW(dc_, reinterpret_cast<const wchar_t*>(wide.c_str()), static_cast<int>(wide.size()), &area, format);
+    SelectObject(dc_, previous);
+}

@@ -31,6 +31,8 @@ public:
 
     void FillRect(const Rect& rect, Color fill, bool outline = false) override;
     void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect& clip) override;
+    void DrawTextInBox(const std::string& text, const Rect& box, const FontSpec& font, TextAlign align,
+                       TextVAlign vertical) override;
 
     // Chart primitives: solid opaque lines with GDI, dotted or translucent
     // ones and every fill with GDI+ (which needs to be started).

@@ -17,6 +17,8 @@ public:
     virtual void Show(int id, bool shown) = 0;
     virtual void SetCheck(int id, bool checked) = 0;
     virtual bool IsChecked(int id) = 0;
+    // The most characters the user can type into an edit.
+    virtual void SetTextLimit(int id, int characters) = 0;
 
     // Combo and list boxes.
     virtual void ClearItems(int id) = 0;

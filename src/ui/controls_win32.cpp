@@ -43,6 +43,10 @@ bool ControlsWin32::IsChecked(int id) {
     return IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
 }
 
+void ControlsWin32::SetTextLimit(int id, int characters) {
+    SendDlgItemMessageW(dialog_, id, EM_LIMITTEXT, static_cast<WPARAM>(characters), 0);
+}
+
 bool ControlsWin32::IsListBox(int id) const {
     wchar_t name[32] = {};
     GetClassNameW(Item(id), name, 32);

@@ -35,7 +35,8 @@ public:
     void OpenUserGuide() override { ++guides; }
     void PostReconnect() override { ++reconnects; }
     void ShowGraphWindow() override { ++graphWindows; }
-    int exits = 0, abouts = 0, guides = 0, reconnects = 0, graphWindows = 0;
+    void OpenTracer() override { ++tracers; }
+    int exits = 0, abouts = 0, guides = 0, reconnects = 0, graphWindows = 0, tracers = 0;
 };
 
 class Ports : public PortDirectory {
@@ -263,6 +264,9 @@ TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {
     live.connected = true;
     rules.OnCommand(IDC_CONFIGURE, 0);
     EXPECT_EQ(window.Messages().size(), 4u);
+    EXPECT_EQ(shell.tracers, 0);
+    rules.OnCommand(IDC_MESSAGE_TRACER, 0);
+    EXPECT_EQ(shell.tracers, 1);
 }
 
 TEST_F(MainWindowRules, GraphsAndTestsOpensWithoutATester) {

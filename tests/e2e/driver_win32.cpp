@@ -12,9 +12,13 @@
 //   e2e-driver wait-graph MS | graph COMMAND ... (a command above, on the graph
 //   window) | graph enabled ID | graph save PATH MS | graph resize W H |
 //   graph size ID
+//   e2e-driver tracer-wait MS | tracer-gone MS | tracer-count | tracer-export PATH MS
+//   e2e-driver tracer-ping N | tracer-enabled ID | tracer-wheel DELTA
+//   e2e-driver tracer-COMMAND ...: COMMAND on the tracer window instead of the main window
 #include <windows.h>
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -111,7 +115,8 @@ int SendDeviceChange(HWND app, bool arrival) {
     return 0;
 }
 
-int SaveThroughDialog(HWND app, int button, const std::wstring& path, int timeoutMs) {
+// Presses a window's save button and answers the save dialog with `path`.
+int SaveVia(HWND app, int button, const std::wstring& path, int timeoutMs) {
     PostMessageW(GetDlgItem(app, button), BM_CLICK, 0, 0);
     HWND dialog = nullptr;
     bool found = WaitFor(timeoutMs, [&] {
@@ -194,7 +199,7 @@ int wmain(int argc, wchar_t** argv) {
             std::printf("%d\n", IsWindowEnabled(GetDlgItem(graph, number(2))) ? 1 : 0);
             return 0;
         }
-        if (command == L"save") return SaveThroughDialog(graph, 1070, text(2), number(3));
+        if (command == L"save") return SaveVia(graph, 1070, text(2), number(3));
         if (command == L"resize") {
             SetWindowPos(graph, nullptr, 0, 0, number(2), number(3), SWP_NOMOVE | SWP_NOZORDER);
             return 0;
@@ -206,8 +211,48 @@ int wmain(int argc, wchar_t** argv) {
             return 0;
         }
     }
+    // --- The PD tracer window.
+    auto tracer = [] { return FindWindowW(L"#32770", L"Power Delivery Protocol Tracer"); };
+    if (command == L"tracer-wait")
+        return WaitFor(number(2), [&] { return tracer() != nullptr; }) ? 0 : Fail("no tracer");
+    if (command == L"tracer-gone") return WaitFor(number(2), [&] { return !tracer(); }) ? 0 : Fail("tracer still open");
+    if (command == L"tracer-count") {
+        std::printf("%d\n", static_cast<int>(TopWindows(L"#32770", L"Power Delivery Protocol Tracer").size()));
+        return 0;
+    }
+    HWND target = nullptr;
+    if (command.starts_with(L"tracer-")) {
+        target = tracer();
+        if (!target) return Fail("the tracer is not open");
+        command = command.substr(7);
+        if (command == L"export") return SaveVia(target, 1159, text(2), number(3));
+        if (command == L"enabled") {
+            std::printf("%d\n", IsWindowEnabled(GetDlgItem(target, number(2))) ? 1 : 0);
+            return 0;
+        }
+        if (command == L"wheel") {
+            SendMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(0, number(2)), 0);
+            return 0;
+        }
+        if (command == L"ping") {
+            // How long the tracer's thread takes to answer, the longest of N tries.
+            double longest = 0;
+            for (int i = 0; i < number(2); ++i) {
+                LARGE_INTEGER start, end, frequency;
+                QueryPerformanceFrequency(&frequency);
+                QueryPerformanceCounter(&start);
+                DWORD_PTR result = 0;
+                if (!SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) return Fail("no answer");
+                QueryPerformanceCounter(&end);
+                longest = std::max(longest, 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
+                Sleep(20);
+            }
+            std::printf("%.1f\n", longest);
+            return 0;
+        }
+    }
 
-    HWND app = onGraph ? graphWindow() : App();
+    HWND app = onGraph ? graphWindow() : (target ? target : App());
     if (!app) return Fail("the application's window is not there");
     int id = number(2);
     if (command == L"caption") {
@@ -261,7 +306,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(app, id), 0x400 /* TBM_GETPOS */, 0, 0)));
         return 0;
     }
-    if (command == L"save-log") return SaveThroughDialog(app, 1018, text(2), number(3));
+    if (command == L"save-log") return SaveVia(app, 1018, text(2), number(3));
     if (command == L"device-change") return SendDeviceChange(app, text(2) == L"arrival");
     return Fail("unknown command");
 }

@@ -290,6 +290,117 @@ driver graph click 1
 gone() { ! driver wait-graph 0 2>/dev/null; }
 check "graphs: Close ends the window" eventually 10 gone
 
+# --- The PD tracer: a negotiation's rows in each view, a data object chosen,
+# the export against ampwright-cli decode of the same messages, composed
+# messages with their echoes coloured, a replay under load, tracing stopped
+# on close.
+cli=${AMPWRIGHT_E2E_CLI:-build/native/ampwright-cli}
+tracer_shot() {
+  import -window "$(xdotool search --name '^Power Delivery Protocol Tracer$' | head -n 1)" "$out/$1.png" 2>/dev/null
+}
+trace_csv="$out/trace.csv"
+export_trace() {
+  rm -f "$trace_csv"
+  driver tracer-export "Z:${trace_csv//\//\\}" 15000 >/dev/null && [ -s "$trace_csv" ]
+}
+trace_has() { export_trace && grep -q "$1" "$trace_csv"; }
+send_enabled() { [ "$(driver tracer-enabled 1072)" = 1 ]; }
+echo_pixels() { convert "$out/$1.png" -format %c histogram:info:- 2>/dev/null | grep -i "#D9C4EC" | awk '{s += $1} END {print s + 0}'; }
+
+driver click 1072
+check "tracer: Message Tracer opens it" driver tracer-wait 10000
+check "tracer: the tester traces" eventually 10 sim_says "trace on"
+driver click 1072
+sleep 0.5
+check "tracer: a second press keeps one window" [ "$(driver tracer-count)" = 1 ]
+echo unplug >"$fifo"
+sleep 1
+echo "plug pd65" >"$fifo"
+negotiated() { trace_has "^PS_RDY,DFP,Source"; }
+check "tracer: the charger's negotiation arrives" eventually 20 negotiated
+check "tracer: Source_Capabilities row" grep -q "^Source_Capabilities,DFP,Source,3.0,[0-7],[1-7],0x" "$trace_csv"
+slot_list=""
+for id in 1148 1149 1150 1151 1152 1153 1155 1156 1157 1158 1160 1161 1162 1163 1164 1165; do
+  [ "$(driver tracer-items $id | wc -l)" -ge 2 ] && { slot_list=$id; break; }
+done
+check "tracer: a data message lists its object positions" [ -n "$slot_list" ]
+driver tracer-select "${slot_list:-1148}" 1
+sleep 0.5
+check "tracer: the chosen data object stays chosen" [ "$(driver tracer-selected "${slot_list:-1148}")" = 1 ]
+tracer_shot 20-tracer-default
+driver tracer-select 1172 1
+sleep 0.5
+tracer_shot 21-tracer-extended-data
+driver tracer-select 1172 2
+sleep 0.5
+tracer_shot 22-tracer-raw-messages
+driver tracer-select 1172 0
+
+awk -F, 'NR > 1 { print $8 }' "$trace_csv" | tr -d '\r' >"$out/trace-messages.txt"
+"$cli" decode "$out/trace-messages.txt" -o "$out/trace-cli.csv"
+check "tracer: the export equals ampwright-cli decode of its messages" cmp -s "$trace_csv" "$out/trace-cli.csv"
+
+driver tracer-select 1167 3  # Get_Source_Cap
+driver tracer-click 1072
+send_disabled() { ! send_enabled; }
+check "tracer: Get_Source_Cap sent, Send waits for quiet" eventually 5 send_disabled
+check "tracer: Send returns after a quiet period" eventually 15 send_enabled
+check "tracer: the sent Get_Source_Cap is traced" trace_has "^Get_Source_Cap,UFP,Sink,3.0,"
+tracer_shot 23-tracer-named-echo
+check "tracer: its echo row is coloured" [ "$(echo_pixels 13-tracer-named-echo)" -gt 500 ]
+driver tracer-select 1167 15  # Request: the eight data-object fields
+sleep 0.3
+tracer_shot 23-tracer-composer-data-objects
+driver tracer-select 1167 42  # Custom
+driver tracer-set-text 1171 0x41061
+driver tracer-click 1072
+text=$(driver wait-box "Ampwright Error" 5000)
+check "tracer: an odd number of digits is refused" [ "$text" = "Custom message must have an even number of hexadecimal digits." ]
+driver answer-boxes "Ampwright Error" >/dev/null
+driver tracer-set-text 1171 470c
+driver tracer-click 1072
+check "tracer: the Custom text is rewritten" quietly driver tracer-wait-text 1171 "0x470C" 5000
+check "tracer: Send returns after the Custom message" eventually 15 send_enabled
+check "tracer: the Custom message is traced" trace_has "^Get_Source_Cap,UFP,Sink,2.0,6,0, ,0x470C"
+tracer_shot 24-tracer-custom-echo
+
+# Under load: a replay of GoodCRC and Request messages while the poll loop
+# runs. AMPWRIGHT_E2E_REPLAY="COUNT RATE" sets its size; the default is what
+# the Wine serial transport carries on a busy machine (bench-tracer-load
+# measures 20,000 at 2,000 per second in one process).
+read -r replay_count replay_rate <<<"${AMPWRIGHT_E2E_REPLAY:-2000 200}"
+awk -v n="$replay_count" 'BEGIN { for (i = 0; i < n; i++) {
+  id = int(i / 2) % 8
+  if (i % 2) printf "%02X %02X 2C B1 04 13\n", 130, 16 + id * 2
+  else printf "%02X %02X\n", 65, id * 2 } }' >"$out/replay.txt"
+driver tracer-click 4
+replay_started=$(date +%s%N)
+echo "replay $out/replay.txt $replay_rate" >"$fifo"
+sleep 1
+started=$(date +%s%N)
+driver set-text 1058 700
+driver click 1071
+check "load: the poll loop serves a request during the replay" eventually 10 sim_says "load 700 mA"
+echo "load: request served after $((($(date +%s%N) - started) / 1000000)) ms"
+ping_ms=$(driver tracer-ping 40)
+echo "load: the tracer's thread answered within ${ping_ms} ms (longest of 40)"
+check "load: the window stays responsive" awk -v ms="$ping_ms" 'BEGIN { exit !(ms < 250) }'
+replay_done() { ! sim_says "replay running"; }
+eventually 120 replay_done
+sleep 1
+export_trace
+rows=$(($(wc -l <"$trace_csv") - 1))
+requests=$(grep -c ",0x1304B12C," "$trace_csv")
+echo "load: replay of $replay_count at $replay_rate/s: $rows rows exported, $requests of $((replay_count / 2)) Requests," \
+  "$((($(date +%s%N) - replay_started) / 1000000)) ms"
+all_arrived() { [ "$rows" -ge "$replay_count" ] && [ "$requests" -eq $((replay_count / 2)) ]; }
+check "load: every replayed message arrived" all_arrived
+tracer_shot 25-tracer-after-load
+
+driver tracer-click 3
+check "tracer: Exit closes it" driver tracer-gone 10000
+check "tracer: tracing stopped with the window" eventually 10 sim_says "trace off"
+
 # --- Exit with a tester that stopped answering: the exchange in flight is
 # cancelled instead of waited out, and the poll thread stops between
 # exchanges. The time from the click to the end of the process is printed.

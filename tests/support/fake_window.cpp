@@ -30,6 +30,11 @@ bool FakeWindow::IsChecked(int id) {
     return controls_[id].checked;
 }
 
+void FakeWindow::SetTextLimit(int id, int characters) {
+    std::lock_guard<std::mutex> held(lock_);
+    controls_[id].textLimit = characters;
+}
+
 void FakeWindow::ClearItems(int id) {
     std::lock_guard<std::mutex> held(lock_);
     controls_[id].items.clear();

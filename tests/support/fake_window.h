@@ -20,6 +20,7 @@ public:
         bool enabled = true;
         bool shown = true;
         bool checked = false;
+        int textLimit = 0;
         std::vector<std::string> items;
         int selected = -1;
         int minimum = 0, maximum = 0, position = 0, lineSize = 0;
@@ -38,6 +39,7 @@ public:
     void Show(int id, bool shown) override;
     void SetCheck(int id, bool checked) override;
     bool IsChecked(int id) override;
+    void SetTextLimit(int id, int characters) override;
     void ClearItems(int id) override;
     void AddItem(int id, const std::string& text) override;
     void SelectItem(int id, int index) override;
@@ -98,6 +100,17 @@ public:
     void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect& clip) override {
         texts.push_back({text, x, y, font, clip});
     }
+    struct BoxText {
+        std::string text;
+        Rect box;
+        FontSpec font;
+        TextAlign align;
+        TextVAlign vertical;
+    };
+    void DrawTextInBox(const std::string& text, const Rect& box, const FontSpec& font, TextAlign align,
+                       TextVAlign vertical) override {
+        boxTexts.push_back({text, box, font, align, vertical});
+    }
     std::vector<Fill> fills;
     std::vector<Text> texts;
 
@@ -140,4 +153,5 @@ public:
     std::vector<TextAt> textsAt;
     std::vector<Fill> gradients, ellipses;
     std::optional<Rect> clip;
+    std::vector<BoxText> boxTexts;
 };

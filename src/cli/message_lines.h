@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/tester_records.h"
+
+// PD messages written as hex, one per line, header first in wire order: an
+// optional 0x, blanks or colons between bytes; blank lines and lines
+// starting with # are skipped.
+struct MessageLines {
+    std::vector<TraceRecord> records;  // each message in a zero-filled record
+    int badLine = 0;                   // the first line refused, 1-based; 0 when none
+    std::string problem;               // why it was refused
+};
+
+// Refuses a line that is not hex, has an odd number of digits, or whose
+// length is not 2 + 4 x the object count its header gives.
+MessageLines ParseMessageLines(std::string_view text);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "monitor/logger.h"
+#include "ui/row_scroll.h"
+
+// The tracer's rows with each row's chosen data object and the scroll
+// position of the 16 visible slots, under one lock: rows arrive on the
+// serial communication thread while the window thread paints, scrolls,
+// clears and exports.
+class TraceStore {
+public:
+    static constexpr int kVisibleRows = 16;
+
+    struct VisibleRow {
+        int index = 0;     // counted from the oldest row held
+        std::string text;  // the row as the decoder wrote it
+        int choice = 1;    // 1-based position of the data object shown
+    };
+    struct View {
+        int rowCount = 0;
+        RowScroll scroll;
+        std::vector<VisibleRow> rows;  // up to kVisibleRows, from the top row
+    };
+
+    explicit TraceStore(uint32_t capacity = Logger::kDefaultCapacity);
+
+    // Adds a row with data object 1 chosen; when the store is full the
+    // oldest row leaves with its choice.
+    void Append(const std::string& row);
+    void Clear();
+    int RowCount() const;
+    // Every row held, oldest first.
+    std::vector<std::string> Rows() const;
+    View Visible() const;
+    RowScroll Scroll() const;
+
+    // Sets the choice of the row in a visible slot; false when the slot holds no row.
+    bool Choose(int slot, int choice);
+    void ScrollBy(RowScroll::Request request, int thumbPosition = 0);
+    void Wheel(int delta);
+
+private:
+    mutable std::mutex lock_;
+    Logger rows_;
+    std::deque<uint8_t> choices_;
+    RowScroll scroll_;
+};

@@ -1,0 +1,166 @@
+#include "tracer/tracer_window_win32.h"
+
+#include <windowsx.h>
+
+#include <atomic>
+#include <memory>
+
+#include "tracer/tracer_window.h"
+#include "ui/canvas_win32.h"
+#include "ui/center_on_owner_win32.h"
+#include "ui/controls_win32.h"
+#include "ui/prompts_win32.h"
+#include "ui/row_scroll_win32.h"
+#include "ui/tracer_ids.h"
+
+namespace {
+
+// Posted by the communication thread when rows arrived; at most one waits.
+constexpr UINT kRowsArrivedMessage = WM_APP + 0x72;
+constexpr int kScrollBarWidth = 17;
+
+struct OpenRequest {
+    TesterConnection& tester;
+    const LiveState& live;
+};
+
+// Everything the open tracer owns; its existence is the tracer-open flag.
+struct TracerParts {
+    HWND window = nullptr;
+    GdiFontCache fonts;
+    std::unique_ptr<ControlsWin32> controls;
+    std::unique_ptr<PromptsWin32> prompts;
+    std::unique_ptr<TracerWindow> rules;
+    std::atomic<bool> rowsPending{false};
+};
+TracerParts* openTracer = nullptr;
+
+int GridRight() {
+    const std::vector<int>& widths = TraceColumnWidths(TraceViewMode::Default);
+    int right = kTraceGridLeft + kTraceListWidth;
+    for (int width : widths)
+        right += width;
+    return right;
+}
+
+// The lists and the scroll bar sit beside the row slots, in pixels.
+void PlaceGridControls(HWND window, HFONT rowFont) {
+    int listLeft = GridRight() - kTraceListWidth;
+    for (int slot = 0; slot < TraceStore::kVisibleRows; ++slot) {
+        HWND list = GetDlgItem(window, TraceListOfSlot(slot));
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(rowFont), FALSE);
+        SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), kTraceRowHeight - 6);
+        MoveWindow(list, listLeft, kTraceRowsTop + kTraceRowHeight * slot, kTraceListWidth, 160, FALSE);
+    }
+    MoveWindow(GetDlgItem(window, IDC_TRACER_SCROLL), GridRight() + 2, kTraceRowsTop, kScrollBarWidth,
+               kTraceRowHeight * TraceStore::kVisibleRows, FALSE);
+}
+
+// Paints the grid off screen, then copies it, so rows do not flicker.
+void Paint(TracerParts& parts) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(parts.window, &paint);
+    int width = GridRight() + 1;
+    int height = kTraceRowsTop + kTraceRowHeight * TraceStore::kVisibleRows + 1;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    RECT whole = {0, 0, width, height};
+    FillRect(memory, &whole, GetSysColorBrush(COLOR_BTNFACE));
+    CanvasGdi canvas(memory, parts.fonts);
+    parts.rules->Paint(canvas);
+    BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    EndPaint(parts.window, &paint);
+}
+
+void Scroll(TracerParts& parts, WPARAM wParam) {
+    int thumb = 0;
+    RowScroll::Request request = ScrollRequestOf(GetDlgItem(parts.window, IDC_TRACER_SCROLL), wParam, thumb);
+    if (request != RowScroll::Request::Other) parts.rules->OnScroll(request, thumb);
+}
+
+void Initialize(HWND window, const OpenRequest& request) {
+    auto* parts = new TracerParts;
+    openTracer = parts;
+    parts->window = window;
+    parts->controls = std::make_unique<ControlsWin32>(window);
+    parts->prompts = std::make_unique<PromptsWin32>(window);
+    PlaceGridControls(window, parts->fonts.Get(kTraceRowFont));
+    parts->rules = std::make_unique<TracerWindow>(
+        TracerWindow::Parts{*parts->controls, *parts->prompts, request.tester, request.live, TracerShared(), [parts] {
+                                if (!parts->rowsPending.exchange(true))
+                                    PostMessageW(parts->window, kRowsArrivedMessage, 0, 0);
+                            }});
+    CenterOnOwner(window, GetWindow(window, GW_OWNER));
+    parts->rules->Initialize();
+}
+
+void Destroy() {
+    TracerParts* parts = openTracer;
+    if (!parts) return;
+    // Tracing stops first: no row arrives for a window that is gone.
+    parts->rules->Close();
+    parts->rules.reset();
+    openTracer = nullptr;
+    delete parts;
+}
+
+INT_PTR CALLBACK TracerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (ControlsWin32::HandleDeferredTimer(window, message, wParam, lParam)) return TRUE;
+    if (message == WM_INITDIALOG) {
+        Initialize(window, *reinterpret_cast<const OpenRequest*>(lParam));
+        return TRUE;
+    }
+    TracerParts* parts = openTracer;
+    if (!parts || parts->window != window) return FALSE;
+    switch (message) {
+        case kRowsArrivedMessage:
+            parts->rowsPending = false;
+            parts->rules->OnRowsArrived();
+            return TRUE;
+        case WM_PAINT:
+            Paint(*parts);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDC_TRACER_EXIT || LOWORD(wParam) == IDCANCEL) {
+                DestroyWindow(window);
+            } else {
+                parts->rules->OnCommand(LOWORD(wParam), HIWORD(wParam));
+            }
+            return TRUE;
+        case WM_TIMER:
+            parts->rules->OnTimer(static_cast<int>(wParam));
+            return TRUE;
+        case WM_VSCROLL:
+            if (lParam && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_TRACER_SCROLL) Scroll(*parts, wParam);
+            return TRUE;
+        case WM_MOUSEWHEEL:
+            parts->rules->OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+            return TRUE;
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return TRUE;
+        case WM_DESTROY:
+            Destroy();
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+void OpenTracerWindow(HINSTANCE instance, HWND owner, TesterConnection& tester, const LiveState& live) {
+    if (openTracer) {
+        ShowWindow(openTracer->window, SW_RESTORE);
+        SetWindowPos(openTracer->window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetForegroundWindow(openTracer->window);
+        return;
+    }
+    OpenRequest request{tester, live};
+    HWND window = CreateDialogParamW(instance, L"ANALYZERBOX", owner, TracerProc, reinterpret_cast<LPARAM>(&request));
+    if (window) ShowWindow(window, SW_SHOW);
+}

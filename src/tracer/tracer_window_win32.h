@@ -1,0 +1,10 @@
+#pragma once
+
+#include <windows.h>
+
+#include "device/tester_connection.h"
+#include "monitor/live_state.h"
+
+// Opens the PD tracer as a modeless window owned by `owner`; when it is
+// already open, brings it to the top instead.
+void OpenTracerWindow(HINSTANCE instance, HWND owner, TesterConnection& tester, const LiveState& live);

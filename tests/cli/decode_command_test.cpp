@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli_commands.h"
+#include "platform/files.h"
+#include "tracer/trace_csv.h"
+
+namespace {
+struct CliRun {
+    int code;
+    std::string out, err;
+};
+CliRun RunWith(const std::vector<std::string>& args, const std::string& input = "") {
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    CliIo io{in, out, err};
+    int code = RunCli(args, io);
+    return {code, out.str(), err.str()};
+}
+
+std::string Csv(const std::vector<std::string>& lines) {
+    std::string text = std::string(kTraceCsvHeader) + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+std::string TempPath(const char* name) {
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+}  // namespace
+
+TEST(DecodeCommand, EverySpellingOfALineDecodesAlike) {
+    const std::string sourceCaps =
+        "Source_Capabilities,DFP,Source,3.0,0,2,0x0A01912C 0x0002D12C,0xA1212C91010A2CD10200";
+    const std::string goodCrc = "GoodCRC,UFP,Sink,2.0,3,0, ,0x4106";
+    CliRun run = RunWith({"decode", "-"},
+                         "# a comment\n"
+                         "A1 21 2C 91 01 0A 2C D1 02 00\n"
+                         "\n"
+                         "0xa1212c91010a2cd10200\r\n"
+                         "a1:21:2c:91:01:0a:2c:d1:02:00\n"
+                         "   \n"
+                         "0x41 0x06\n"
+                         "00 00\n");  // all-zero header: no row
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, Csv({sourceCaps, sourceCaps, sourceCaps, goodCrc}));
+}
+
+TEST(DecodeCommand, RefusesBadLinesWithTheirNumberAndWritesNothing) {
+    std::string out = TempPath("ampwright-decode-refused.csv");
+    ASSERT_TRUE(std::ofstream(out) << "old");
+    const std::pair<const char*, const char*> cases[] = {
+        {"41 06\n41 0G\n", "line 2"},
+        {"41 06\n\n41 061\n", "line 3"},
+        {"41 16\n", "line 1"},              // one object declared, none given
+        {"41 06 00 00 00 00\n", "line 1"},  // one object given, none declared
+        {"41\n", "line 1"},
+    };
+    for (const auto& [input, where] : cases) {
+        SCOPED_TRACE(input);
+        CliRun run = RunWith({"decode", "-o", out}, input);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_NE(run.err.find(where), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty());
+    }
+    std::ifstream kept(out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
+    RemoveFile(out);
+}
+
+TEST(DecodeCommand, WritesTheFileGivenAndExplainsItself) {
+    std::string in = TempPath("ampwright-decode-in.txt");
+    std::string out = TempPath("ampwright-decode-out.csv");
+    ASSERT_TRUE(std::ofstream(in) << "41 06\n");
+    CliRun run = RunWith({"decode", in, "-o", out});
+    EXPECT_EQ(run.code, 0);
+    std::ifstream written(out, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), Csv({"GoodCRC,UFP,Sink,2.0,3,0, ,0x4106"}));
+
+    EXPECT_EQ(RunWith({"decode", TempPath("ampwright-no-such-input")}).code, 1);
+    EXPECT_EQ(RunWith({"decode", "--bogus"}).code, 2);
+    EXPECT_EQ(RunWith({"frobnicate"}).code, 2);
+    CliRun help = RunWith({"decode", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("ampwright-cli decode [FILE|-] [-o OUT]"), std::string::npos);
+    EXPECT_NE(RunWith({"--help"}).out.find("decode"), std::string::npos);
+    RemoveFile(in);
+    RemoveFile(out);
+}

@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/fake_window.h"
+#include "tracer/composer.h"
+#include "ui/tracer_ids.h"
+
+namespace {
+const int kObjects[] = {IDC_COMPOSER_OBJECT_1, IDC_COMPOSER_OBJECT_2, IDC_COMPOSER_OBJECT_3, IDC_COMPOSER_OBJECT_4,
+                        IDC_COMPOSER_OBJECT_5, IDC_COMPOSER_OBJECT_6, IDC_COMPOSER_OBJECT_7, IDC_COMPOSER_OBJECT_8};
+
+class ComposerTest : public ::testing::Test {
+protected:
+    ComposerTest() {
+        live.connected = true;
+        live.sinkActive = true;
+        composer.Initialize();
+    }
+    void Choose(const std::string& type) {
+        auto items = window.Get(IDC_COMPOSER_TYPE).items;
+        window.SelectItem(IDC_COMPOSER_TYPE,
+                          static_cast<int>(std::find(items.begin(), items.end(), type) - items.begin()));
+        composer.OnTypeChange();
+    }
+    std::string LastMessage() {
+        auto messages = window.Messages();
+        return messages.empty() ? "" : messages.back().text + " | " + messages.back().title;
+    }
+
+    FakeWindow window;
+    PendingEcho echo;
+    std::atomic<bool> newRowSeen{false};
+    LiveState live;
+    std::vector<std::vector<uint8_t>> sent;
+    bool accept = true;
+    std::vector<std::string> ownRows;
+    Composer composer{{window, window, echo, newRowSeen, live,
+                       [this](std::span<const uint8_t> m) {
+                           sent.emplace_back(m.begin(), m.end());
+                           return accept;
+                       },
+                       [this](const std::string& row) { ownRows.push_back(row); }}};
+};
+}  // namespace
+
+TEST_F(ComposerTest, TypeSelectorAndForms) {
+    FakeWindow::Control types = window.Get(IDC_COMPOSER_TYPE);
+    ASSERT_EQ(types.items.size(), 43u);
+    EXPECT_EQ(types.items[0], "Accept");
+    EXPECT_EQ(types.items[41], "Hard Reset");
+    EXPECT_EQ(types.items[42], "Custom");
+    EXPECT_EQ(types.selected, 7);
+
+    Choose("Request");
+    EXPECT_EQ(window.Get(IDC_COMPOSER_FORM_LABEL).text,
+              "Data Objects (Form: Hexadecimal; Most Significant Byte First; 4 Bytes Each)");
+    EXPECT_TRUE(window.Get(IDC_COMPOSER_OBJECT_8).shown);
+    EXPECT_FALSE(window.Get(IDC_COMPOSER_MESSAGE).shown);
+
+    window.SetText(IDC_COMPOSER_MESSAGE, std::string(60, 'A'));
+    Choose("Status");
+    EXPECT_EQ(window.Get(IDC_COMPOSER_MESSAGE).textLimit, 54);
+    EXPECT_EQ(window.Get(IDC_COMPOSER_MESSAGE).text, "") << "a text over the limit is cleared";
+    EXPECT_FALSE(window.Get(IDC_COMPOSER_OBJECT_1).shown);
+
+    Choose("Custom");
+    EXPECT_EQ(window.Get(IDC_COMPOSER_MESSAGE).textLimit, 62);
+    Choose("Accept");
+    EXPECT_FALSE(window.Get(IDC_COMPOSER_FORM_LABEL).shown);
+    EXPECT_FALSE(window.Get(IDC_COMPOSER_MESSAGE).shown);
+}
+
+TEST_F(ComposerTest, DataObjectsArePaddedAndConverted) {
+    Choose("Request");
+    window.SetText(kObjects[0], "1F");
+    window.SetText(kObjects[2], "0xabc");
+    composer.OnSend();
+    EXPECT_EQ(window.Get(kObjects[0]).text, "0x0000001F");
+    EXPECT_EQ(window.Get(kObjects[1]).text, "0x00000000");
+    EXPECT_EQ(window.Get(kObjects[2]).text, "0x00000ABC");
+    ASSERT_EQ(sent.size(), 1u);
+    std::vector<uint8_t> body(sent[0].begin() + 2, sent[0].end());
+    EXPECT_EQ(body, (std::vector<uint8_t>{0x1F, 0, 0, 0, 0, 0, 0, 0, 0xBC, 0x0A, 0, 0}));
+    EXPECT_EQ((sent[0][1] >> 4) & 7, 3) << "three objects in the header";
+    EXPECT_EQ(sent[0][0] & 0x1F, 2) << "Request's type";
+    EXPECT_EQ(echo.pending, 34);
+    EXPECT_FALSE(window.Get(IDC_COMPOSER_SEND).enabled);
+    EXPECT_EQ(window.Timers().at(IDT_TRACER_QUIET), 1050u);
+
+    // Send returns once a whole period passes without a traced row.
+    newRowSeen = true;
+    composer.OnQuietTimer();
+    EXPECT_FALSE(window.Get(IDC_COMPOSER_SEND).enabled);
+    composer.OnQuietTimer();
+    EXPECT_TRUE(window.Get(IDC_COMPOSER_SEND).enabled);
+}
+
+TEST_F(ComposerTest, ValidationMessages) {
+    struct Case {
+        const char* type;
+        std::vector<std::pair<int, std::string>> fields;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"Request", {}, "The set message type requires at least one data object. | Ampwright: Error"},
+        {"Request",
+         {{kObjects[1], "123456789"}, {kObjects[4], "123456789"}},
+         "Length of data object 2 exceeds the maximum allowed length. | Ampwright Error"},
+        {"Request", {{kObjects[0], "0x12G4"}}, "Data object 1 is not a hexademical number. | Ampwright Error"},
+        // After a failure only length checks run: field 1's bad digits go unreported.
+        {"Request",
+         {{kObjects[0], "XYZ"}, {kObjects[2], "123456789"}},
+         "Length of data object 3 exceeds the maximum allowed length. | Ampwright Error"},
+        {"Status",
+         {{IDC_COMPOSER_MESSAGE, std::string(53, '1')}},
+         "Extended data length exceeds the maximum allowed length. | Ampwright Error"},
+        {"Status", {{IDC_COMPOSER_MESSAGE, "0x1Q"}}, "Extended data is not a hexademical number. | Ampwright Error"},
+        {"Status",
+         {{IDC_COMPOSER_MESSAGE, "0x123"}},
+         "Extended data must have an even number of hexadecimal digits. | Ampwright Error"},
+        {"Custom",
+         {{IDC_COMPOSER_MESSAGE, std::string(61, '1')}},
+         "Custom message length exceeds the maximum allowed length. | Ampwright Error"},
+        {"Custom", {{IDC_COMPOSER_MESSAGE, "0x12G4"}}, "Custom message is not a hexademical number. | Ampwright Error"},
+        {"Custom", {{IDC_COMPOSER_MESSAGE, "0x41"}}, "Custom message must be at least 2 bytes long. | Ampwright Error"},
+        {"Custom",
+         {{IDC_COMPOSER_MESSAGE, "0x41061"}},
+         "Custom message must have an even number of hexadecimal digits. | Ampwright Error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        Choose(c.type);
+        for (int id : kObjects)
+            window.SetText(id, "");
+        for (const auto& [id, text] : c.fields)
+            window.SetText(id, text);
+        composer.OnSend();
+        EXPECT_EQ(LastMessage(), c.message);
+        EXPECT_TRUE(sent.empty()) << "nothing is sent";
+        EXPECT_EQ(echo.pending, PendingEcho::kNothing);
+        EXPECT_TRUE(window.Get(IDC_COMPOSER_SEND).enabled);
+    }
+    EXPECT_EQ(window.Get(IDC_COMPOSER_MESSAGE).text, "0x41061") << "an odd text stays to be corrected";
+}
+
+TEST_F(ComposerTest, CustomTextIsRewrittenPaddedAndAwaitedByHeader) {
+    Choose("Custom");
+    window.SetText(IDC_COMPOSER_MESSAGE, "0X12ab");
+    composer.OnSend();
+    EXPECT_EQ(window.Get(IDC_COMPOSER_MESSAGE).text, "0x12AB");
+    EXPECT_EQ(sent.back(), (std::vector<uint8_t>{0x12, 0xAB}));
+    EXPECT_EQ(echo.heldHeader, 0xAB12);
+
+    window.SetText(IDC_COMPOSER_MESSAGE, "4110");
+    composer.OnSend();
+    EXPECT_EQ(sent.back(), (std::vector<uint8_t>{0x41, 0x10, 0, 0, 0, 0})) << "declared object padded with zeros";
+    EXPECT_EQ(echo.pending, PendingEcho::kByHeader);
+    EXPECT_EQ(echo.heldHeader, 0x1041);
+}
+
+TEST_F(ComposerTest, FailedSendSaysWhy) {
+    accept = false;
+    Choose("Accept");
+    composer.OnSend();
+    EXPECT_EQ(LastMessage(), "Device under test did not read message. | Ampwright: Error");
+    live.sinkActive = false;
+    composer.OnSend();
+    EXPECT_EQ(LastMessage(), "No device under test connected | Ampwright: Error");
+    EXPECT_EQ(echo.pending, PendingEcho::kNothing);
+    EXPECT_TRUE(ownRows.empty());
+
+    accept = true;
+    Choose("Hard Reset");
+    composer.OnSend();
+    EXPECT_EQ(sent.back(), (std::vector<uint8_t>{0x60}));
+    EXPECT_EQ(ownRows, (std::vector<std::string>{"1,Hard Reset, , , , , , , "}));
+}

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/files.h"
+#include "support/fake_window.h"
+#include "tracer/trace_csv.h"
+#include "tracer/tracer_window.h"
+#include "ui/tracer_ids.h"
+
+namespace {
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The window's rules without a tester: commands fail at once.
+class TracerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { tracer.Initialize(); }
+
+    FakeWindow window;
+    TesterConnection tester;
+    LiveState live;
+    TracerSharedState shared;
+    int arrivals = 0;
+    TracerWindow tracer{{window, window, tester, live, shared, [this] { ++arrivals; }}, 20};
+};
+
+TraceRecord GoodCrc() {
+    TraceRecord record = {};
+    record[0] = 0x41;
+    record[1] = 0x06;
+    return record;
+}
+}  // namespace
+
+TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
+    for (int i = 0; i < 17; ++i)
+        tracer.OnTracedMessage(GoodCrc());
+    tracer.OnTracedMessage(TraceRecord{});  // dropped
+    EXPECT_EQ(arrivals, 17);
+    EXPECT_TRUE(shared.newRowSeen);
+    EXPECT_FALSE(window.Get(IDC_TRACER_SCROLL).scrollShown) << "the bar is the window thread's";
+    tracer.OnRowsArrived();
+    FakeWindow::Control bar = window.Get(IDC_TRACER_SCROLL);
+    EXPECT_TRUE(bar.scrollShown);
+    EXPECT_EQ(bar.scrollMaximum, 5);
+    EXPECT_EQ(bar.scrollPage, 5);
+    EXPECT_EQ(bar.scrollPosition, 1);
+}
+
+TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
+    std::vector<std::string> views = window.Get(IDC_TRACER_VIEW_MODE).items;
+    EXPECT_EQ(views, (std::vector<std::string>{"Default", "Extended Data", "Raw Messages"}));
+    tracer.Store().Append("0,Request,UFP,Sink,3.0,1,2,0x1 0x2,0x4210");
+    RecordingCanvas canvas;
+    tracer.Paint(canvas);
+    FakeWindow::Control list = window.Get(IDC_TRACER_SLOT_LIST_0);
+    EXPECT_EQ(list.items, (std::vector<std::string>{" 1", " 2"}));
+    EXPECT_TRUE(list.enabled);
+    EXPECT_EQ(list.selected, 0);
+
+    window.SelectItem(IDC_TRACER_SLOT_LIST_0, 1);
+    tracer.OnCommand(IDC_TRACER_SLOT_LIST_0, 1);
+    EXPECT_EQ(tracer.Store().Visible().rows[0].choice, 2);
+    window.SelectItem(IDC_TRACER_SLOT_LIST_1, 0);
+    tracer.OnCommand(IDC_TRACER_SLOT_LIST_1, 1);  // no row in slot 1: nothing to choose
+
+    window.SelectItem(IDC_TRACER_VIEW_MODE, 2);
+    tracer.OnCommand(IDC_TRACER_VIEW_MODE, 1);
+    EXPECT_EQ(tracer.Mode(), TraceViewMode::RawMessages);
+    EXPECT_FALSE(window.Get(IDC_TRACER_SLOT_LIST_15).shown);
+    window.SelectItem(IDC_TRACER_VIEW_MODE, 0);
+    tracer.OnCommand(IDC_TRACER_VIEW_MODE, 1);
+    EXPECT_TRUE(window.Get(IDC_TRACER_SLOT_LIST_15).shown);
+
+    tracer.OnCommand(IDC_TRACER_CLEAR_LOG, 0);
+    EXPECT_EQ(tracer.Store().RowCount(), 0);
+}
+
+TEST_F(TracerWindowTest, ExportWritesTheRowsWithoutEchoFlags) {
+    std::string path = (std::filesystem::temp_directory_path() / "ampwright-tracer-export.csv").string();
+    window.QueueSavePath(path);
+    tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
+    EXPECT_EQ(ReadFile(path), std::string(kTraceCsvHeader) + "\r\n") << "an empty store gives the header only";
+    EXPECT_EQ(window.SaveRequests().back().title, "Select a csv file name");
+    EXPECT_EQ(window.SaveRequests().back().filterName, "CSV Files (*.CSV)");
+
+    // A wrapped store (20 slots, 19 rows) exports the rows it still holds.
+    for (int i = 0; i < 25; ++i)
+        tracer.OnTracedMessage(GoodCrc());
+    tracer.Store().Append("1,Hard Reset, , , , , , , ");
+    window.QueueSavePath(path);
+    tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
+    std::string csv = ReadFile(path);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 20);
+    EXPECT_NE(csv.find("\r\nGoodCRC,UFP,Sink,2.0,3,0, ,0x4106\r\n"), std::string::npos);
+    EXPECT_TRUE(csv.ends_with("\r\nHard Reset, , , , , , , \r\n"));
+    RemoveFile(path);
+}
+
+TEST_F(TracerWindowTest, FailedExportSaysSoAndLeavesNothingBehind) {
+    std::string path = (std::filesystem::temp_directory_path() / "ampwright-no-such-folder" / "trace.csv").string();
+    window.QueueSavePath(path);
+    tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
+    ASSERT_EQ(window.Messages().size(), 1u);
+    EXPECT_EQ(window.Messages()[0].title, "Ampwright: Error");
+    EXPECT_NE(window.Messages()[0].text.find("trace.csv"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
