@@ -295,8 +295,10 @@ TEST_F(PollLoopTest, EprAvsRatedCurrentComesFromWatts) {
 }
 
 TEST_F(PollLoopTest, VoltageWatchReportsEachEpisodeOnce) {
-    live.settings.currentLimitMode = 2;  // forced 1000 mA: the load runs above the limit
-    live.settings.forcedLimitIndex = 0;
+    live.UpdateSettings([](SinkTestSettings& s) {
+        s.currentLimitMode = 2;  // forced 1000 mA: the load runs above the limit
+        s.forcedLimitIndex = 0;
+    });
     PlugPdCharger(9000, 1);
     loop.RunCycle();
     size_t before = LogTexts().size();
