@@ -147,11 +147,17 @@ void MainWindow::OnCommand(int id, int notification) {
         case IDC_CURRENT_SET:
             SetCurrent();
             break;
-        case IDC_MESSAGE_TRACER:
         case IDC_CONFIGURE:
+            if (RequireTester()) parts_.shell.OpenTestConfiguration();
+            break;
         case IDC_CONFIG_SRC:
-        case IDC_GRAPHS:
+            if (RequireTester()) parts_.shell.OpenSourceTypes();
+            break;
         case IDC_CALIBRATION:
+            if (RequireTester()) parts_.shell.OpenCalibration();
+            break;
+        case IDC_MESSAGE_TRACER:
+        case IDC_GRAPHS:
             // Their windows arrive later; until then only the gate applies.
             RequireTester();
             break;

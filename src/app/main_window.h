@@ -35,6 +35,10 @@ public:
     virtual void Exit() = 0;
     virtual void ShowAbout() = 0;
     virtual void OpenUserGuide() = 0;
+    // The configuration dialogs, modal over the main window.
+    virtual void OpenTestConfiguration() = 0;
+    virtual void OpenSourceTypes() = 0;
+    virtual void OpenCalibration() = 0;
 };
 
 // The main window's rules: turns the user's actions into LiveState changes

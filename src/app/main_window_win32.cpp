@@ -15,6 +15,7 @@
 #include "app/port_directory_win32.h"
 #include "app/tester_discovery.h"
 #include "app/user_guide.h"
+#include "config/config_dialogs_win32.h"
 #include "ui/canvas_win32.h"
 #include "ui/controls_win32.h"
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
@@ -36,6 +37,10 @@ public:
     void Exit() override { DestroyWindow(window); }
     void ShowAbout() override { ShowAboutBox(instance, window); }
     void OpenUserGuide() override;
+    void OpenTestConfiguration() override { ShowTestConfiguration(DialogOwner()); }
+    void OpenSourceTypes() override { ShowSourceTypes(DialogOwner()); }
+    void OpenCalibration() override { ShowCalibration(DialogOwner()); }
+    ConfigDialogOwner DialogOwner();
 
     HWND window = nullptr;
     HINSTANCE instance = nullptr;
@@ -59,6 +64,10 @@ struct MainWindowParts {
 };
 
 MainWindowParts* parts = nullptr;
+
+ConfigDialogOwner Shell::DialogOwner() {
+    return {instance, window, *parts->controls, *parts->prompts, tester, live};
+}
 
 void Shell::OpenUserGuide() {
     wchar_t program[MAX_PATH] = {};

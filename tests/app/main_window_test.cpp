@@ -48,7 +48,11 @@ public:
     void Exit() override { ++exits; }
     void ShowAbout() override { ++abouts; }
     void OpenUserGuide() override { ++guides; }
+    void OpenTestConfiguration() override { dialogs += "configure "; }
+    void OpenSourceTypes() override { dialogs += "source "; }
+    void OpenCalibration() override { dialogs += "calibration "; }
     int exits = 0, abouts = 0, guides = 0;
+    std::string dialogs;
 };
 
 class NoPorts : public PortDirectory {
@@ -195,9 +199,12 @@ TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {
     ASSERT_EQ(window.Messages().size(), 5u);
     EXPECT_EQ(window.Messages()[0].text, "No Voltiq device selected.");
     EXPECT_EQ(window.Messages()[0].title, "Ampwright: Error");
+    EXPECT_EQ(shell.dialogs, "");
     live.connected = true;
-    rules.OnCommand(IDC_CONFIGURE, 0);
+    for (int id : {IDC_CONFIGURE, IDC_CONFIG_SRC, IDC_CALIBRATION})
+        rules.OnCommand(id, 0);
     EXPECT_EQ(window.Messages().size(), 5u);
+    EXPECT_EQ(shell.dialogs, "configure source calibration ");
 }
 
 TEST_F(MainWindowRules, CommandsReachTheirTargets) {
