@@ -34,17 +34,8 @@ TEST(SinkSettings, TravelBetweenRegistersAndSettings) {
 TEST(SinkSettings, HandedOverWholeWhileAnotherThreadWrites) {
     SinkTestSettings a, b;
     b.currentLimitMode = 2;
-    b.forcedLimitIndex = 9;
-    b.sdpCurrentLimitMa = 900;
-    b.usbcDefaultCurrentLimitMa = 1500;
-    b.estimateUpstreamVbus = true;
     b.cableResistanceMilliohm = 1000;
-    b.autoProfileIndex = 254;
     b.autoVoltageMv = 21000;
-    b.autoCurrentMa = 65535;
-    b.operatingCurrentMa = 65535;
-    b.sinkCap2Mv = b.sinkCap2Ma = 65535;
-    b.pdDetection = b.eprDetection = b.bcDetection = b.qcDetection = 0;
     b.ppsDetection = 0;
     LiveState live;
     std::atomic<bool> started{false}, done{false};
