@@ -28,7 +28,9 @@ void ShowCalibration(const ConfigDialogOwner& owner);
 // dialog's controls and the message boxes it owns, and the dialog's rules.
 template <typename Rules>
 struct ConfigDialogSession {
-    const ConfigDialogOwner* owner = nullptr;
+    explicit ConfigDialogSession(const ConfigDialogOwner* opener) : owner(opener) {}
+
+    const ConfigDialogOwner* owner;
     std::unique_ptr<ControlsWin32> controls;
     std::unique_ptr<PromptsWin32> prompts;
     std::unique_ptr<Rules> rules;

@@ -114,6 +114,10 @@ TEST_F(CalibrationDialog, CalibrateSendsThePointsInReferenceThenTesterOrder) {
     rules.OnCommand(IDC_CAL_CALIBRATE);
     EXPECT_EQ(Bytes(sent[1].begin() + 3, sent[1].end()), Values({510, 500, 3020, 3000}));
 
+    // A value beyond 16 bits would wrap on the wire.
+    Points("500", "3000", "510", "40000");
+    rules.OnCommand(IDC_CAL_CALIBRATE);
+    EXPECT_EQ(LastMessage(), "Calibration values must lie between -32768 and 32767.");
     // Equal tester values would make every reading one value.
     Points("500", "3000", "", "3020");
     rules.OnCommand(IDC_CAL_CALIBRATE);
