@@ -174,6 +174,8 @@ shot 05-current-1000ma
 ranged=$(grep -n '^PD-PPS 3.30V-11.00V$' <<<"$profiles" | cut -d: -f1)
 driver select 1084 $((${ranged:-6} - 1))
 check "PPS profile negotiated" quietly driver wait-text 1061 "PD-PPS" 10000
+# The poll loop writes the negotiated voltage into the edit once: type after it.
+driver wait-text 1106 "11000" 10000 >/dev/null
 driver set-text 1106 2000
 driver click 1107
 text=$(driver wait-box "Ampwright: Error" 5000)
@@ -263,7 +265,8 @@ driver dlg-click "$sc" 1211
 sleep 0.5
 shot 12-source-types
 driver dlg-click "$sc" 1
-check "APPLY confirms" [ "$(driver wait-box "" 10000)" = "Source Configuration Applied." ]
+# The confirmation has an empty title: only a visible box of that title is it.
+check "APPLY confirms" [ "$(driver dlg-text "" 65535)" = "Source Configuration Applied." ]
 driver answer-boxes "" >/dev/null
 check "the main list shows the new name" contains "$(driver items 1085)" "1. E2E 60W"
 check "the source port offers the changed type at once" eventually 10 sim_says "source port: 15000 mV"
