@@ -75,6 +75,9 @@ public:
     const std::optional<ChargerPreset>& Charger() const { return charger_; }
     uint16_t LoadCurrentMa() const { return static_cast<uint16_t>(currentMa_); }
     uint16_t RatedCurrentMa() const { return ratedMa_; }
+    // How much the load may draw: the rated current, 20 % above it, or the
+    // forced limit, as the current limit register says.
+    uint16_t CurrentLimitMa() const;
     uint16_t NegotiatedMv() const { return negotiatedMv_; }
     uint16_t CableMilliohm() const { return cableMilliohm_; }
     double TemperatureC() const { return temperatureC_; }
@@ -108,7 +111,6 @@ private:
     void Negotiate(size_t index, uint16_t voltageMv);
     std::vector<pd::Pdo> SprPdos() const;
     std::vector<pd::Pdo> EprPdos() const;
-    uint16_t CurrentLimitMa() const;
     void Retarget(uint16_t setpointMa, uint32_t changeTimeMs);
     double SinkVbusMv() const;
 

@@ -213,7 +213,7 @@ std::string Simulator::Describe() {
     if (model_.SinkAttached()) {
         out << "sink: profile " << int(s.sinkProfileIndex) << " type " << int(s.sinkProfileType) << "/"
             << int(s.sinkProfileSubtype) << ", " << model_.NegotiatedMv() << " mV, rated " << model_.RatedCurrentMa()
-            << " mA, load " << model_.LoadCurrentMa() << " mA\n";
+            << " mA, limit " << model_.CurrentLimitMa() << " mA, load " << model_.LoadCurrentMa() << " mA\n";
     }
     out << "cable: " << model_.CableMilliohm() << " mOhm, temperature " << static_cast<int>(model_.TemperatureC())
         << " C\n";

@@ -104,10 +104,13 @@ void MainWindow::OnCommand(int id, int notification) {
             if (RequireTester()) parts_.shell.OpenTracer();
             break;
         case IDC_CONFIGURE:
+            if (RequireTester()) parts_.shell.OpenTestConfiguration();
+            break;
         case IDC_CONFIG_SRC:
+            if (RequireTester()) parts_.shell.OpenSourceTypes();
+            break;
         case IDC_CALIBRATION:
-            // Their windows arrive later; until then only the gate applies.
-            RequireTester();
+            if (RequireTester()) parts_.shell.OpenCalibration();
             break;
         case IDC_SELECT_PROFILE:
             if (notification == kSelEndOk) live.profileSelectPending.store(true, std::memory_order_release);

@@ -30,6 +30,10 @@ public:
     virtual void ShowGraphWindow() = 0;
     // Opens the PD tracer, or brings the open one to the top.
     virtual void OpenTracer() = 0;
+    // The configuration dialogs, modal over the main window.
+    virtual void OpenTestConfiguration() = 0;
+    virtual void OpenSourceTypes() = 0;
+    virtual void OpenCalibration() = 0;
 };
 
 // The main window's rules: turns the user's actions into LiveState changes

@@ -17,6 +17,7 @@
 #include "app/user_guide.h"
 #include "graphs/graph_window_win32.h"
 #include "tracer/tracer_window_win32.h"
+#include "config/config_dialogs_win32.h"
 #include "ui/canvas_win32.h"
 #include "ui/controls_win32.h"
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
@@ -46,6 +47,10 @@ public:
     void PostReconnect() override { PostMessageW(window, kReconnectMessage, 0, 0); }
     void ShowGraphWindow() override;
     void OpenTracer() override { OpenTracerWindow(instance, window, tester, live); }
+    void OpenTestConfiguration() override { ShowTestConfiguration(DialogOwner()); }
+    void OpenSourceTypes() override { ShowSourceTypes(DialogOwner()); }
+    void OpenCalibration() override { ShowCalibration(DialogOwner()); }
+    ConfigDialogOwner DialogOwner();
 
     HWND window = nullptr;
     HINSTANCE instance = nullptr;
@@ -69,6 +74,10 @@ struct MainWindowParts {
 };
 
 MainWindowParts* parts = nullptr;
+
+ConfigDialogOwner Shell::DialogOwner() {
+    return {instance, window, *parts->controls, *parts->prompts, tester, live};
+}
 
 void Shell::OpenUserGuide() {
     wchar_t program[MAX_PATH] = {};

@@ -136,14 +136,15 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
             return false;
         }
         parts_.clock.SleepMs(200);
-        if (!parts_.tester.GetConfig()) {
+        TesterConfig config;
+        if (!parts_.tester.GetConfig(config)) {
             held.unlock();
             parts_.prompts.ShowMessage("Unable to GetConfig from selected Voltiq device", kErrorTitle,
                                        Prompts::kOk | Prompts::kIconError);
             return false;
         }
-        const TesterConfig& config = parts_.tester.Config();
-        LoadSinkSettings(config, parts_.live.settings);
+        // The registers this read brought, not whatever the cache holds later.
+        parts_.live.UpdateSettings([&config](SinkTestSettings& settings) { LoadSinkSettings(config, settings); });
         parts_.live.loadChangeSpeedMs = config.loadChangeTimeMs;
 
         SourceTypeNames names;

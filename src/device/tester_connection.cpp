@@ -288,39 +288,55 @@ bool TesterConnection::ReadRegisterLocked(uint8_t reg, T& field, bool valueRequi
     return true;
 }
 
-bool TesterConnection::ReadSecondSinkCapabilityLocked() {
+bool TesterConnection::ReadSecondSinkCapabilityLocked(TesterConfig& config) {
     Response r;
     const uint8_t payload[] = {kRegSecondCapability};
     if (ExchangeLocked(kCmdGetConfigRegister, payload, r) != ExchangeResult::Ok || !r.Carries(1, 1)) return false;
-    if (r.Carries(1, 2)) config_.sinkCap2Mv = ReadU16(r.bytes.data() + 1);
-    if (r.Carries(3, 2)) config_.sinkCap2Ma = ReadU16(r.bytes.data() + 3);
+    if (r.Carries(1, 2)) config.sinkCap2Mv = ReadU16(r.bytes.data() + 1);
+    if (r.Carries(3, 2)) config.sinkCap2Ma = ReadU16(r.bytes.data() + 3);
     return true;
 }
 
-bool TesterConnection::GetConfig() {
-    std::lock_guard<std::mutex> held(lock_);
-    TesterConfig& c = config_;
-    return ReadRegisterLocked(kRegLoopback, c.loopbackMode, false, true) &&
-           ReadRegisterLocked(kRegSdpLimit, c.sdpCurrentLimitMa, false) &&
-           ReadRegisterLocked(kRegUsbcDefaultLimit, c.usbcDefaultCurrentLimitMa, false) &&
-           ReadRegisterLocked(kRegEstimateVbus, c.estimateUpstreamVbus, false, true) &&
-           ReadRegisterLocked(kRegCableResistance, c.cableResistanceMilliohm, false) &&
-           ReadRegisterLocked(kRegLoadChangeTime, c.loadChangeTimeMs, false) &&
-           ReadRegisterLocked(kRegApplyOnChange, c.applyOnCapabilityChange, false) &&
-           ReadRegisterLocked(kRegAutoProfile, c.autoProfileIndex, false) &&
-           ReadRegisterLocked(kRegAutoVoltage, c.autoVoltageMv, true) &&
-           ReadRegisterLocked(kRegAutoCurrent, c.autoCurrentMa, true) &&
-           ReadRegisterLocked(kRegOperatingCurrent, c.operatingCurrentMa, true) && ReadSecondSinkCapabilityLocked() &&
-           ReadRegisterLocked(kRegPdDetection, c.pdDetection, true) &&
-           ReadRegisterLocked(kRegEprDetection, c.eprDetection, true) &&
-           ReadRegisterLocked(kRegBcDetection, c.bcDetection, true) &&
-           ReadRegisterLocked(kRegQcDetection, c.qcDetection, true) &&
-           ReadRegisterLocked(kRegPpsDetection, c.ppsDetection, true, true);
+TesterConfig TesterConnection::Config() const {
+    std::lock_guard<std::mutex> held(configLock_);
+    return config_;
 }
 
-bool TesterConnection::SetConfig() {
+void TesterConnection::StoreConfig(const TesterConfig& config) {
+    std::lock_guard<std::mutex> held(configLock_);
+    config_ = config;
+}
+
+bool TesterConnection::GetConfig(TesterConfig& out) {
     std::lock_guard<std::mutex> held(lock_);
-    std::vector<std::vector<uint8_t>> writes = ConfigWrites(config_);
+    // Read into a copy and store it whole: nobody sees a half-read cache, and
+    // SetConfig, which needs lock_, cannot change the cache meanwhile.
+    TesterConfig c = Config();
+    bool ok = ReadRegisterLocked(kRegLoopback, c.loopbackMode, false, true) &&
+              ReadRegisterLocked(kRegSdpLimit, c.sdpCurrentLimitMa, false) &&
+              ReadRegisterLocked(kRegUsbcDefaultLimit, c.usbcDefaultCurrentLimitMa, false) &&
+              ReadRegisterLocked(kRegEstimateVbus, c.estimateUpstreamVbus, false, true) &&
+              ReadRegisterLocked(kRegCableResistance, c.cableResistanceMilliohm, false) &&
+              ReadRegisterLocked(kRegLoadChangeTime, c.loadChangeTimeMs, false) &&
+              ReadRegisterLocked(kRegApplyOnChange, c.applyOnCapabilityChange, false) &&
+              ReadRegisterLocked(kRegAutoProfile, c.autoProfileIndex, false) &&
+              ReadRegisterLocked(kRegAutoVoltage, c.autoVoltageMv, true) &&
+              ReadRegisterLocked(kRegAutoCurrent, c.autoCurrentMa, true) &&
+              ReadRegisterLocked(kRegOperatingCurrent, c.operatingCurrentMa, true) &&
+              ReadSecondSinkCapabilityLocked(c) && ReadRegisterLocked(kRegPdDetection, c.pdDetection, true) &&
+              ReadRegisterLocked(kRegEprDetection, c.eprDetection, true) &&
+              ReadRegisterLocked(kRegBcDetection, c.bcDetection, true) &&
+              ReadRegisterLocked(kRegQcDetection, c.qcDetection, true) &&
+              ReadRegisterLocked(kRegPpsDetection, c.ppsDetection, true, true);
+    StoreConfig(c);
+    out = c;
+    return ok;
+}
+
+bool TesterConnection::SetConfig(const TesterConfig& config) {
+    std::lock_guard<std::mutex> held(lock_);
+    StoreConfig(config);
+    std::vector<std::vector<uint8_t>> writes = ConfigWrites(config);
     bool ok = true;
     for (size_t i = 0; i < writes.size(); ++i) {
         Response r;
@@ -333,7 +349,7 @@ bool TesterConnection::SetConfig() {
     }
     // PD-PPS detection is sent whatever happened before.
     Response r;
-    const uint8_t pps[] = {kRegPpsDetection, config_.ppsDetection};
+    const uint8_t pps[] = {kRegPpsDetection, config.ppsDetection};
     bool ppsOk = ExchangeLocked(kCmdSetConfigRegister, pps, r) == ExchangeResult::Ok;
     return ok && ppsOk;
 }

@@ -87,8 +87,13 @@ public:
     bool SetSourceTypeConfig(uint8_t typeIndex, const SourceTypeRecord& record);
     bool GetSourceTypeNames(SourceTypeNames& out);
     bool SelectSourceType(uint8_t typeIndex);
-    bool GetConfig();  // fills Config() from the tester's registers
-    bool SetConfig();  // sends Config() to the tester
+    // Reads the tester's registers into the register cache; `out` receives
+    // the cache as it stands afterwards, also when a register failed (those
+    // read before it keep their new values). The current limit mode and its
+    // limit, which the tester does not report, are the ones last sent.
+    bool GetConfig(TesterConfig& out);
+    // Makes `config` the register cache and sends it to the tester.
+    bool SetConfig(const TesterConfig& config);
     bool SetCalibration(uint8_t channel, uint32_t year, uint8_t month, const std::array<int16_t, 4>& values);
     bool GetCalibration(uint8_t channel, CalibrationRecord& out);
     bool ResetCalibration(uint8_t channel);
@@ -103,8 +108,8 @@ public:
 
     // What Connect learnt about the tester.
     const DeviceInfo& Info() const { return info_; }
-    // The configuration registers: filled by GetConfig, sent by SetConfig.
-    TesterConfig& Config() { return config_; }
+    // A copy of the register cache: filled by GetConfig, set by SetConfig.
+    TesterConfig Config() const;
     uint32_t TimeoutMs() const { return timeoutMs_; }
 
 private:
@@ -124,7 +129,8 @@ private:
 
     template <typename T>
     bool ReadRegisterLocked(uint8_t reg, T& field, bool valueRequired, bool asFlag = false);
-    bool ReadSecondSinkCapabilityLocked();
+    bool ReadSecondSinkCapabilityLocked(TesterConfig& config);
+    void StoreConfig(const TesterConfig& config);
 
     SerialPortFactory portFactory_;
     Clock& clock_;
@@ -139,5 +145,8 @@ private:
     NotificationCallback notification_;
     std::mutex lock_;
     DeviceInfo info_;
+    // The register cache has its own lock, so that a copy never waits for a
+    // command; GetConfig and SetConfig change it while they also hold lock_.
+    mutable std::mutex configLock_;
     TesterConfig config_;
 };

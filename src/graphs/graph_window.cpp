@@ -450,7 +450,7 @@ void GraphWindow::PaintAcceptableRange(Canvas& canvas, LineChart& chart) {
     inputs.loadCurrentMa = live.loadSetpointMa;
     inputs.sinkCurrentMa = live.sinkCurrentMa;
     inputs.loadCurrentLimitMa = live.loadCurrentLimit;
-    inputs.estimateUpstreamVbus = live.settings.estimateUpstreamVbus;
+    inputs.estimateUpstreamVbus = live.Settings().estimateUpstreamVbus;
     std::optional<VoltageLimits> limits = ComputeVoltageLimits(inputs);
     if (!limits) return;
     float low = std::clamp(limits->minimumV, chart.YMin(), chart.YMax());

@@ -9,7 +9,7 @@ TestProfile CopyTestProfile(const LiveState& live) {
     profile.voltageMv = live.sinkVoltageMv;
     profile.ratedMa = live.sinkRatedCurrentMa;
     profile.limitMa = live.loadCurrentLimit;
-    profile.estimateUpstreamVbus = live.settings.estimateUpstreamVbus;
+    profile.estimateUpstreamVbus = live.Settings().estimateUpstreamVbus;
     return profile;
 }
 

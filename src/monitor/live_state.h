@@ -10,28 +10,31 @@
 
 // The sink test settings: the application's copy of the tester's sink
 // configuration registers, edited by the test configuration dialog and sent
-// by the poll loop when ConfigDirty is raised.
+// by the poll loop when ConfigDirty is raised. A plain record: it travels
+// between threads only as a whole (LiveState::Settings, SetSettings).
 struct SinkTestSettings {
-    std::atomic<uint32_t> currentLimitMode{0};  // 0 enforce, 1 allow 20 % over, 2 force limit
-    std::atomic<uint16_t> forcedLimitIndex{0};  // forced limit = (index + 1) x 500 + 500 mA
-    std::atomic<uint16_t> sdpCurrentLimitMa{500};
-    std::atomic<uint16_t> usbcDefaultCurrentLimitMa{500};
-    std::atomic<bool> estimateUpstreamVbus{false};
-    std::atomic<uint16_t> cableResistanceMilliohm{80};
-    std::atomic<uint16_t> dialLoadChangeSpeedMs{200};
-    std::atomic<uint8_t> applyOnCapabilityChange{0};
-    std::atomic<uint8_t> autoProfileIndex{0};
-    std::atomic<uint16_t> autoVoltageMv{5000};
-    std::atomic<uint16_t> autoCurrentMa{0};
-    std::atomic<uint16_t> operatingCurrentMa{0};
-    std::atomic<uint16_t> sinkCap2Mv{0};
-    std::atomic<uint16_t> sinkCap2Ma{0};
-    std::atomic<uint8_t> pdDetection{255};
-    std::atomic<uint8_t> eprDetection{255};
-    std::atomic<uint8_t> bcDetection{255};
-    std::atomic<uint8_t> qcDetection{255};
-    std::atomic<uint16_t> ppsDetection{1};
-    std::atomic<uint8_t> logIntervalS{0};
+    uint32_t currentLimitMode = 0;  // 0 enforce, 1 allow 20 % over, 2 force limit
+    uint16_t forcedLimitIndex = 0;  // forced limit = (index + 1) x 500 + 500 mA
+    uint16_t sdpCurrentLimitMa = 500;
+    uint16_t usbcDefaultCurrentLimitMa = 500;
+    bool estimateUpstreamVbus = false;
+    uint16_t cableResistanceMilliohm = 80;
+    uint16_t dialLoadChangeSpeedMs = 200;
+    uint8_t applyOnCapabilityChange = 0;
+    uint8_t autoProfileIndex = 0;  // 0 "Auto", 1..20, 254 voltage "Max", 255 off
+    uint16_t autoVoltageMv = 5000;
+    uint16_t autoCurrentMa = 0;       // 65535 "Max"
+    uint16_t operatingCurrentMa = 0;  // 65535 not set
+    uint16_t sinkCap2Mv = 0;          // 65535 not set
+    uint16_t sinkCap2Ma = 0;
+    uint8_t pdDetection = 255;  // 255 on, 0 off
+    uint8_t eprDetection = 255;
+    uint8_t bcDetection = 255;
+    uint8_t qcDetection = 255;
+    uint16_t ppsDetection = 1;  // 0 or 1
+    uint8_t logIntervalS = 0;   // application only: seconds between readings lines, 0 off
+
+    bool operator==(const SinkTestSettings&) const = default;
 };
 
 // The process-wide record of live readings, port states and requests shared
@@ -108,13 +111,32 @@ struct LiveState {
     std::atomic<uint16_t> loadChangeSpeedMs{200};
     std::atomic<uint16_t> vstepIntervalMs{500};
 
-    SinkTestSettings settings;
-
     // A copy of the sink capability list.
     SinkCapabilities Capabilities() const {
         std::lock_guard<std::mutex> held(capsLock);
         return sinkCaps;
     }
+
+    // The sink test settings, handed over whole under their lock so that no
+    // reader sees a mix of an old and a new set.
+    SinkTestSettings Settings() const {
+        std::lock_guard<std::mutex> held(settingsLock_);
+        return settings_;
+    }
+    void SetSettings(const SinkTestSettings& settings) {
+        std::lock_guard<std::mutex> held(settingsLock_);
+        settings_ = settings;
+    }
+    // Changes some settings in one step: `change` runs under the lock.
+    template <typename Change>
+    void UpdateSettings(Change change) {
+        std::lock_guard<std::mutex> held(settingsLock_);
+        change(settings_);
+    }
+
+private:
+    mutable std::mutex settingsLock_;
+    SinkTestSettings settings_;
 };
 
 // One second of capacity: adds what the current readings deliver in a

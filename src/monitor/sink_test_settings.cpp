@@ -28,11 +28,11 @@ void LoadSinkSettings(const TesterConfig& config, SinkTestSettings& settings) {
     settings.ppsDetection = config.ppsDetection;
 }
 
-void StoreSinkSettings(const LiveState& live, TesterConfig& config) {
-    const SinkTestSettings& s = live.settings;
-    config.loopbackMode = live.loopbackEnabled ? 1 : 0;
+TesterConfig SinkSettingsToConfig(const SinkTestSettings& s, bool loopbackEnabled, uint16_t ratedCurrentMa) {
+    TesterConfig config;
+    config.loopbackMode = loopbackEnabled ? 1 : 0;
     config.currentLimitMode = s.currentLimitMode;
-    config.forcedCurrentLimitMa = LoadCurrentLimit(s.currentLimitMode, s.forcedLimitIndex, live.sinkRatedCurrentMa);
+    config.forcedCurrentLimitMa = LoadCurrentLimit(s.currentLimitMode, s.forcedLimitIndex, ratedCurrentMa);
     config.sdpCurrentLimitMa = s.sdpCurrentLimitMa;
     config.usbcDefaultCurrentLimitMa = s.usbcDefaultCurrentLimitMa;
     config.estimateUpstreamVbus = s.estimateUpstreamVbus ? 1 : 0;
@@ -49,5 +49,6 @@ void StoreSinkSettings(const LiveState& live, TesterConfig& config) {
     config.eprDetection = s.eprDetection;
     config.bcDetection = s.bcDetection;
     config.qcDetection = s.qcDetection;
-    config.ppsDetection = static_cast<uint8_t>(s.ppsDetection.load());
+    config.ppsDetection = static_cast<uint8_t>(s.ppsDetection);
+    return config;
 }

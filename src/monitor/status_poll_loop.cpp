@@ -204,7 +204,7 @@ void StatusPollLoop::WatchVoltage() {
     in.loadCurrentMa = static_cast<uint16_t>(setpointMa);
     in.sinkCurrentMa = static_cast<uint16_t>(currentMa);
     in.loadCurrentLimitMa = live_.loadCurrentLimit;
-    in.estimateUpstreamVbus = live_.settings.estimateUpstreamVbus;
+    in.estimateUpstreamVbus = live_.Settings().estimateUpstreamVbus;
     std::optional<VoltageLimits> limits = ComputeVoltageLimits(in);
     if (!limits) return;  // no limits are defined for an unknown profile
 
@@ -320,8 +320,8 @@ void StatusPollLoop::HandleEvent(int event) {
 }
 
 uint16_t StatusPollLoop::RecomputeLoadCurrentLimit() {
-    uint16_t limit =
-        LoadCurrentLimit(live_.settings.currentLimitMode, live_.settings.forcedLimitIndex, live_.sinkRatedCurrentMa);
+    SinkTestSettings settings = live_.Settings();
+    uint16_t limit = LoadCurrentLimit(settings.currentLimitMode, settings.forcedLimitIndex, live_.sinkRatedCurrentMa);
     live_.loadCurrentLimit = limit;
     return limit;
 }
@@ -406,7 +406,7 @@ void StatusPollLoop::OnSinkAttached() {
     }
     Sleep(kIdleSleepMs);
     events_.port[PortEvents::kSinkAttached].Reset();
-    uint8_t intervalS = live_.settings.logIntervalS;
+    uint8_t intervalS = live_.Settings().logIntervalS;
     if (live_.testIdle && intervalS != 0) window_.StartTimer(IDT_READINGS_LOG, intervalS * 1000u);
 }
 
@@ -547,6 +547,6 @@ void StatusPollLoop::WatchLoopback() {
 
 void StatusPollLoop::SendConfigIfDirty() {
     if (!live_.configDirty.exchange(false, std::memory_order_acquire)) return;
-    StoreSinkSettings(live_, tester_.Config());
-    tester_.SetConfig();
+    // One snapshot of the settings: never a mix of an old and a new set.
+    tester_.SetConfig(SinkSettingsToConfig(live_.Settings(), live_.loopbackEnabled, live_.sinkRatedCurrentMa));
 }

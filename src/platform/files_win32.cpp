@@ -1,4 +1,6 @@
 #include <windows.h>
+// The Win32 headers name an API ReplaceFile; here it is our own function.
+#undef ReplaceFile
 
 #include "platform/files.h"
 #include "platform/text.h"

@@ -36,7 +36,11 @@ public:
     void PostReconnect() override { ++reconnects; }
     void ShowGraphWindow() override { ++graphWindows; }
     void OpenTracer() override { ++tracers; }
+    void OpenTestConfiguration() override { dialogs += "configure "; }
+    void OpenSourceTypes() override { dialogs += "source "; }
+    void OpenCalibration() override { dialogs += "calibration "; }
     int exits = 0, abouts = 0, guides = 0, reconnects = 0, graphWindows = 0, tracers = 0;
+    std::string dialogs;
 };
 
 class Ports : public PortDirectory {
@@ -261,11 +265,12 @@ TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {
     ASSERT_EQ(window.Messages().size(), 4u);
     EXPECT_EQ(window.Messages()[0].text, "No Voltiq device selected.");
     EXPECT_EQ(window.Messages()[0].title, "Ampwright: Error");
+    EXPECT_EQ(shell.dialogs, "");
     live.connected = true;
-    rules.OnCommand(IDC_CONFIGURE, 0);
+    for (int id : {IDC_CONFIGURE, IDC_CONFIG_SRC, IDC_CALIBRATION, IDC_MESSAGE_TRACER})
+        rules.OnCommand(id, 0);
     EXPECT_EQ(window.Messages().size(), 4u);
-    EXPECT_EQ(shell.tracers, 0);
-    rules.OnCommand(IDC_MESSAGE_TRACER, 0);
+    EXPECT_EQ(shell.dialogs, "configure source calibration ");
     EXPECT_EQ(shell.tracers, 1);
 }
 

@@ -50,8 +50,9 @@ TEST_F(LinkTest, ConnectsAndExchangesOverTheRealPort) {
     EXPECT_EQ(m.sinkVbusMv, 9000);
     EXPECT_EQ(m.sinkCurrentMa, 998);
 
-    ASSERT_TRUE(connection.GetConfig());
-    EXPECT_EQ(connection.Config().cableResistanceMilliohm, 5);
+    TesterConfig config;
+    ASSERT_TRUE(connection.GetConfig(config));
+    EXPECT_EQ(config.cableResistanceMilliohm, 5);
 
     tester.Send(ScriptedTester::Frame(0x20));
     for (int i = 0; i < 100 && lastNotification == 0; ++i)

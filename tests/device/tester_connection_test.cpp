@@ -327,13 +327,14 @@ TEST_F(ConnectionTest, GetConfigReadsEveryRegisterInOrder) {
     };
     for (auto& [reg, value] : values)
         registerAnswers[reg] = value;
-    ASSERT_TRUE(connection.GetConfig());
+    TesterConfig c;
+    ASSERT_TRUE(connection.GetConfig(c));
     Bytes order;
     for (const Bytes& r : line.tester.Requests())
         order.push_back(r[3]);
     EXPECT_EQ(order, (Bytes{0x00, 0x02, 0x22, 0x03, 0x04, 0x21, 0x20, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C,
                             0x0D, 0x17}));
-    const TesterConfig& c = connection.Config();
+    EXPECT_EQ(connection.Config().autoVoltageMv, 15000) << "the cache holds what was read";
     EXPECT_EQ(c.loopbackMode, 1);
     EXPECT_EQ(c.sdpCurrentLimitMa, 900);
     EXPECT_EQ(c.usbcDefaultCurrentLimitMa, 1500);
@@ -359,8 +360,8 @@ TEST_F(ConnectionTest, GetConfigOnOlderFirmwareKeepsValuesItWasNotGiven) {
     registerAnswers[0x04] = U16(95);
     line.tester.Send(ScriptedTester::Frame(0x30, Bytes(40, 0x77)));  // leaves bytes behind
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(connection.GetConfig()) << "register 0x06 without a value fails";
-    const TesterConfig& c = connection.Config();
+    TesterConfig c;
+    EXPECT_FALSE(connection.GetConfig(c)) << "register 0x06 without a value fails";
     EXPECT_EQ(c.cableResistanceMilliohm, 95);
     EXPECT_EQ(c.sdpCurrentLimitMa, 0) << "construction value kept";
     EXPECT_EQ(c.loadChangeTimeMs, 200);
@@ -374,10 +375,9 @@ TEST_F(ConnectionTest, SetConfigSendsEveryRegisterInOrderWithItsWidthAndPauses) 
         sentAt.push_back(clock.NowMs());
         return ScriptedTester::Frame(cmd);
     });
-    TesterConfig& c = connection.Config();
-    c = {1,      2,      2500,   0x0111, 0x0222, 1,    0x0333, 0x0444, 1,    7, 0x0555,
-         0x0666, 0x0777, 0x0888, 0x0999, 0,      0xAA, 0xBB,   0xCC,   0xDD, 1};
-    ASSERT_TRUE(connection.SetConfig());
+    TesterConfig c = {1,      2,      2500,   0x0111, 0x0222, 1,    0x0333, 0x0444, 1,    7, 0x0555,
+                      0x0666, 0x0777, 0x0888, 0x0999, 0,      0xAA, 0xBB,   0xCC,   0xDD, 1};
+    ASSERT_TRUE(connection.SetConfig(c));
     const std::vector<Bytes> writes = {
         {0x00, 1},
         Cat({{0x01, 2}, U16(2500)}),
@@ -408,18 +408,54 @@ TEST_F(ConnectionTest, SetConfigSendsEveryRegisterInOrderWithItsWidthAndPauses) 
 
     c.currentLimitMode = 0;  // without the forced limit the value is left out
     line.tester.ClearRequests();
-    ASSERT_TRUE(connection.SetConfig());
+    ASSERT_TRUE(connection.SetConfig(c));
     EXPECT_EQ(line.tester.Requests()[1], (Bytes{0x02, 0x03, 0xE2, 0x01, 0x00, 0xE1, 0x03}));
 }
 
 TEST_F(ConnectionTest, SetConfigAfterAFailureStillPausesAndSendsPpsDetection) {
     Silence(kCmdSetConfigRegister);
-    EXPECT_FALSE(connection.SetConfig());
+    EXPECT_FALSE(connection.SetConfig(TesterConfig()));
     auto requests = line.tester.Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0][3], 0x00);
     EXPECT_EQ(requests[1], BuildFrame(0xE2, Bytes{0x17, 1}));
     EXPECT_EQ(clock.NowMs(), 500u);
+}
+
+// The poll thread sends the settings while the window thread reads a newly
+// selected tester's registers: the read gives the registers it read, and the
+// cache is always one whole set, never part sent and part read.
+TEST_F(ConnectionTest, GetConfigGivesWhatItReadWhileAnotherThreadSends) {
+    {
+        std::lock_guard<std::mutex> held(answersLock);
+        for (uint8_t reg : {0x00, 0x03, 0x20, 0x05, 0x0A, 0x0B, 0x0C, 0x0D, 0x17})
+            registerAnswers[reg] = {1};
+        for (uint8_t reg : {0x02, 0x22, 0x21, 0x07, 0x08})
+            registerAnswers[reg] = U16(500);
+        registerAnswers[0x04] = U16(321);
+        registerAnswers[0x06] = U16(9000);
+        registerAnswers[0x09] = Cat({U16(9000), U16(2000)});
+    }
+    TesterConfig sent;
+    sent.cableResistanceMilliohm = 777;
+    sent.autoVoltageMv = 12000;
+    std::atomic<bool> done{false};
+    std::thread poll([&] {
+        while (!done)
+            connection.SetConfig(sent);
+    });
+    int wrongReads = 0, mixedCaches = 0;
+    for (int i = 0; i < 40; ++i) {
+        TesterConfig read;
+        connection.GetConfig(read);
+        if (read.cableResistanceMilliohm != 321 || read.autoVoltageMv != 9000) ++wrongReads;
+        TesterConfig cache = connection.Config();
+        if ((cache.cableResistanceMilliohm == 777) != (cache.autoVoltageMv == 12000)) ++mixedCaches;
+    }
+    done = true;
+    poll.join();
+    EXPECT_EQ(wrongReads, 0);
+    EXPECT_EQ(mixedCaches, 0);
 }
 
 TEST_F(ConnectionTest, GetSpectrumGathersThirtyFrames) {

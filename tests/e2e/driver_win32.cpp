@@ -15,6 +15,7 @@
 //   e2e-driver tracer-wait MS | tracer-gone MS | tracer-count | tracer-export PATH MS
 //   e2e-driver tracer-ping N | tracer-enabled ID | tracer-wheel DELTA
 //   e2e-driver tracer-COMMAND ...: COMMAND on the tracer window instead of the main window
+//   e2e-driver dlg-COMMAND TITLE ... | checked ID | raise | answer-with TITLE BUTTON
 #include <windows.h>
 #include <dbt.h>
 
@@ -252,8 +253,45 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
-    HWND app = onGraph ? graphWindow() : (target ? target : App());
+    // The configuration dialogs: "dlg-COMMAND TITLE ..." works a main-window
+    // command on the dialog (or message box) with that title instead;
+    // "checked ID" prints 1 or 0, "raise" brings the window to the top;
+    // "answer-with TITLE BUTTON" presses one
+    // button (IDYES = 6) of a message box.
+    HWND dialog = nullptr;
+    if (command.rfind(L"dlg-", 0) == 0 && argc > 2) {
+        command = command.substr(4);
+        std::wstring title = argv[2];
+        // Visible: a modal dialog shows itself once it has filled its controls.
+        bool found = WaitFor(10000, [&] {
+            std::vector<HWND> windows = TopWindows(L"#32770", title.c_str());
+            dialog = windows.empty() ? nullptr : windows.front();
+            return dialog != nullptr;
+        });
+        if (!found) return Fail("no such dialog");
+        ++argv;
+        --argc;
+    }
+    if (command == L"answer-with") {
+        HWND box = FindWindowW(L"#32770", text(2).c_str());
+        if (!box) return Fail("no message box");
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(number(3), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, number(3))));
+        return 0;
+    }
+
+    HWND app = onGraph ? graphWindow() : target ? target : dialog ? dialog : App();
     if (!app) return Fail("the application's window is not there");
+    if (command == L"raise") {
+        // Wine without a window manager can leave a dialog below its owner
+        // once a message box owned by the owner has closed.
+        SetWindowPos(app, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        return 0;
+    }
+    if (command == L"checked") {
+        std::printf("%d\n", IsDlgButtonChecked(app, number(2)) == BST_CHECKED ? 1 : 0);
+        return 0;
+    }
     int id = number(2);
     if (command == L"caption") {
         wchar_t caption[256] = {};
@@ -299,6 +337,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"select") {
         HWND list = GetDlgItem(app, id);
         SendMessageW(list, CB_SETCURSEL, number(3), 0);
+        if (dialog) PostMessageW(app, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
         PostMessageW(app, WM_COMMAND, MAKEWPARAM(id, CBN_SELENDOK), reinterpret_cast<LPARAM>(list));
         return 0;
     }

@@ -178,6 +178,8 @@ shot 05-current-1000ma
 ranged=$(grep -n '^PD-PPS 3.30V-11.00V$' <<<"$profiles" | cut -d: -f1)
 driver select 1084 $((${ranged:-6} - 1))
 check "PPS profile negotiated" quietly driver wait-text 1061 "PD-PPS" 10000
+# The poll loop writes the negotiated voltage into the edit once: type after it.
+driver wait-text 1106 "11000" 10000 >/dev/null
 driver set-text 1106 2000
 driver click 1107
 text=$(driver wait-box "Ampwright: Error" 15000)
@@ -400,6 +402,88 @@ tracer_shot 25-tracer-after-load
 driver tracer-click 3
 check "tracer: Exit closes it" driver tracer-gone 10000
 check "tracer: tracing stopped with the window" eventually 10 sim_says "trace off"
+
+# --- The configuration dialogs over the main window, each change round-tripped
+# through the simulated tester.
+tc="TX52 Test Configuration"
+driver click 1078
+check "Configure: the dialog opens" quietly driver dlg-text "$tc" 1137
+sleep 0.5
+shot 30-test-configuration
+driver dlg-click "$tc" 1085
+check "Force Limit: the danger confirmation" quietly driver wait-box Danger 5000 1097
+shot 31-danger
+driver dlg-set-text Danger 1097 "confirm "
+driver dlg-click Danger 1
+check "Danger: 'confirm ' is refused" \
+  [ "$(driver wait-box Ampwright 5000)" = "Type the word 'confirm' and then click on the 'I accept the risk' button" ]
+driver answer-boxes Ampwright >/dev/null
+driver dlg-set-text Danger 1097 CONFIRM
+driver dlg-click Danger 1
+danger_gone() { ! driver wait-box Danger 0 >/dev/null 2>&1; }
+check "Danger: CONFIRM is accepted" eventually 5 danger_gone
+driver dlg-select "$tc" 1093 5
+driver dlg-click "$tc" 1102
+driver dlg-set-text "$tc" 1103 150
+driver dlg-click "$tc" 1
+check "OK: the slider limit shows the forced 3.5 A" quietly driver wait-text 1068 "3500mA" 5000
+check "OK: the sink voltage label follows the estimate" [ "$(driver text 1062)" = "Upstream VBUS" ]
+check "the simulator enforces the forced limit" eventually 10 sim_says "limit 3500 mA"
+driver click 1078
+check "reopened: the cable resistance read back" [ "$(driver dlg-text "$tc" 1103)" = "150" ]
+check "reopened: Force Limit is the mode last sent" [ "$(driver dlg-checked "$tc" 1085)" = 1 ]
+driver dlg-click "$tc" 2
+
+sc="Source Type Configuration"
+echo "source-device on 20000 1000" >"$fifo"
+check "a device on the source port takes 20 V" eventually 10 sim_says "source port: 20000 mV"
+driver click 1079
+check "Config Src: the dialog opens" contains "$(driver dlg-text "$sc" 1188)" "1. "
+driver dlg-select "$sc" 1188 0
+picked_name() { [ "$(driver dlg-text "$sc" 1189)" = "PD 100W" ]; }
+check "the picked type's name" eventually 5 picked_name
+driver dlg-set-text "$sc" 1189 "E2E 60W"
+driver dlg-click "$sc" 1211
+sleep 0.5
+shot 32-source-types
+driver dlg-click "$sc" 1
+# The confirmation has an empty title: only a visible box of that title is it.
+check "APPLY confirms" [ "$(driver dlg-text "" 65535)" = "Source Configuration Applied." ]
+driver answer-boxes "" >/dev/null
+check "the main list shows the new name" contains "$(driver items 1085)" "1. E2E 60W"
+check "the source port offers the changed type at once" eventually 10 sim_says "source port: 15000 mV"
+driver dlg-click "$sc" 2
+
+driver click 1113
+check "Calibration: the dialog opens" [ "$(driver dlg-text Calibration 1125)" = "N/A" ]
+driver dlg-select Calibration 1231 1
+driver dlg-click Calibration 1123
+driver dlg-set-text Calibration 1114 4000
+driver dlg-set-text Calibration 1115 20000
+driver dlg-click Calibration 1120
+read_near_5v() {
+  local v
+  v=$(driver dlg-text Calibration 1116)
+  [[ "$v" =~ ^[0-9]+$ ]] && [ "$v" -ge 4900 ] && [ "$v" -le 5100 ]
+}
+check "Read: the sink voltage averaged while the poll goes on" eventually 10 read_near_5v
+driver dlg-set-text Calibration 1116 3990
+driver dlg-set-text Calibration 1117 19950
+driver dlg-click Calibration 1124
+driver wait-box Voltiq 5000 >/dev/null
+shot 33-calibration-confirm
+driver answer-with Voltiq 6
+gain_read_back() { [ "$(driver dlg-text Calibration 1126)" = "1.002506" ]; }
+check "Calibrate: gain 1.002506" eventually 5 gain_read_back
+driver dlg-raise Calibration
+sleep 0.5
+shot 34-calibration
+driver dlg-click Calibration 1
+driver click 1113
+driver dlg-text Calibration 1125 >/dev/null
+driver dlg-select Calibration 1231 1
+check "reopened: gain read back from the tester" eventually 5 gain_read_back
+driver dlg-click Calibration 2
 
 # --- Exit with a tester that stopped answering: the exchange in flight is
 # cancelled instead of waited out, and the poll thread stops between

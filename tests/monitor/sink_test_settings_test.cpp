@@ -1,41 +1,58 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "monitor/sink_test_settings.h"
 
-TEST(SinkSettings, LoadedFromTheTestersRegisters) {
+TEST(SinkSettings, TravelBetweenRegistersAndSettings) {
     TesterConfig config;
     config.currentLimitMode = 2;
     config.forcedCurrentLimitMa = 3000;
     config.cableResistanceMilliohm = 120;
-    config.loadChangeTimeMs = 500;
     config.pdDetection = 0;
     SinkTestSettings settings;
+    settings.logIntervalS = 10;
     LoadSinkSettings(config, settings);
-    EXPECT_EQ(settings.currentLimitMode, 2u);
     EXPECT_EQ(settings.forcedLimitIndex, 4);  // (4 + 1) x 500 + 500 = 3000 mA
     EXPECT_EQ(settings.cableResistanceMilliohm, 120);
-    EXPECT_EQ(settings.dialLoadChangeSpeedMs, 500);
     EXPECT_EQ(settings.pdDetection, 0);
+    EXPECT_EQ(settings.logIntervalS, 10) << "the tester does not keep the log interval";
+
+    settings.currentLimitMode = 1;
+    settings.estimateUpstreamVbus = true;
+    TesterConfig sent = SinkSettingsToConfig(settings, true, 3000);
+    EXPECT_EQ(sent.loopbackMode, 1);
+    EXPECT_EQ(sent.currentLimitMode, 1u);
+    EXPECT_EQ(sent.forcedCurrentLimitMa, 3600) << "the limit the load may reach";
+    EXPECT_EQ(sent.estimateUpstreamVbus, 1);
+    EXPECT_EQ(sent.cableResistanceMilliohm, 120);
 }
 
-TEST(SinkSettings, StoredWithTheLoopbackSwitchAndTheLimit) {
+// The window thread replaces the settings while the poll thread takes them
+// for sending: every snapshot is one whole set, never a mix of two.
+TEST(SinkSettings, HandedOverWholeWhileAnotherThreadWrites) {
+    SinkTestSettings a, b;
+    b.currentLimitMode = 2;
+    b.cableResistanceMilliohm = 1000;
+    b.autoVoltageMv = 21000;
+    b.ppsDetection = 0;
     LiveState live;
-    live.loopbackEnabled = true;
-    live.sinkRatedCurrentMa = 3000;
-    live.settings.currentLimitMode = 1;
-    live.settings.estimateUpstreamVbus = true;
-    live.settings.ppsDetection = 0;
-    TesterConfig config;
-    StoreSinkSettings(live, config);
-    EXPECT_EQ(config.loopbackMode, 1);
-    EXPECT_EQ(config.currentLimitMode, 1u);
-    EXPECT_EQ(config.forcedCurrentLimitMa, 3600) << "the limit the load may reach";
-    EXPECT_EQ(config.estimateUpstreamVbus, 1);
-    EXPECT_EQ(config.cableResistanceMilliohm, 80);
-    EXPECT_EQ(config.ppsDetection, 0);
-
-    SinkTestSettings back;
-    LoadSinkSettings(config, back);
-    EXPECT_EQ(back.cableResistanceMilliohm, 80);
-    EXPECT_TRUE(back.estimateUpstreamVbus);
+    std::atomic<bool> started{false}, done{false};
+    std::thread window([&] {
+        for (int i = 0; !done; ++i) {
+            live.SetSettings(i % 2 ? a : b);
+            started = true;
+        }
+    });
+    while (!started)
+        std::this_thread::yield();
+    int torn = 0;
+    for (int i = 0; i < 100000; ++i) {
+        SinkTestSettings seen = live.Settings();
+        if (!(seen == a) && !(seen == b)) ++torn;
+    }
+    done = true;
+    window.join();
+    EXPECT_EQ(torn, 0);
 }

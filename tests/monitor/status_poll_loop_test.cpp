@@ -279,8 +279,10 @@ TEST_F(PollLoopTest, ProfileChangeAndRangedVoltageControls) {
 }
 
 TEST_F(PollLoopTest, VoltageWatchReportsEachEpisodeOnce) {
-    live.settings.currentLimitMode = 2;  // forced 1000 mA: the load runs above the limit
-    live.settings.forcedLimitIndex = 0;
+    live.UpdateSettings([](SinkTestSettings& s) {
+        s.currentLimitMode = 2;  // forced 1000 mA: the load runs above the limit
+        s.forcedLimitIndex = 0;
+    });
     PlugPdCharger(9000, 1);
     loop.RunCycle();
     size_t before = LogTexts().size();
@@ -505,7 +507,7 @@ TEST_F(PollLoopTest, AFailedStatusSkipsTheCapabilityChangeHandler) {
 }
 
 TEST_F(PollLoopTest, ReadingsTimerRunsOnlyWhileASinkIsAttachedToAConnectedTester) {
-    live.settings.logIntervalS = 5;
+    live.UpdateSettings([](SinkTestSettings& s) { s.logIntervalS = 5; });
     PlugPdCharger();
     loop.RunCycle();
     EXPECT_EQ(window.Timers(), (std::map<int, uint32_t>{{IDT_READINGS_LOG, 5000}}));

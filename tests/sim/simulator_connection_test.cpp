@@ -69,7 +69,7 @@ TEST_F(SimConnection, LoadsThePortAndMeasures) {
 }
 
 TEST_F(SimConnection, StoresEveryConfigurationRegister) {
-    TesterConfig& c = bench.connection.Config();
+    TesterConfig c;
     c.loopbackMode = 0;
     c.currentLimitMode = 2;
     c.forcedCurrentLimitMa = 2500;
@@ -90,10 +90,10 @@ TEST_F(SimConnection, StoresEveryConfigurationRegister) {
     c.bcDetection = 0;
     c.qcDetection = 255;
     c.ppsDetection = 0;
-    ASSERT_TRUE(bench.connection.SetConfig());
+    ASSERT_TRUE(bench.connection.SetConfig(c));
 
     c = TesterConfig();
-    ASSERT_TRUE(bench.connection.GetConfig());
+    ASSERT_TRUE(bench.connection.GetConfig(c));
     EXPECT_EQ(c.sdpCurrentLimitMa, 900);
     EXPECT_EQ(c.usbcDefaultCurrentLimitMa, 1500);
     EXPECT_EQ(c.estimateUpstreamVbus, 1);
@@ -175,8 +175,9 @@ TEST_F(SimConnection, ConnectsAndDisconnectsPorts) {
 TEST_F(SimConnection, LoopbackPassesTheSinkSupplyThrough) {
     ASSERT_TRUE(bench.connection.RequestSinkProfile(1, 9000));
     bench.simulator.SetSourceDevice(SourceDevice{20000, 1000});
-    bench.connection.Config().loopbackMode = 1;
-    ASSERT_TRUE(bench.connection.SetConfig());
+    TesterConfig config;
+    config.loopbackMode = 1;
+    ASSERT_TRUE(bench.connection.SetConfig(config));
     PortStatus s = Status();
     EXPECT_EQ(s.sourceVoltageMv, 9000);
     EXPECT_EQ(s.sourceRequestedCurrentMa, 1000);

@@ -19,9 +19,10 @@ TEST(SimState, RegistersSourceTypesAndCalibrationSurviveARestart) {
         SimBench bench;
         ASSERT_TRUE(bench.simulator.UseStateFile(path));
         ASSERT_TRUE(bench.Connect());
-        bench.connection.Config().cableResistanceMilliohm = 210;
-        bench.connection.Config().qcDetection = 0;
-        ASSERT_TRUE(bench.connection.SetConfig());
+        TesterConfig config;
+        config.cableResistanceMilliohm = 210;
+        config.qcDetection = 0;
+        ASSERT_TRUE(bench.connection.SetConfig(config));
         SourceTypeRecord record;
         ASSERT_TRUE(bench.connection.GetSourceTypeConfig(4, record));
         record.name = "Kept";
@@ -32,9 +33,10 @@ TEST(SimState, RegistersSourceTypesAndCalibrationSurviveARestart) {
     SimBench restarted;
     ASSERT_TRUE(restarted.simulator.UseStateFile(path));
     ASSERT_TRUE(restarted.Connect());
-    ASSERT_TRUE(restarted.connection.GetConfig());
-    EXPECT_EQ(restarted.connection.Config().cableResistanceMilliohm, 210);
-    EXPECT_EQ(restarted.connection.Config().qcDetection, 0);
+    TesterConfig read;
+    ASSERT_TRUE(restarted.connection.GetConfig(read));
+    EXPECT_EQ(read.cableResistanceMilliohm, 210);
+    EXPECT_EQ(read.qcDetection, 0);
     SourceTypeNames names;
     ASSERT_TRUE(restarted.connection.GetSourceTypeNames(names));
     EXPECT_EQ(names.selectedIndex, 4);

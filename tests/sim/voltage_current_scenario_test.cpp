@@ -46,9 +46,12 @@ void RunScenario(const Scenario& s) {
     ASSERT_TRUE(bench.simulator.Plug(s.charger));
     bench.simulator.SetCableMilliohm(s.cableMilliohm);
     ASSERT_TRUE(bench.connection.Connect("SIM", [&](int n) { parts.events.Notify(n); }));
-    ASSERT_TRUE(bench.connection.GetConfig());
-    LoadSinkSettings(bench.connection.Config(), live.settings);
-    live.settings.currentLimitMode = s.currentLimitMode;
+    TesterConfig config;
+    ASSERT_TRUE(bench.connection.GetConfig(config));
+    SinkTestSettings settings;
+    LoadSinkSettings(config, settings);
+    settings.currentLimitMode = s.currentLimitMode;
+    live.SetSettings(settings);
     live.configDirty = true;
     live.connected = true;
     live.loadCurrentPending = false;

@@ -1,0 +1,176 @@
+#include "config/test_configuration.h"
+
+#include <gtest/gtest.h>
+
+#include "monitor/status_poll_loop.h"
+#include "sim/sim_bench.h"
+#include "support/fake_window.h"
+#include "ui/config_ids.h"
+#include "ui/main_window_ids.h"
+
+namespace {
+
+class TestConfigurationDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bench.simulator.Plug("pd65"));
+        ASSERT_TRUE(bench.Connect());
+        live.sinkRatedCurrentMa = 3000;
+        live.loadSetpointMa = 1200;
+        config.Open();
+    }
+
+    void Click(int id, bool checked) {
+        dialog.SetCheck(id, checked);
+        config.OnCommand(id);
+    }
+    // A radio button of the current limit: the button checks itself and
+    // unchecks the others before the dialog hears of it.
+    void Choose(int radio) {
+        for (int id : {IDC_TC_ENFORCE, IDC_TC_ALLOW_OVER, IDC_TC_FORCE})
+            dialog.SetCheck(id, id == radio);
+        config.OnCommand(radio);
+    }
+    uint32_t Mode() { return live.Settings().currentLimitMode; }
+
+    SimBench bench;
+    LiveState live;
+    FakeWindow dialog, main;
+    DangerAcceptance acceptance;
+    int confirmations = 0;
+    bool accept = true;
+    TestConfiguration config{{dialog, dialog, main, bench.connection, live, acceptance, [this] {
+                                  ++confirmations;
+                                  return accept;
+                              }}};
+};
+
+}  // namespace
+
+TEST_F(TestConfigurationDialog, ForcedLimitReachesTheTesterThroughThePollLoop) {
+    Choose(IDC_TC_FORCE);
+    EXPECT_TRUE(dialog.Get(IDC_TC_FORCED_LIMIT).enabled);
+    dialog.SelectItem(IDC_TC_FORCED_LIMIT, 5);  // "3.5A"
+    ASSERT_TRUE(config.Ok());
+    EXPECT_EQ(live.loadCurrentLimit, 3500);
+    EXPECT_EQ(main.GetText(IDC_CURRENT_SLIDER_MAX), "3500mA");
+    EXPECT_EQ(main.Get(IDC_CURRENT_SLIDER).position, 1200);
+    EXPECT_EQ(main.GetText(IDC_CURRENT_EDIT), "1200");
+    ASSERT_TRUE(live.configDirty);
+
+    EventLog log;
+    PortEvents events;
+    StatusPollLoop poll(bench.connection, live, log, main, events, bench.modelClock);
+    live.connected = true;
+    poll.RunCycle();
+    EXPECT_FALSE(live.configDirty);
+    std::string state = bench.simulator.Describe();
+    EXPECT_NE(state.find("rated 3000 mA, limit 3500 mA"), std::string::npos) << state;
+    // The forced limit lets the load go past what the charger claims.
+    ASSERT_TRUE(bench.connection.SetLoadCurrent(3400, 0));
+    EXPECT_NE(bench.simulator.Describe().find("load 3400 mA"), std::string::npos);
+}
+
+TEST_F(TestConfigurationDialog, TwentyPercentOverTheRatedCurrentStopsAt5600) {
+    for (auto [ratedMa, limitMa] : {std::pair{3000, 3600}, std::pair{5000, 5600}}) {
+        config.Open();
+        live.sinkRatedCurrentMa = static_cast<uint16_t>(ratedMa);
+        Choose(IDC_TC_ALLOW_OVER);
+        ASSERT_TRUE(config.Ok());
+        EXPECT_EQ(live.loadCurrentLimit, limitMa);
+    }
+}
+
+TEST_F(TestConfigurationDialog, DangerousModesAreConfirmedOnceAndCancelUndoesThem) {
+    accept = false;
+    Choose(IDC_TC_ALLOW_OVER);
+    EXPECT_EQ(Mode(), 0u);
+    EXPECT_TRUE(dialog.IsChecked(IDC_TC_ENFORCE));
+    EXPECT_FALSE(dialog.IsChecked(IDC_TC_ALLOW_OVER));
+
+    accept = true;
+    Choose(IDC_TC_ALLOW_OVER);
+    Choose(IDC_TC_ENFORCE);
+    Choose(IDC_TC_ALLOW_OVER);
+    EXPECT_EQ(Mode(), 1u);
+    EXPECT_EQ(confirmations, 2) << "accepted once, not asked again in this run";
+    Click(IDC_TC_ESTIMATE, true);
+    EXPECT_TRUE(live.Settings().estimateUpstreamVbus) << "changes at once";
+    EXPECT_TRUE(dialog.Get(IDC_TC_CABLE).shown);
+
+    // Cancel: the tester never got the mode, so the poll loop must not use it.
+    config.Cancel();
+    EXPECT_EQ(Mode(), 0u);
+    EXPECT_FALSE(live.Settings().estimateUpstreamVbus);
+    EXPECT_TRUE(acceptance.overLimit) << "the acceptance stays for the run";
+    EXPECT_FALSE(live.configDirty);
+}
+
+TEST(DangerConfirmationWord, OnlyTheThreeSpellingsAreAccepted) {
+    for (auto [word, accepted] : {std::pair{"confirm", true}, std::pair{"Confirm", true}, std::pair{"CONFIRM", true},
+                                  std::pair{"confirm ", false}, std::pair{"cOnfirm", false}, std::pair{"", false}}) {
+        FakeWindow window;
+        DangerConfirmation confirmation(window, window);
+        window.SetText(IDC_DANGER_WORD, word);
+        EXPECT_EQ(confirmation.OnAccept(), accepted) << word;
+        ASSERT_EQ(window.Messages().size(), accepted ? 0u : 1u);
+        if (!accepted) {
+            EXPECT_EQ(window.Messages()[0].text,
+                      "Type the word 'confirm' and then click on the 'I accept the risk' button");
+            EXPECT_EQ(window.Messages()[0].title, "Ampwright");
+        }
+    }
+    EXPECT_FALSE(DangerConfirmation::CancelCloses(true, true)) << "Escape in the edit";
+    EXPECT_TRUE(DangerConfirmation::CancelCloses(false, true));
+}
+
+TEST_F(TestConfigurationDialog, OkStopsAtARejectedFieldWithTheStepsBeforeInForce) {
+    Click(IDC_TC_VOLTAGE_MAX, false);
+    dialog.SetText(IDC_TC_VOLTAGE, "25000");
+    main.SetText(IDC_CURRENT_SLIDER_MAX, "");
+    EXPECT_FALSE(config.Ok());
+    ASSERT_EQ(dialog.Messages().size(), 1u);
+    EXPECT_EQ(dialog.Messages()[0].text, "Maximum value for Default Voltage is 21000mV");
+    EXPECT_EQ(dialog.Messages()[0].title, "Ampwright Error");
+    EXPECT_EQ(dialog.GetText(IDC_TC_VOLTAGE), "21000");
+    EXPECT_EQ(main.GetText(IDC_CURRENT_SLIDER_MAX), "3000mA") << "the load limit step came first";
+    EXPECT_FALSE(live.configDirty);
+
+    // Negative numbers read as 0, never wrapping to 65535 ("Max").
+    dialog.SetText(IDC_TC_VOLTAGE, "-1");
+    Click(IDC_TC_CURRENT_MAX, false);
+    dialog.SetText(IDC_TC_CURRENT, "-5");
+    Click(IDC_TC_SET_OPERATING, true);
+    dialog.SetText(IDC_TC_OPERATING, "Max");
+    dialog.SetText(IDC_TC_CABLE, "1001");
+    EXPECT_FALSE(config.Ok());
+    EXPECT_EQ(dialog.Messages().back().text, "Maximum value for Cable Resistance is 1000 milliohms");
+    EXPECT_EQ(live.Settings().cableResistanceMilliohm, 0);
+    dialog.SetText(IDC_TC_CABLE, "150");
+    ASSERT_TRUE(config.Ok());
+    SinkTestSettings s = live.Settings();
+    EXPECT_EQ(s.autoVoltageMv, 0);
+    EXPECT_EQ(s.autoCurrentMa, 0);
+    EXPECT_EQ(s.operatingCurrentMa, 65535) << "\"Max\" without a message";
+    EXPECT_EQ(dialog.Messages().size(), 2u);
+}
+
+TEST_F(TestConfigurationDialog, EnableOffLabelAndReadingsTimer) {
+    Click(IDC_TC_AUTO_ENABLE, false);
+    EXPECT_FALSE(dialog.Get(IDC_TC_PROFILE_INDEX).enabled);
+    Click(IDC_TC_ESTIMATE, true);
+    dialog.SelectItem(IDC_TC_LOG_INTERVAL, 2);  // "10"
+    ASSERT_TRUE(config.Ok());
+    SinkTestSettings s = live.Settings();
+    EXPECT_EQ(s.autoProfileIndex, 0);
+    EXPECT_EQ(s.autoVoltageMv, 5000);
+    EXPECT_EQ(s.autoCurrentMa, 0);
+    EXPECT_EQ(s.applyOnCapabilityChange, 0);
+    EXPECT_EQ(main.GetText(IDC_SINK_VBUS_LABEL), "Upstream VBUS");
+    EXPECT_EQ(main.Timers()[IDT_READINGS_LOG], 10000u);
+
+    config.Open();
+    dialog.SelectItem(IDC_TC_LOG_INTERVAL, 0);  // "Disabled"
+    ASSERT_TRUE(config.Ok());
+    EXPECT_EQ(main.Timers().count(IDT_READINGS_LOG), 0u);
+}
