@@ -349,7 +349,7 @@ check "tracer: Get_Source_Cap sent, Send waits for quiet" eventually 5 send_disa
 check "tracer: Send returns after a quiet period" eventually 15 send_enabled
 check "tracer: the sent Get_Source_Cap is traced" trace_has "^Get_Source_Cap,UFP,Sink,3.0,"
 tracer_shot 23-tracer-named-echo
-check "tracer: its echo row is coloured" [ "$(echo_pixels 13-tracer-named-echo)" -gt 500 ]
+check "tracer: its echo row is coloured" [ "$(echo_pixels 23-tracer-named-echo)" -gt 500 ]
 driver tracer-select 1167 15  # Request: the eight data-object fields
 sleep 0.3
 tracer_shot 23-tracer-composer-data-objects
