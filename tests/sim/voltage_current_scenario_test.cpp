@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "graphs/fft_graph.h"
+#include "graphs/graph_window.h"
 #include "graphs/test_csv.h"
 #include "monitor/sink_test_settings.h"
 #include "platform/format.h"
 #include "sim_bench.h"
 #include "support/test_run_bench.h"
+#include "ui/graph_ids.h"
 #include "ui/main_window_ids.h"
 
 // The whole voltage-versus-current test against the simulated tester, with
@@ -36,33 +42,47 @@ struct Scenario {
     bool detaches;   // the charger shuts down at the next step
 };
 
-void RunScenario(const Scenario& s) {
+// A charger on the simulated tester, attached, its profile selected, with
+// the poll loop running inside the test clock's sleeps.
+struct Rig {
     SimBench bench;
     TestRunParts parts;
     LiveState& live = parts.live;
     CycleClock loopClock{bench}, testClock{bench};
     StatusPollLoop loop{bench.connection, live, parts.log, parts.window, parts.events, loopClock};
-    testClock.loop = &loop;
-    ASSERT_TRUE(bench.simulator.Plug(s.charger));
-    bench.simulator.SetCableMilliohm(s.cableMilliohm);
-    ASSERT_TRUE(bench.connection.Connect("SIM", [&](int n) { parts.events.Notify(n); }));
-    ASSERT_TRUE(bench.connection.GetConfig());
-    LoadSinkSettings(bench.connection.Config(), live.settings);
-    live.settings.currentLimitMode = s.currentLimitMode;
-    live.configDirty = true;
-    live.connected = true;
-    live.loadCurrentPending = false;
-    testClock.SleepMs(2000);  // attached, its capabilities read
-    ASSERT_TRUE(live.sinkActive);
-    parts.window.SelectItem(IDC_SELECT_PROFILE, s.profileIndex);
-    live.profileSelectPending = s.profileIndex != 0;
-    ASSERT_TRUE(SimBench::WaitUntil(
-        [&] {
-            testClock.SleepMs(10);
-            return live.profileChanged || s.profileIndex == 0;
-        },
-        5000));
-    ASSERT_EQ(live.loadCurrentLimit, s.currentLimitMode == 1 ? 3600 : live.sinkRatedCurrentMa.load());
+
+    void Attach(const char* charger, uint16_t cableMilliohm, int profileIndex, uint32_t currentLimitMode) {
+        testClock.loop = &loop;
+        ASSERT_TRUE(bench.simulator.Plug(charger));
+        bench.simulator.SetCableMilliohm(cableMilliohm);
+        ASSERT_TRUE(bench.connection.Connect("SIM", [&](int n) { parts.events.Notify(n); }));
+        ASSERT_TRUE(bench.connection.GetConfig());
+        LoadSinkSettings(bench.connection.Config(), live.settings);
+        live.settings.currentLimitMode = currentLimitMode;
+        live.configDirty = true;
+        live.connected = true;
+        live.loadCurrentPending = false;
+        testClock.SleepMs(2000);  // attached, its capabilities read
+        ASSERT_TRUE(live.sinkActive);
+        parts.window.SelectItem(IDC_SELECT_PROFILE, profileIndex);
+        live.profileSelectPending = profileIndex != 0;
+        ASSERT_TRUE(SimBench::WaitUntil(
+            [&] {
+                testClock.SleepMs(10);
+                return live.profileChanged || profileIndex == 0;
+            },
+            5000));
+        ASSERT_EQ(live.loadCurrentLimit, currentLimitMode == 1 ? 3600 : live.sinkRatedCurrentMa.load());
+    }
+};
+
+void RunScenario(const Scenario& s) {
+    Rig rig;
+    rig.Attach(s.charger, s.cableMilliohm, s.profileIndex, s.currentLimitMode);
+    if (::testing::Test::HasFatalFailure()) return;
+    TestRunParts& parts = rig.parts;
+    LiveState& live = rig.live;
+    CycleClock& testClock = rig.testClock;
 
     VoltageCurrentTest test;
     TestProfile profile = CopyTestProfile(live);
@@ -125,4 +145,86 @@ TEST(VoltageCurrentWithSimulator, EachPresetIsJudgedAsItsModelSays) {
         SCOPED_TRACE(s.charger);
         RunScenario(s);
     }
+}
+
+namespace {
+class NoShell : public GraphWindowShell {
+public:
+    void LayOut() override {}
+    void WaitPumping(const std::function<void()>& wait) override { wait(); }
+    ImageResult SaveImage(const std::string&, GraphImageFormat, std::string*) override { return ImageResult::Saved; }
+};
+
+// The graph window's Run, Stop, timer, paint and export against the rig.
+struct WindowRig : Rig {
+    GraphSettings settings;
+    NoShell shell;
+    GraphWindow rules{{parts.window, parts.window, live, parts.events, settings, shell, SteadySampleClock(), &parts.log,
+                       &bench.connection, &testClock}};
+
+    void Start(int type) {
+        rules.Initialize();
+        rules.Resize(900, 500);
+        parts.window.SelectItem(IDC_GRAPH_TYPE, type);
+        rules.OnCommand(IDC_GRAPH_TYPE, GraphWindow::kSelEndOk);
+        rules.OnCommand(IDC_GRAPH_RUN, 0);
+        ASSERT_TRUE(rules.Running());
+    }
+};
+}  // namespace
+
+TEST(TestGraphsWithSimulator, AVoltageCurrentRunReachesTheChartTheRegionsAndTheCsvExport) {
+    WindowRig rig;
+    rig.Attach("pd65", 150, 1, 0);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    rig.settings.currentStepMa = 500;
+    rig.settings.stepTimeMs = 700;
+    rig.Start(kGraphVoltageVsCurrent);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    rig.rules.JoinRunner();
+    rig.rules.OnTimer();
+
+    const LineChart& chart = *rig.rules.Chart();
+    ASSERT_EQ(chart.ValueCount(0), 7);  // 0 to 3 A in 500 mA steps
+    EXPECT_EQ(chart.CategoryLabel(6), "3000");
+    for (int step = 0; step < 7; ++step)
+        EXPECT_NEAR(chart.Value(0, step), 9.0f, 0.6f) << step;
+    EXPECT_EQ(rig.parts.window.Get(IDC_GRAPH_STATUS).text.rfind("V(Min): ", 0), 0u);
+    EXPECT_TRUE(rig.parts.window.Get(IDC_GRAPH_CURRENT_STEP).enabled);
+    EXPECT_TRUE(rig.parts.window.Get(IDC_GRAPH_EXPORT_CSV).enabled);
+    rig.testClock.SleepMs(2000);  // the ramp down at the load change speed, then a measurement
+    EXPECT_LT(rig.live.sinkCurrentMa, 50) << "the load is off after the run";
+
+    RecordingCanvas canvas;
+    rig.rules.Paint(canvas);
+    std::vector<Color> fills;
+    for (const auto& polygon : canvas.polygons)
+        fills.push_back(polygon.color);
+    EXPECT_NE(std::find(fills.begin(), fills.end(), Color{0, 255, 0, 0x40}), fills.end()) << "the operating region";
+    EXPECT_EQ(canvas.fills.size(), 3u) << "the legend's swatches";
+
+    std::string path = (std::filesystem::temp_directory_path() / "ampwright_graph_export.csv").string();
+    rig.parts.window.QueueSavePath(path);
+    rig.rules.OnCommand(IDC_GRAPH_EXPORT_CSV, 0);
+    std::string written;
+    {
+        std::ifstream in(path, std::ios::binary);
+        written.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::filesystem::remove(path);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 8);
+    EXPECT_TRUE(written.ends_with("PASS\r\n")) << written;
+}
+
+TEST(TestGraphsWithSimulator, TheFftRunReachesTheChartUntilStopped) {
+    WindowRig rig;
+    rig.Attach("pd65", 80, 0, 0);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    rig.Start(kGraphFft);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    ASSERT_TRUE(SimBench::WaitUntil([&] { return rig.rules.Chart()->ValueCount(0) == kSpectrumEntries; }, 10000));
+    rig.rules.OnCommand(IDC_GRAPH_RUN, 0);
+    rig.rules.JoinRunner();
+    EXPECT_FALSE(rig.rules.Running());
+    EXPECT_EQ(rig.rules.Chart()->CategoryLabel(999), "999");
 }
