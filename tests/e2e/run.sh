@@ -339,6 +339,8 @@ check "tests: the DCP test runs" quietly driver graph wait-text 1009 "Stop" 5000
 check "tests: the DCP test ends by itself" quietly driver graph wait-text 1009 "Run Test" 60000
 sleep 0.5
 shot 16-vi-dcp
+driver graph set-text 1143 250
+driver graph set-text 1144 2000
 driver graph click 1009
 check "tests: the DCP test runs again" quietly driver graph wait-text 1009 "Stop" 5000
 check "tests: the DCP half-way" eventually 15 sim_says "load 500 mA"
