@@ -5,6 +5,7 @@
 
 #include "graphs/real_time_graph.h"
 #include "graphs/real_time_loop.h"
+#include "graphs/test_csv.h"
 #include "monitor/load_change_speed.h"
 #include "monitor/voltage_limits.h"
 #include "platform/format.h"
@@ -30,7 +31,7 @@ GraphImageFormat ImageFormatForPath(const std::string& path) {
     return EndsWith(path, ".jpg") || EndsWith(path, ".jpeg") ? GraphImageFormat::Jpeg : GraphImageFormat::Png;
 }
 
-void LoadSeries(LineChart& chart, const std::vector<float>& buffer, int count, int series, int graphType,
+void LoadSeries(LineChart& chart, std::span<const float> buffer, int count, int series, int graphType,
                 int currentStepMa) {
     auto held = chart.Hold();
     count = std::clamp(count, 0, static_cast<int>(buffer.size()));
@@ -52,6 +53,16 @@ void LoadSeries(LineChart& chart, const std::vector<float>& buffer, int count, i
 
 GraphWindow::GraphWindow(Parts parts) : parts_(parts) {
     runs_[kGraphRealTime] = [](GraphRun& run) { RealTimeLoop(run); };
+    auto testParts = [this] {
+        return TestGraphParts{test_, testProfile_, updates_, parts_.testClock ? *parts_.testClock : SystemClock(),
+                              parts_.log ? *parts_.log : unloggedEvents_};
+    };
+    runs_[kGraphVoltageVsCurrent] = [testParts](GraphRun& run) { RunVoltageCurrentGraph(run, testParts()); };
+    runs_[kGraphFft] = [testParts](GraphRun& run) { RunFftGraph(run, testParts()); };
+    overlays_[kGraphVoltageVsCurrent] = [this](Canvas& canvas, LineChart& chart, const GraphRunProfile&) {
+        PaintVoltageCurrentOverlay(canvas, chart, test_);
+    };
+    exportCsv_ = [this] { ExportTestCsv(parts_.prompts, test_.Result()); };
 }
 
 GraphWindow::~GraphWindow() {
@@ -153,6 +164,7 @@ void GraphWindow::OnListChange(int id) {
 
 bool GraphWindow::OnTimer() {
     LiveState& live = parts_.live;
+    updates_.Apply(parts_.window);
     if (live.profileChanged && graphType_ == kGraphRealTime && live.sinkVoltageMv != profile_.sinkVoltageMv) {
         live.profileChanged = false;
         SetupChart();
@@ -345,7 +357,9 @@ void GraphWindow::SetupChart() {
     if (type == kGraphVoltageVsCurrent && !live.sinkActive) return;
     profile_ = {live.sinkProfileType, live.sinkProfileSubtype, live.sinkVoltageMv, live.sinkRatedCurrentMa,
                 live.loadCurrentLimit};
+    testProfile_ = CopyTestProfile(live);
     runSignal_ = static_cast<int>(settings.signal.load());
+    updates_.Clear();
     if (!chart_) return;
     LineChart& chart = *chart_;
     auto held = chart.Hold();
@@ -354,16 +368,10 @@ void GraphWindow::SetupChart() {
     chart.SetGrid(true, 1);
     chart.SetSeriesColor(0, kBlack);
 
-    // The sink voltage: 4 V around the negotiated voltage for profiles that
-    // hold it tightly, else 0 to 6 V.
-    int yMin = 0, yMax = 6, yDivisions = 12;
-    const uint32_t profileType = profile_.profileType;
-    if (profileType == 4 || profileType == 6 || profileType == 7) {
-        int volts = profile_.sinkVoltageMv / 1000;
-        yMin = volts - 2;
-        yMax = volts + 2;
-        yDivisions = 8;
-    }
+    // The sink voltage's range, as the voltage-versus-current test plots it.
+    VoltageAxis axis = VoltageAxisFor(testProfile_);
+    float yMin = axis.minimumV, yMax = axis.maximumV;
+    int yDivisions = axis.divisions;
     if (type == kGraphRealTime) {
         chart.SetTitle("");
         switch (runSignal_) {
@@ -393,10 +401,7 @@ void GraphWindow::SetupChart() {
         chart.SetTitle("Voltage vs. Current");
         chart.SetYAxisTitle("Voltage");
         chart.SetXAxisTitle("Current (mA)", 0);
-        int divisions = profile_.loadCurrentLimit / std::max<int>(settings.currentStepMa, 1);
-        while (divisions > 60)
-            divisions /= 2;
-        chart.SetXDivisions(divisions);
+        chart.SetXDivisions(CurrentAxisDivisions(testProfile_.limitMa, settings.currentStepMa));
     } else {
         chart.SetTitle("FFT");
         chart.SetYAxisTitle("Amplitude (dB)");
@@ -404,16 +409,16 @@ void GraphWindow::SetupChart() {
         yMin = -120, yMax = 0, yDivisions = 6;
         chart.SetXDivisions(10);
     }
-    chart.SetYRange(static_cast<float>(yMin), static_cast<float>(yMax));
+    chart.SetYRange(yMin, yMax);
     chart.SetYDivisions(yDivisions);
-    settings.yMin = yMin;
-    settings.yMax = yMax;
+    settings.yMin = static_cast<int>(yMin);
+    settings.yMax = static_cast<int>(yMax);
 
     buffer1_.assign(GraphRun::kBufferSize, NO_DATA);
     buffer2_.assign(GraphRun::kBufferSize, NO_DATA);
     if (type == kGraphVoltageVsCurrent) {
-        int step = std::max<int>(settings.currentStepMa, 1);
-        LoadSeries(chart, buffer2_, profile_.loadCurrentLimit / step + 1, 0, type, step);
+        uint16_t step = settings.currentStepMa;
+        LoadSeries(chart, buffer2_, StepCount(testProfile_.limitMa, step), 0, type, std::max<int>(step, 1));
     }
     parts_.window.SetText(IDC_GRAPH_STATUS, "");
     statusRefresh_ = true;

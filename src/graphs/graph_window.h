@@ -4,11 +4,17 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "graphs/graph_run.h"
+#include "graphs/test_graph_runs.h"
+#include "graphs/test_profile.h"
+#include "graphs/voltage_current_test.h"
+#include "monitor/event_log.h"
+#include "platform/clock.h"
 
 // Image formats the graph can be saved in.
 enum class GraphImageFormat { Png, Jpeg };
@@ -36,7 +42,8 @@ public:
 //
 // Graph types plug in through SetRunFunction (the run, on the runner thread),
 // SetOverlay (drawing over the chart) and SetCsvExport ("Export CSV"). The
-// real-time graph is built in; a type without a run function refuses Run.
+// real-time graph, the voltage-versus-current test (its regions and CSV
+// export) and the FFT are built in; a type without a run function refuses Run.
 class GraphWindow {
 public:
     struct Parts {
@@ -49,6 +56,7 @@ public:
         SampleClock& clock;
         EventLog* log = nullptr;
         TesterConnection* tester = nullptr;
+        Clock* testClock = nullptr;  // the tests' waits; the system's clock when none
     };
     static constexpr int kSelEndOk = 9;  // the combo box notification that acts
 
@@ -106,6 +114,12 @@ private:
     bool configChanged_ = false;
     std::atomic<bool> statusRefresh_{false};
     GraphRunProfile profile_;
+    TestProfile testProfile_;
+    // The last voltage-versus-current run, kept for painting and export
+    // until the next one.
+    VoltageCurrentTest test_;
+    PendingWindowUpdates updates_;
+    EventLog unloggedEvents_;  // the tests' log when the window was given none
     std::vector<float> buffer1_, buffer2_;
     int areaWidth_ = 0, areaHeight_ = 0;
 };
@@ -113,5 +127,5 @@ private:
 // Loads `count` values of a buffer into a chart series with their category
 // labels: the index, or the index times the current step for the
 // voltage-versus-current test.
-void LoadSeries(LineChart& chart, const std::vector<float>& buffer, int count, int series, int graphType,
+void LoadSeries(LineChart& chart, std::span<const float> buffer, int count, int series, int graphType,
                 int currentStepMa);

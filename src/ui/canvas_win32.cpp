@@ -35,11 +35,24 @@ void GdiFontCache::Release() {
     fonts_.clear();
 }
 
+namespace {
+Gdiplus::Color PlusColor(Color c) {
+    return Gdiplus::Color(c.a, c.r, c.g, c.b);
+}
+}  // namespace
+
 void CanvasGdi::FillRect(const Rect& rect, Color fill, bool outline) {
     RECT area = {rect.left, rect.top, rect.right, rect.bottom};
-    HBRUSH brush = CreateSolidBrush(RGB(fill.r, fill.g, fill.b));
-    ::FillRect(dc_, &area, brush);
-    DeleteObject(brush);
+    if (fill.a < 255) {
+        // GDI brushes ignore alpha: a translucent fill blends through GDI+.
+        Gdiplus::Graphics graphics(dc_);
+        Gdiplus::SolidBrush brush(PlusColor(fill));
+        graphics.FillRectangle(&brush, rect.left, rect.top, rect.Width(), rect.Height());
+    } else {
+        HBRUSH brush = CreateSolidBrush(RGB(fill.r, fill.g, fill.b));
+        ::FillRect(dc_, &area, brush);
+        DeleteObject(brush);
+    }
     if (outline) FrameRect(dc_, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
@@ -54,12 +67,6 @@ void CanvasGdi::DrawText(const std::string& text, int x, int y, const FontSpec& 
                 static_cast<UINT>(wide.size()), nullptr);
     SelectObject(dc_, previous);
 }
-
-namespace {
-Gdiplus::Color PlusColor(Color c) {
-    return Gdiplus::Color(c.a, c.r, c.g, c.b);
-}
-}  // namespace
 
 Canvas::TextSize CanvasGdi::MeasureText(const std::string& text, const FontSpec& font) {
     std::u16string wide = Utf8ToUtf16(text);

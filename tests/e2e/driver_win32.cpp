@@ -201,6 +201,7 @@ int wmain(int argc, wchar_t** argv) {
             return 0;
         }
         if (command == L"save") return SaveVia(graph, 1070, text(2), number(3));
+        if (command == L"export-csv") return SaveVia(graph, 1098, text(2), number(3));
         if (command == L"resize") {
             SetWindowPos(graph, nullptr, 0, 0, number(2), number(3), SWP_NOMOVE | SWP_NOZORDER);
             return 0;

@@ -292,6 +292,83 @@ driver graph click 1
 gone() { ! driver wait-graph 0 2>/dev/null; }
 check "graphs: Close ends the window" eventually 10 gone
 
+# --- The voltage-versus-current test and the FFT in the graph window: a 9 V
+# PD charger on a 150 mOhm cable, then a DCP; each stopped half-way once.
+vi_csv="$out/vi-9v.csv"
+echo "cable 150" >"$fifo"
+driver set-text 1058 0
+driver click 1071
+check "tests: the load is off first" eventually 10 sim_says "load 0 mA"
+profiles=$(driver items 1084)
+index=$(grep -n '^PD-FIX 9.00V$' <<<"$profiles" | cut -d: -f1)
+driver select 1084 $((${index:-2} - 1))
+check "tests: 9 V negotiated" quietly driver wait-text 1063 "9." 10000
+driver click 1092
+check "tests: the graph window opens" quietly driver wait-graph 10000
+driver graph select 1118 1
+driver graph set-text 1143 250
+driver graph set-text 1144 400
+driver graph click 1009
+check "tests: the voltage-versus-current test runs" quietly driver graph wait-text 1009 "Stop" 5000
+check "tests: its settings are locked while it runs" eventually 5 bash -c '[ "$(wine "$1" graph enabled 1143 2>/dev/null | tr -d "\r")" = 0 ]' _ "$driver_exe"
+check "tests: the run ends by itself" quietly driver graph wait-text 1009 "Run Test" 40000
+check "tests: the status line shows the extremes" contains "$(driver graph wait-text 1079 "V(Min):" 3000)" "I Total(Max):"
+sleep 0.5
+shot 14-vi-pd-9v
+check "tests: Export CSV is enabled" [ "$(driver graph enabled 1098)" = 1 ]
+driver graph export-csv "Z:${vi_csv//\//\\}" 15000
+check "tests: the CSV has a header and 13 steps" [ "$(wc -l <"$vi_csv")" = 14 ]
+check "tests: the CSV header" [ "$(head -1 "$vi_csv" | tr -d '\r')" = "Voltage (V), Current (mA), Power (W), Compliance (PASS/FAIL) " ]
+check "tests: the CSV's last step is at 3000 mA" contains "$(tail -1 "$vi_csv")" ",3000,"
+check "tests: the load is off after the run" eventually 10 sim_says "load 0 mA"
+driver graph set-text 1144 1000
+driver graph click 1009
+check "tests: a second run starts" quietly driver graph wait-text 1009 "Stop" 5000
+check "tests: half-way the load is on" eventually 15 sim_says "load 1500 mA"
+driver graph click 1009
+check "tests: Stop ends the run" quietly driver graph wait-text 1009 "Run Test" 5000
+check "tests: Stop switches the load off" eventually 10 sim_says "load 0 mA"
+shot 15-vi-stopped
+
+echo "charger dcp" >"$fifo"
+check "tests: the DCP is attached" eventually 15 sim_says "dcp"
+check "tests: 5 V from the DCP" quietly driver wait-text 1063 "5." 15000
+sleep 2
+driver graph set-text 1143 50
+driver graph set-text 1144 300
+driver graph click 1009
+check "tests: the DCP test runs" quietly driver graph wait-text 1009 "Stop" 5000
+check "tests: the DCP test ends by itself" quietly driver graph wait-text 1009 "Run Test" 60000
+sleep 0.5
+shot 16-vi-dcp
+driver graph set-text 1143 250
+driver graph set-text 1144 2000
+driver graph click 1009
+check "tests: the DCP test runs again" quietly driver graph wait-text 1009 "Stop" 5000
+check "tests: the DCP half-way" eventually 15 sim_says "load 500 mA"
+driver graph click 1009
+check "tests: Stop ends the DCP run" quietly driver graph wait-text 1009 "Run Test" 5000
+check "tests: Stop switches the DCP's load off" eventually 10 sim_says "load 0 mA"
+
+echo "charger pd65" >"$fifo"
+check "tests: the PD charger is back" quietly driver wait-text 1061 "PD-FIX" 15000
+driver set-text 1058 2000
+driver click 1071
+check "tests: a load for the FFT" eventually 10 sim_says "load 2000 mA"
+driver graph select 1118 2
+driver graph click 1009
+check "tests: the FFT runs" quietly driver graph wait-text 1009 "Stop" 5000
+sleep 4
+shot 17-fft
+driver graph click 1009
+check "tests: the FFT stops" quietly driver graph wait-text 1009 "Run Test" 5000
+driver set-text 1058 0
+driver click 1071
+driver graph click 1
+gone() { ! driver wait-graph 0 2>/dev/null; }
+check "tests: Close ends the window" eventually 10 gone
+echo "cable 80" >"$fifo"
+
 # --- The PD tracer: a negotiation's rows in each view, a data object chosen,
 # the export against ampwright-cli decode of the same messages, composed
 # messages with their echoes coloured, a replay under load, tracing stopped

@@ -172,6 +172,7 @@ TEST_F(GraphWindowRules, CloseWhileRunningStopsAndWaitsForTheRunner) {
 
 TEST_F(GraphWindowRules, TypesWithoutARunRefuseToStart) {
     live.sinkActive = true;
+    rules.SetRunFunction(kGraphFft, nullptr);
     Select(IDC_GRAPH_TYPE, kGraphFft);
     rules.OnCommand(IDC_GRAPH_RUN, 0);
     EXPECT_FALSE(rules.Running());
