@@ -25,6 +25,7 @@ const std::vector<CliCommand>& CliCommands() {
         {"monitor", "one line per reading, until Ctrl-C or --count", kMonitorHelp, RunMonitorCommand},
         {"profile", "list the charger's profiles or request one", kProfileHelp, RunProfileCommand},
         {"load", "set the electronic load", kLoadHelp, RunLoadCommand},
+        {"trace", "capture the PD messages as the tracer's CSV or as hex", kTraceHelp, RunTraceCommand},
         {"vi-test", "the voltage-versus-current test, exit 0 pass / 1 fail", kViTestHelp, RunViTestCommand},
         {"decode", "turn PD messages written as hex into the tracer's CSV", kDecodeHelp, RunDecodeCommand},
     };

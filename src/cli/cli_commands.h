@@ -33,5 +33,7 @@ extern const char* const kProfileHelp;
 int RunProfileCommand(const std::vector<std::string>& args, CliIo& io);
 extern const char* const kLoadHelp;
 int RunLoadCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kTraceHelp;
+int RunTraceCommand(const std::vector<std::string>& args, CliIo& io);
 extern const char* const kViTestHelp;
 int RunViTestCommand(const std::vector<std::string>& args, CliIo& io);

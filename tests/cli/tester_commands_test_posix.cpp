@@ -205,3 +205,19 @@ TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
     EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 2);
     EXPECT_EQ(rest, "ampwright-cli monitor: the tester stopped answering\n");
 }
+
+TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
+    fs::path messages = fs::temp_directory_path() / ("replay-" + std::to_string(getpid()) + ".txt");
+    std::ofstream(messages) << "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n";
+    std::string command = std::string(AMPWRIGHT_CLI_PATH) + " trace --seconds 3 --hex --port " + sim.link;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    sim.Send("replay " + messages.string() + " 20");
+    std::string out;
+    char buffer[256];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        out.append(buffer, n);
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
+    EXPECT_EQ(out, "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n");
+    fs::remove(messages);
+}
