@@ -1,15 +1,19 @@
 #include "cli/headless.h"
 
+void StderrPrompts::WriteLine(const std::string& text) {
+    std::lock_guard<std::mutex> held(lock_);
+    err_ << text << "\n";
+    err_.flush();
+}
+
 // A question is answered with its first button: OK or Yes.
 int StderrPrompts::ShowMessage(const std::string& text, const std::string&, uint32_t style) {
-    ++shown_;
     std::string line = text;
     while (!line.empty() && line.back() == '\n')
         line.pop_back();
     for (char& c : line)
         if (c == '\n') c = ' ';
-    err_ << prefix_ << line << "\n";
-    err_.flush();
+    WriteLine(prefix_ + line);
     return (style & 0xF) == kYesNo ? kAnswerYes : kAnswerOk;
 }
 

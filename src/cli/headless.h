@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 #include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "graphs/test_run.h"
@@ -46,15 +48,16 @@ private:
 
 class StderrPrompts : public Prompts {
 public:
-    StderrPrompts(std::ostream& err, const char* prefix) : err_(err), prefix_(prefix) {}
+    StderrPrompts(std::ostream& err, std::string prefix) : err_(err), prefix_(std::move(prefix)) {}
     int ShowMessage(const std::string& text, const std::string& title, uint32_t style) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest&) override { return std::nullopt; }
-    int MessagesShown() const { return shown_; }
+    // One whole line to standard error; safe from several threads.
+    void WriteLine(const std::string& text);
 
 private:
+    std::mutex lock_;
     std::ostream& err_;
-    const char* prefix_;
-    int shown_ = 0;
+    const std::string prefix_;
 };
 
 class SilentTestView : public TestView {

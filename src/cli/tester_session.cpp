@@ -25,15 +25,14 @@ bool WaitFor(const std::function<bool()>& done, uint32_t timeoutMs) {
 }  // namespace
 
 TesterSession::TesterSession(CliIo& io, const std::string& command)
-    : io(io), prompts(io.err, ""), prefix_("ampwright-cli " + command + ": ") {}
+    : io(io), prompts(io.err, "ampwright-cli " + command + ": "), prefix_("ampwright-cli " + command + ": ") {}
 
 TesterSession::~TesterSession() {
     Finish();
 }
 
 int TesterSession::Fail(const std::string& message) {
-    io.err << prefix_ << message << "\n";
-    io.err.flush();
+    prompts.WriteLine(prefix_ + message);
     return kCliBadInput;
 }
 

@@ -60,9 +60,8 @@ private:
         const Logger& records = session_.log.Records();
         for (; printed_ < records.RecordCount(); ++printed_) {
             if (std::optional<Logger::Record> record = records.GetRecord(printed_))
-                session_.io.err << record->text << "\n";
+                session_.prompts.WriteLine(record->text);
         }
-        session_.io.err.flush();
     }
 
     TesterSession& session_;

@@ -48,6 +48,17 @@ public:
         close(script_);
         std::fclose(output_);
     }
+    // Sends a command and waits until the simulator has carried it out.
+    void Do(const std::string& command) {
+        Send(command);
+        Status();
+    }
+    // Whether the status shows `text` within two seconds.
+    bool Shows(const std::string& text) {
+        for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+            if (Status().find(text) != std::string::npos) return true;
+        return false;
+    }
     void Send(const std::string& command) {
         std::string line = command + "\n";
         EXPECT_EQ(write(script_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
@@ -107,7 +118,7 @@ TEST_F(TesterCommands, InfoMonitorProfileAndLoad) {
     Outcome json = Cli({"info", "--json", "--port", sim.link});
     EXPECT_TRUE(json.out.starts_with("{\"port\": \"" + sim.link + "\", \"deviceId\": \"VQSIM00000001\"")) << json.out;
 
-    sim.Send("plug pd65");
+    sim.Do("plug pd65");
     Outcome list = Cli({"profile", "LIST", "--port", sim.link});
     EXPECT_EQ(list.code, 0) << list.err;
     EXPECT_NE(list.out.find("1 PD-FIX 9.00V\n"), std::string::npos) << list.out;
@@ -116,7 +127,7 @@ TEST_F(TesterCommands, InfoMonitorProfileAndLoad) {
     EXPECT_EQ(outside.code, 2);
     EXPECT_NE(outside.err.find("Please enter a number between 3300-11000"), std::string::npos) << outside.err;
     EXPECT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
-    EXPECT_NE(sim.Status().find("sink: profile 1 type"), std::string::npos);
+    EXPECT_TRUE(sim.Shows("sink: profile 1 type"));
 
     Outcome monitor = Cli({"monitor", "--count", "3", "--interval", "100", "--csv", "--port", sim.link});
     EXPECT_EQ(monitor.code, 0) << monitor.err;
@@ -127,7 +138,7 @@ TEST_F(TesterCommands, InfoMonitorProfileAndLoad) {
     EXPECT_EQ(tooMuch.code, 2);
     EXPECT_NE(tooMuch.err.find("above the load current limit of 3000 mA"), std::string::npos) << tooMuch.err;
     EXPECT_EQ(Cli({"load", "1000", "--ramp", "20", "--port", sim.link}).code, 0);
-    EXPECT_NE(sim.Status().find("load 1000 mA"), std::string::npos);
+    EXPECT_TRUE(sim.Shows("load 1000 mA"));
 }
 
 TEST_F(TesterCommands, ViTestPassesFailsAndIsRefusedBeforeSending) {
@@ -138,7 +149,7 @@ TEST_F(TesterCommands, ViTestPassesFailsAndIsRefusedBeforeSending) {
     } cases[] = {{"pd65", 0, false}, {"pd-sag", 1, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.charger);
-        sim.Send(std::string("plug ") + c.charger);
+        sim.Do(std::string("plug ") + c.charger);
         ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
         fs::path csv = fs::temp_directory_path() / ("vi-" + std::to_string(getpid()) + ".csv");
         Outcome run = Cli({"vi-test", "--step", "500", "--step-time", "700", "-o", csv.string(), "--port", sim.link});
@@ -149,7 +160,7 @@ TEST_F(TesterCommands, ViTestPassesFailsAndIsRefusedBeforeSending) {
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8) << text;  // header and 0..3000 mA
         EXPECT_NE(text.find(",3000,"), std::string::npos) << text;
         EXPECT_EQ(text.find(",FAIL\r\n") != std::string::npos, c.failing) << text;
-        EXPECT_NE(sim.Status().find("load 0 mA"), std::string::npos);
+        EXPECT_TRUE(sim.Shows("load 0 mA"));
         fs::remove(csv);
     }
     Outcome tooFast = Cli({"vi-test", "--step", "300", "--step-time", "100", "--port", "/nonexistent"});
@@ -158,7 +169,7 @@ TEST_F(TesterCommands, ViTestPassesFailsAndIsRefusedBeforeSending) {
 }
 
 TEST_F(TesterCommands, CtrlCDuringViTestSwitchesTheLoadOff) {
-    sim.Send("plug pd65");
+    sim.Do("plug pd65");
     ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
     std::string command = std::string(AMPWRIGHT_CLI_PATH) + " vi-test --step 100 --step-time 1000 --port " + sim.link;
     pid_t child = fork();
@@ -173,7 +184,7 @@ TEST_F(TesterCommands, CtrlCDuringViTestSwitchesTheLoadOff) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
-    EXPECT_NE(sim.Status().find("load 0 mA"), std::string::npos);
+    EXPECT_TRUE(sim.Shows("load 0 mA"));
 }
 
 TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
@@ -193,7 +204,7 @@ TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
     EXPECT_EQ(error, "more than one tester found (A, B); choose one with --port PORT");
     fs::remove_all(byId);
 
-    sim.Send("plug pd65");
+    sim.Do("plug pd65");
     std::string command = std::string(AMPWRIGHT_CLI_PATH) + " monitor --interval 100 --port " + sim.link + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     char line[512];
