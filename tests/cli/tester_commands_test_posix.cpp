@@ -232,3 +232,35 @@ TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
     EXPECT_EQ(out, "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n");
     fs::remove(messages);
 }
+
+// Wrong arguments are refused before the port is even opened: a port that
+// does not exist would otherwise give "cannot open".
+TEST(TesterCommandArguments, AreRefusedBeforeAnythingIsSent) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"vi-test", "--step", "4", "--step-time", "500"}, "vi-test: Minimum value for Current Intervals is 5mA"},
+        {{"vi-test", "--step", "501", "--step-time", "800"}, "vi-test: Maximum value for Current Intervals is 500mA"},
+        {{"vi-test", "--step", "100", "--step-time", "20"}, "vi-test: Minimum value for Time Intervals is 30 mSec"},
+        {{"vi-test", "--step", "10", "--step-time", "60001"},
+         "vi-test: Maximum value for Time Intervals is 60000 mSec"},
+        {{"vi-test", "--step", "100"}, "vi-test: --step and --step-time are required"},
+        {{"monitor", "--interval", "50"}, "monitor: --interval must lie in 100..3600000"},
+        {{"monitor", "--csv", "--json"}, "monitor: --csv and --json exclude each other"},
+        {{"load", "1e3"}, "load: MA needs a whole number, not 1e3"},
+        {{"profile", "24"}, "profile: INDEX must lie in 0..23"},
+        {{"profile", "LIST", "--mv", "5000"}, "profile: --mv goes with a profile index"},
+        {{"trace", "--seconds", "0"}, "trace: --seconds must lie in 1..86400"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--port", "/dev/no-such-tester"});
+        Outcome refused = Cli(args);
+        EXPECT_EQ(refused.code, 2) << c.message;
+        EXPECT_EQ(refused.err, std::string("ampwright-cli ") + c.message + "\n");
+    }
+    Outcome help = Cli({"vi-test", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: ampwright-cli vi-test --step MA")) << help.out;
+}
