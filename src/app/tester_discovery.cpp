@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr std::string_view kTesterDescription = "Quarnel Voltiq";
 constexpr size_t kListEntryCharacters = 31;
 constexpr size_t kEntryReadCharacters = 64;
 constexpr const char* kErrorTitle = "Ampwright: Error";
@@ -50,17 +49,24 @@ int FindListEntry(const std::vector<std::string>& entries, std::string_view text
 
 TesterDiscovery::TesterDiscovery(Parts parts) : parts_(std::move(parts)) {}
 
+std::vector<std::string> TesterPortNames(PortDirectory& ports) {
+    std::vector<std::string> names;
+    std::vector<SerialPortListing> listings;
+    if (!ports.ListPorts(listings)) return names;
+    for (const SerialPortListing& listing : listings) {
+        if (listing.busDescription.find(kTesterBusDescription) == std::string::npos) continue;
+        if (std::optional<std::string> portName = PortNameFromFriendlyName(listing.friendlyName))
+            names.push_back(*portName);
+    }
+    return names;
+}
+
 int TesterDiscovery::Enumerate() {
     parts_.window.ClearItems(IDC_DEVICE_LIST);
     parts_.window.SetText(IDC_DEVICE_ID, " ");
     entries_.clear();
-    std::vector<SerialPortListing> listings;
-    if (!parts_.ports.ListPorts(listings)) return 0;
-    for (const SerialPortListing& listing : listings) {
-        if (listing.busDescription.find(kTesterDescription) == std::string::npos) continue;
-        std::optional<std::string> portName = PortNameFromFriendlyName(listing.friendlyName);
-        if (!portName) continue;
-        entries_.push_back(DeviceListEntry(*portName));
+    for (const std::string& portName : TesterPortNames(parts_.ports)) {
+        entries_.push_back(DeviceListEntry(portName));
         parts_.log.LogEvent("Device list updated", kLogInformation);
         parts_.window.AddItem(IDC_DEVICE_LIST, entries_.back());
     }

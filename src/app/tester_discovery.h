@@ -25,6 +25,13 @@ std::string DeviceListEntry(std::string_view portName);
 // the text is empty.
 int FindListEntry(const std::vector<std::string>& entries, std::string_view text);
 
+// What a tester's USB bus description contains.
+inline constexpr std::string_view kTesterBusDescription = "Quarnel Voltiq";
+
+// The ports of the testers among the system's serial ports, in the order
+// listed: those whose bus description names the tester.
+std::vector<std::string> TesterPortNames(PortDirectory& ports);
+
 // Finds testers among the serial ports, fills the main window's device list,
 // connects to the chosen one and follows testers as they come and go. Runs
 // on the main window's thread.

@@ -20,6 +20,13 @@ const CliCommand* FindCommand(const std::string& name) {
 
 const std::vector<CliCommand>& CliCommands() {
     static const std::vector<CliCommand> kCommands = {
+        {"list", "the testers attached, one port per line", kListHelp, RunListCommand},
+        {"info", "the tester's identity, versions and registers", kInfoHelp, RunInfoCommand},
+        {"monitor", "one line per reading, until Ctrl-C or --count", kMonitorHelp, RunMonitorCommand},
+        {"profile", "list the charger's profiles or request one", kProfileHelp, RunProfileCommand},
+        {"load", "set the electronic load", kLoadHelp, RunLoadCommand},
+        {"trace", "capture the PD messages as the tracer's CSV or as hex", kTraceHelp, RunTraceCommand},
+        {"vi-test", "the voltage-versus-current test, exit 0 pass / 1 fail", kViTestHelp, RunViTestCommand},
         {"decode", "turn PD messages written as hex into the tracer's CSV", kDecodeHelp, RunDecodeCommand},
     };
     return kCommands;

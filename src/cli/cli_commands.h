@@ -23,3 +23,17 @@ int RunCli(const std::vector<std::string>& args, CliIo& io);
 // Each command lives in its own file.
 extern const char* const kDecodeHelp;
 int RunDecodeCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kListHelp;
+int RunListCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kInfoHelp;
+int RunInfoCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kMonitorHelp;
+int RunMonitorCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kProfileHelp;
+int RunProfileCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kLoadHelp;
+int RunLoadCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kTraceHelp;
+int RunTraceCommand(const std::vector<std::string>& args, CliIo& io);
+extern const char* const kViTestHelp;
+int RunViTestCommand(const std::vector<std::string>& args, CliIo& io);

@@ -6,6 +6,7 @@
 #include "graphs/real_time_graph.h"
 #include "graphs/real_time_loop.h"
 #include "graphs/test_csv.h"
+#include "graphs/voltage_current_settings.h"
 #include "monitor/load_change_speed.h"
 #include "monitor/voltage_limits.h"
 #include "platform/format.h"
@@ -206,29 +207,15 @@ bool GraphWindow::ValidateGraphSettings(int type, bool withMessages) {
     bool valid = true;
     if (type == kGraphVoltageVsCurrent) {
         int step = ReadNumber(window.GetText(IDC_GRAPH_CURRENT_STEP), kEditDigits);
-        if (step < 5) {
-            refuse(IDC_GRAPH_CURRENT_STEP, "Minimum value for Current Intervals is 5mA", "5");
-            return false;
-        }
-        if (step > 500) {
-            refuse(IDC_GRAPH_CURRENT_STEP, "Maximum value for Current Intervals is 500mA", "500");
+        if (std::optional<SettingRefusal> refusal = CheckCurrentStep(step)) {
+            refuse(IDC_GRAPH_CURRENT_STEP, refusal->message, refusal->resetText);
             return false;
         }
         settings.currentStepMa = static_cast<uint16_t>(step);
         configChanged_ = true;
         int time = ReadNumber(window.GetText(IDC_GRAPH_STEP_TIME), kEditDigits);
-        const int least = step * 4 / 3;
-        if (time < 30) {
-            refuse(IDC_GRAPH_STEP_TIME, "Minimum value for Time Intervals is 30 mSec", "30");
-            valid = false;
-        } else if (time < least) {
-            int rounded = (least / 50 + 1) * 50;
-            refuse(IDC_GRAPH_STEP_TIME,
-                   Format("Minimum value for Time Intervals at %dmA steps is %d mSec", step, rounded),
-                   Format("%d", rounded));
-            valid = false;
-        } else if (time > 60000) {
-            refuse(IDC_GRAPH_STEP_TIME, "Maximum value for Time Intervals is 60000 mSec", "60000");
+        if (std::optional<SettingRefusal> refusal = CheckStepTime(step, time)) {
+            refuse(IDC_GRAPH_STEP_TIME, refusal->message, refusal->resetText);
             valid = false;
         } else {
             settings.stepTimeMs = static_cast<uint16_t>(time);
@@ -256,18 +243,8 @@ bool GraphWindow::ValidateGraphSettings(int type, bool withMessages) {
 void GraphWindow::LowerLoadChangeSpeed(int stepTimeMs, bool withMessages) {
     LiveState& live = parts_.live;
     if (live.loadChangeSpeedMs <= stepTimeMs - 10) return;
-    if (withMessages) {
-        parts_.prompts.ShowMessage("Load Change Speed should be less than Time Interval - 10 mSec", kErrorTitle,
-                                   kErrorStyle);
-    }
-    static constexpr int kSpeeds[] = {1000, 500, 200, 100, 50, 20};
-    int speed = 10;
-    for (int candidate : kSpeeds) {
-        if (stepTimeMs >= candidate + 10) {
-            speed = candidate;
-            break;
-        }
-    }
+    if (withMessages) parts_.prompts.ShowMessage(kLoadChangeSpeedMessage, kErrorTitle, kErrorStyle);
+    int speed = FittingLoadChangeSpeed(live.loadChangeSpeedMs, stepTimeMs);
     live.loadChangeSpeedMs = static_cast<uint16_t>(speed);
     parts_.window.SelectItem(IDC_GRAPH_LOAD_SPEED, LoadChangeIndexForTime(speed));
 }

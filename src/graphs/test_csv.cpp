@@ -5,22 +5,26 @@
 #include "platform/files.h"
 #include "platform/format.h"
 
-namespace {
-// A step passes when its voltage lies strictly inside the step's limits.
-bool Passes(const StepLimits& limits, size_t step, float volts) {
-    return step < limits.minimumV.size() && limits.minimumV[step] < volts && volts < limits.maximumV[step];
+std::vector<bool> StepVerdicts(const VoltageCurrentResult& result) {
+    std::vector<bool> verdicts;
+    size_t steps = static_cast<size_t>(StepCount(result.profile.limitMa, result.stepMa));
+    const StepLimits& limits = result.limits;
+    for (size_t k = 0; k < steps && k < result.raw.size() && result.raw[k] != NO_DATA; ++k) {
+        // A step passes when its voltage lies strictly inside the step's limits.
+        float volts = result.raw[k];
+        verdicts.push_back(k < limits.minimumV.size() && limits.minimumV[k] < volts && volts < limits.maximumV[k]);
+    }
+    return verdicts;
 }
-}  // namespace
 
 std::string TestCsvText(const VoltageCurrentResult& result) {
     std::string text = "Voltage (V), Current (mA), Power (W), Compliance (PASS/FAIL) \r\n";
-    size_t steps = static_cast<size_t>(StepCount(result.profile.limitMa, result.stepMa));
-    for (size_t k = 0; k < steps && k < result.raw.size() && result.raw[k] != NO_DATA; ++k) {
+    std::vector<bool> verdicts = StepVerdicts(result);
+    for (size_t k = 0; k < verdicts.size(); ++k) {
         float volts = result.raw[k];
         int currentMa = static_cast<int>(k * result.stepMa);
         float powerW = static_cast<float>(k) * volts * result.stepMa / 1000;
-        text +=
-            Format("%.2f,%d,%.2f,%s\r\n", volts, currentMa, powerW, Passes(result.limits, k, volts) ? "PASS" : "FAIL");
+        text += Format("%.2f,%d,%.2f,%s\r\n", volts, currentMa, powerW, verdicts[k] ? "PASS" : "FAIL");
     }
     return text;
 }

@@ -1,9 +1,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "graphs/voltage_current_test.h"
 #include "ui/prompts.h"
+
+// The verdict of each measured step from the first, true for a pass: the
+// steps up to the first without a measurement.
+std::vector<bool> StepVerdicts(const VoltageCurrentResult& result);
 
 // The voltage-versus-current result as CSV text: a header, then one line per
 // measured step from the first (voltage, current, power, PASS or FAIL),

@@ -579,5 +579,21 @@ echo "shutdown with a silent tester: $(((exit_end - exit_start) / 1000000)) ms" 
   "($(((exit_end - click_start) / 1000000)) ms from the start of the click command)"
 app_pids=()
 
+# --- ampwright-cli.exe from a script, on the same port once the application
+# has let it go: identity, three readings, and a short voltage-versus-current
+# test on the charger's 9 V profile that passes and leaves the load off.
+cli_exe="$windows_dir/ampwright-cli.exe"
+cli() { wine "$cli_exe" "$@" 2>>"$out/cli.log" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+echo "clear-faults" >"$fifo"
+cli_info=$(cli info --port "$port")
+check "cli info: the tester's identity" contains "$cli_info" "device id: $device_id"
+cli_readings=$(cli monitor --count 3 --interval 200 --csv --port "$port")
+check "cli monitor: a header and three readings" [ "$(wc -l <<<"$cli_readings")" = 4 ]
+cli profile 1 --port "$port" >/dev/null
+cli vi-test --step 500 --step-time 700 -o "$out/cli-vi-test.csv" --port "$port"
+check "cli vi-test: every step passes (exit 0)" [ "$?" = 0 ]
+check "cli vi-test: the CSV up to 3000 mA" grep -q ",3000,.*PASS" "$out/cli-vi-test.csv"
+check "cli vi-test: the load is off afterwards" sim_says "load 0 mA"
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

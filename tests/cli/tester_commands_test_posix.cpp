@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cli/cli_commands.h"
+#include "cli/cli_interrupt.h"
+#include "cli/tester_ports.h"
+
+// The tester commands against ampwright-sim on a pty, driven through its
+// script on standard input, as a lab script would drive a real tester.
+namespace {
+namespace fs = std::filesystem;
+
+class SimProcess {
+public:
+    SimProcess() {
+        fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "ampwright-sim";
+        link = (fs::temp_directory_path() / ("ampwright-cli-sim-" + std::to_string(getpid()))).string();
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            close(in[1]);
+            close(out[0]);
+            execl(program.c_str(), "ampwright-sim", "--link", link.c_str(), nullptr);
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        script_ = in[1];
+        output_ = fdopen(out[0], "r");
+        ready = ReadLine().rfind("port: /dev/", 0) == 0;
+    }
+    ~SimProcess() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        close(script_);
+        std::fclose(output_);
+    }
+    // Sends a command and waits until the simulator has carried it out.
+    void Do(const std::string& command) {
+        Send(command);
+        Status();
+    }
+    // Whether the status shows `text` within two seconds.
+    bool Shows(const std::string& text) {
+        for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+            if (Status().find(text) != std::string::npos) return true;
+        return false;
+    }
+    void Send(const std::string& command) {
+        std::string line = command + "\n";
+        EXPECT_EQ(write(script_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    }
+    // The simulator's `status` text, up to its faults line.
+    std::string Status() {
+        Send("status");
+        std::string text, line;
+        while (!(line = ReadLine()).empty() && (text += line, line.rfind("faults:", 0) != 0)) {
+        }
+        return text;
+    }
+    std::string ReadLine() {
+        char buffer[512];
+        return std::fgets(buffer, sizeof buffer, output_) ? buffer : "";
+    }
+
+    std::string link;
+    bool ready = false;
+
+private:
+    pid_t pid_ = -1;
+    int script_ = -1;
+    std::FILE* output_ = nullptr;
+};
+
+struct Outcome {
+    int code;
+    std::string out, err;
+};
+
+Outcome Cli(std::vector<std::string> args) {
+    ClearInterrupt();
+    std::istringstream in;
+    std::ostringstream out, err;
+    CliIo io{in, out, err};
+    int code = RunCli(args, io);
+    return {code, out.str(), err.str()};
+}
+
+class TesterCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!sim.ready) GTEST_SKIP() << "ampwright-sim did not start";
+    }
+    SimProcess sim;
+};
+}  // namespace
+
+TEST_F(TesterCommands, InfoMonitorProfileAndLoad) {
+    Outcome info = Cli({"info", "--port", sim.link});
+    EXPECT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("device id: VQSIM00000001\nhardware revision: 2.0\nfirmware version: 5.2\n"),
+              std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("register 0x21 load change time (ms): "), std::string::npos) << info.out;
+    Outcome json = Cli({"info", "--json", "--port", sim.link});
+    EXPECT_TRUE(json.out.starts_with("{\"port\": \"" + sim.link + "\", \"deviceId\": \"VQSIM00000001\"")) << json.out;
+
+    sim.Do("plug pd65");
+    Outcome list = Cli({"profile", "LIST", "--port", sim.link});
+    EXPECT_EQ(list.code, 0) << list.err;
+    EXPECT_NE(list.out.find("1 PD-FIX 9.00V\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("5 PD-PPS 3.30V-11.00V\n"), std::string::npos) << list.out;
+    Outcome outside = Cli({"profile", "5", "--mv", "12000", "--port", sim.link});
+    EXPECT_EQ(outside.code, 2);
+    EXPECT_NE(outside.err.find("Please enter a number between 3300-11000"), std::string::npos) << outside.err;
+    EXPECT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
+    EXPECT_TRUE(sim.Shows("sink: profile 1 type"));
+
+    Outcome monitor = Cli({"monitor", "--count", "3", "--interval", "100", "--csv", "--port", sim.link});
+    EXPECT_EQ(monitor.code, 0) << monitor.err;
+    ASSERT_EQ(std::count(monitor.out.begin(), monitor.out.end(), '\n'), 4) << monitor.out;
+    EXPECT_NE(monitor.out.find(",1,PD-FIX\n"), std::string::npos) << monitor.out;
+
+    Outcome tooMuch = Cli({"load", "3500", "--port", sim.link});
+    EXPECT_EQ(tooMuch.code, 2);
+    EXPECT_NE(tooMuch.err.find("above the load current limit of 3000 mA"), std::string::npos) << tooMuch.err;
+    EXPECT_EQ(Cli({"load", "1000", "--ramp", "20", "--port", sim.link}).code, 0);
+    EXPECT_TRUE(sim.Shows("load 1000 mA"));
+}
+
+TEST_F(TesterCommands, ViTestPassesFailsAndIsRefusedBeforeSending) {
+    const struct {
+        const char* charger;
+        int code;
+        bool failing;  // some step of the CSV fails
+    } cases[] = {{"pd65", 0, false}, {"pd-sag", 1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charger);
+        sim.Do(std::string("plug ") + c.charger);
+        ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
+        fs::path csv = fs::temp_directory_path() / ("vi-" + std::to_string(getpid()) + ".csv");
+        Outcome run = Cli({"vi-test", "--step", "500", "--step-time", "700", "-o", csv.string(), "--port", sim.link});
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE(run.err.find("End Voltage vs. Current Test\n"), std::string::npos) << run.err;
+        std::ifstream file(csv, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8) << text;  // header and 0..3000 mA
+        EXPECT_NE(text.find(",3000,"), std::string::npos) << text;
+        EXPECT_EQ(text.find(",FAIL\r\n") != std::string::npos, c.failing) << text;
+        EXPECT_TRUE(sim.Shows("load 0 mA"));
+        fs::remove(csv);
+    }
+    Outcome tooFast = Cli({"vi-test", "--step", "300", "--step-time", "100", "--port", "/nonexistent"});
+    EXPECT_EQ(tooFast.code, 2);
+    EXPECT_EQ(tooFast.err, "ampwright-cli vi-test: Minimum value for Time Intervals at 300mA steps is 450 mSec\n");
+}
+
+TEST_F(TesterCommands, CtrlCDuringViTestSwitchesTheLoadOff) {
+    sim.Do("plug pd65");
+    ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
+    std::string command = std::string(AMPWRIGHT_CLI_PATH) + " vi-test --step 100 --step-time 1000 --port " + sim.link;
+    pid_t child = fork();
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", ("exec " + command + " 2>/dev/null").c_str(), nullptr);
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    std::string loading = sim.Status();
+    EXPECT_EQ(loading.find("load 0 mA"), std::string::npos) << loading;
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    EXPECT_TRUE(sim.Shows("load 0 mA"));
+}
+
+TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
+    Outcome missing = Cli({"info", "--port", "/dev/no-such-tester"});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(missing.err,
+              "ampwright-cli info: cannot open /dev/no-such-tester (missing, or in use by another program)\n");
+
+    fs::path byId = fs::temp_directory_path() / ("by-id-" + std::to_string(getpid()));
+    fs::create_directories(byId);
+    fs::create_symlink(sim.link, byId / "usb-Quarnel_Voltiq_VQ0001-if00-port0");
+    fs::create_symlink(sim.link, byId / "usb-Other_Serial_0001-if00-port0");
+    EXPECT_EQ(TesterPortsInDirectory(byId.string()),
+              std::vector<std::string>{(byId / "usb-Quarnel_Voltiq_VQ0001-if00-port0").string()});
+    std::string error;
+    EXPECT_FALSE(ChooseTesterPort(std::nullopt, {"A", "B"}, error));
+    EXPECT_EQ(error, "more than one tester found (A, B); choose one with --port PORT");
+    fs::remove_all(byId);
+
+    sim.Do("plug pd65");
+    std::string command = std::string(AMPWRIGHT_CLI_PATH) + " monitor --interval 100 --port " + sim.link + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    char line[512];
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);  // readings arrive line by line
+    sim.Send("vanish");
+    std::string rest;
+    while (std::fgets(line, sizeof line, pipe))
+        rest = line;
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 2);
+    EXPECT_EQ(rest, "ampwright-cli monitor: the tester stopped answering\n");
+}
+
+TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
+    fs::path messages = fs::temp_directory_path() / ("replay-" + std::to_string(getpid()) + ".txt");
+    std::ofstream(messages) << "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n";
+    std::string command = std::string(AMPWRIGHT_CLI_PATH) + " trace --seconds 3 --hex --port " + sim.link;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    sim.Send("replay " + messages.string() + " 20");
+    std::string out;
+    char buffer[256];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        out.append(buffer, n);
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
+    EXPECT_EQ(out, "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n");
+    fs::remove(messages);
+}
+
+// Wrong arguments are refused before the port is even opened: a port that
+// does not exist would otherwise give "cannot open".
+TEST(TesterCommandArguments, AreRefusedBeforeAnythingIsSent) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"vi-test", "--step", "4", "--step-time", "500"}, "vi-test: Minimum value for Current Intervals is 5mA"},
+        {{"vi-test", "--step", "501", "--step-time", "800"}, "vi-test: Maximum value for Current Intervals is 500mA"},
+        {{"vi-test", "--step", "100", "--step-time", "20"}, "vi-test: Minimum value for Time Intervals is 30 mSec"},
+        {{"vi-test", "--step", "10", "--step-time", "60001"},
+         "vi-test: Maximum value for Time Intervals is 60000 mSec"},
+        {{"vi-test", "--step", "100"}, "vi-test: --step and --step-time are required"},
+        {{"monitor", "--interval", "50"}, "monitor: --interval must lie in 100..3600000"},
+        {{"monitor", "--csv", "--json"}, "monitor: --csv and --json exclude each other"},
+        {{"load", "1e3"}, "load: MA needs a whole number, not 1e3"},
+        {{"profile", "24"}, "profile: INDEX must lie in 0..23"},
+        {{"profile", "LIST", "--mv", "5000"}, "profile: --mv goes with a profile index"},
+        {{"trace", "--seconds", "0"}, "trace: --seconds must lie in 1..86400"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--port", "/dev/no-such-tester"});
+        Outcome refused = Cli(args);
+        EXPECT_EQ(refused.code, 2) << c.message;
+        EXPECT_EQ(refused.err, std::string("ampwright-cli ") + c.message + "\n");
+    }
+    Outcome help = Cli({"vi-test", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: ampwright-cli vi-test --step MA")) << help.out;
+}
