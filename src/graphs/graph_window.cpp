@@ -6,6 +6,7 @@
 #include "graphs/real_time_graph.h"
 #include "graphs/real_time_loop.h"
 #include "graphs/test_csv.h"
+#include "graphs/test_profile.h"
 #include "graphs/voltage_current_settings.h"
 #include "monitor/load_change_speed.h"
 #include "monitor/voltage_limits.h"
@@ -424,16 +425,8 @@ void GraphWindow::PaintAcceptableRange(Canvas& canvas, LineChart& chart) {
     Point swatch[4] = {{20, height}, {50, height}, {50, height + 20}, {20, height + 20}};
     canvas.FillPolygon(swatch, 4, {0, 255, 0, 0x40});
     canvas.DrawTextAt("Acceptable Range", 55, height + 5, {"Arial", 14});
-    LiveState& live = parts_.live;
-    VoltageLimitInputs inputs;
-    inputs.profileType = live.sinkProfileType;
-    inputs.profileSubtype = live.sinkProfileSubtype;
-    inputs.negotiatedMv = live.sinkVoltageMv;
-    inputs.loadCurrentMa = live.loadSetpointMa;
-    inputs.sinkCurrentMa = live.sinkCurrentMa;
-    inputs.loadCurrentLimitMa = live.loadCurrentLimit;
-    inputs.estimateUpstreamVbus = live.Settings().estimateUpstreamVbus;
-    std::optional<VoltageLimits> limits = ComputeVoltageLimits(inputs);
+    const LiveState& live = parts_.live;
+    std::optional<VoltageLimits> limits = LimitsAt(CopyTestProfile(live), live.loadSetpointMa, live.sinkCurrentMa);
     if (!limits) return;
     float low = std::clamp(limits->minimumV, chart.YMin(), chart.YMax());
     float high = std::clamp(limits->maximumV, chart.YMin(), chart.YMax());
