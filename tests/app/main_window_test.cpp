@@ -298,3 +298,14 @@ TEST_F(MainWindowRules, CommandsReachTheirTargets) {
     EXPECT_EQ(last->text, "Suspend");
     EXPECT_EQ(last->category, kLogError);
 }
+
+// Without graphics the window is never initialised; Exit, About and Help must
+// still work, and nothing may touch the tester.
+TEST_F(MainWindowRules, TheCommandTableWorksWithoutInitialisation) {
+    for (int id : {IDC_ABOUT, IDC_HELP, IDC_EXIT}) rules.OnCommand(id, 0);
+    EXPECT_EQ(shell.abouts, 1);
+    EXPECT_EQ(shell.guides, 1);
+    EXPECT_EQ(shell.exits, 1);
+    EXPECT_TRUE(window.Messages().empty());
+    EXPECT_TRUE(line.tester.Requests().empty());
+}
