@@ -60,7 +60,6 @@ public:
 struct MainWindowParts {
     HWND window = nullptr;
     HWND pane = nullptr;
-    HBRUSH whiteBrush = nullptr;
     GdiFontCache fonts;
     ULONG_PTR gdiplusToken = 0;
     std::unique_ptr<ControlsWin32> controls;
@@ -107,20 +106,8 @@ void RemeasurePane() {
 // Paints the log pane off screen, then copies it, so rows do not flicker.
 void PaintPane(const DRAWITEMSTRUCT& item) {
     if (!parts || !parts->log || !parts->gdiplusToken) return;
-    RECT area = item.rcItem;
-    int width = area.right - area.left;
-    int height = area.bottom - area.top;
-    HDC memory = CreateCompatibleDC(item.hDC);
-    HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    RECT whole = {0, 0, width, height};
-    FillRect(memory, &whole, parts->whiteBrush);
-    CanvasGdi canvas(memory, parts->fonts);
-    parts->log->PaintPane(canvas, true);
-    BitBlt(item.hDC, area.left, area.top, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    PaintBuffered(item.hDC, item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), parts->fonts,
+                  [](Canvas& canvas) { parts->log->PaintPane(canvas, true); });
 }
 
 void ScrollLog(WPARAM wParam) {
@@ -135,8 +122,6 @@ void Destroy() {
     if (parts->rules) WaitPumpingSentMessages([] { parts->rules->StopPolling(); });
     tester.Close();
     parts->fonts.Release();
-    if (parts->whiteBrush) DeleteObject(parts->whiteBrush);
-    parts->whiteBrush = nullptr;
     parts->log.reset();
     if (parts->gdiplusToken) Gdiplus::GdiplusShutdown(parts->gdiplusToken);
     parts->gdiplusToken = 0;
@@ -216,7 +201,6 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
     // About, Help) but no scan, no log pane and no poll thread.
     Gdiplus::GdiplusStartupInput input;
     if (Gdiplus::GdiplusStartup(&parts->gdiplusToken, &input, nullptr) != Gdiplus::Ok) parts->gdiplusToken = 0;
-    parts->whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
     parts->log = std::make_unique<EventLog>();
     RemeasurePane();
     parts->log->AttachPane(parts->controls.get(), IDC_LOG_PANE, IDC_LOG_SCROLL);

@@ -116,12 +116,8 @@ public:
     void PaintArea(HDC target) {
         RECT client;
         GetClientRect(area_, &client);
-        MemoryDc memory(target);
-        GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(target, client.right, client.bottom));
-        if (!memory || !bitmap) return;
-        memory.Select(bitmap.Get());
-        PaintGraph(memory.Get(), client.right, client.bottom);
-        BitBlt(target, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+        PaintBuffered(target, client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), fonts_,
+                      [this](Canvas& canvas) { rules_->Paint(canvas); });
     }
 
     // The client area changed size: the graph area grows with it, the

@@ -62,17 +62,8 @@ void Paint(TracerParts& parts) {
     HDC dc = BeginPaint(parts.window, &paint);
     int width = GridRight() + 1;
     int height = kTraceRowsTop + kTraceRowHeight * TraceStore::kVisibleRows + 1;
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    RECT whole = {0, 0, width, height};
-    FillRect(memory, &whole, GetSysColorBrush(COLOR_BTNFACE));
-    CanvasGdi canvas(memory, parts.fonts);
-    parts.rules->Paint(canvas);
-    BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    PaintBuffered(dc, {0, 0, width, height}, GetSysColorBrush(COLOR_BTNFACE), parts.fonts,
+                  [&parts](Canvas& canvas) { parts.rules->Paint(canvas); });
     EndPaint(parts.window, &paint);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "ui/gdi_object_win32.h"
 
 HFONT GdiFontCache::Get(const FontSpec& spec) {
     Key key{spec.face, spec.heightPx, spec.weight, spec.italic, spec.escapementTenths};
@@ -49,9 +50,8 @@ void CanvasGdi::FillRect(const Rect& rect, Color fill, bool outline) {
         Gdiplus::SolidBrush brush(PlusColor(fill));
         graphics.FillRectangle(&brush, rect.left, rect.top, rect.Width(), rect.Height());
     } else {
-        HBRUSH brush = CreateSolidBrush(RGB(fill.r, fill.g, fill.b));
-        ::FillRect(dc_, &area, brush);
-        DeleteObject(brush);
+        GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(fill.r, fill.g, fill.b)));
+        ::FillRect(dc_, &area, brush.Get());
     }
     if (outline) FrameRect(dc_, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
@@ -90,14 +90,13 @@ void CanvasGdi::DrawTextAt(const std::string& text, int x, int y, const FontSpec
 void CanvasGdi::DrawLines(const Point* points, size_t count, const Pen& pen) {
     if (count < 2) return;
     if (!pen.dotted && pen.color.a == 255) {
-        HPEN gdiPen = CreatePen(PS_SOLID, pen.width, RGB(pen.color.r, pen.color.g, pen.color.b));
-        HGDIOBJ previous = SelectObject(dc_, gdiPen);
+        GdiObject<HPEN> gdiPen(CreatePen(PS_SOLID, pen.width, RGB(pen.color.r, pen.color.g, pen.color.b)));
+        HGDIOBJ previous = SelectObject(dc_, gdiPen.Get());
         std::vector<POINT> gdiPoints(count);
         for (size_t i = 0; i < count; ++i)
             gdiPoints[i] = {points[i].x, points[i].y};
         Polyline(dc_, gdiPoints.data(), static_cast<int>(count));
         SelectObject(dc_, previous);
-        DeleteObject(gdiPen);
         return;
     }
     Gdiplus::Graphics graphics(dc_);
@@ -159,4 +158,18 @@ void CanvasGdi::DrawTextInBox(const std::string& text, const Rect& box, const Fo
                   (vertical == TextVAlign::Bottom ? DT_BOTTOM : DT_VCENTER);
     ::DrawTextW(dc_, reinterpret_cast<const wchar_t*>(wide.c_str()), static_cast<int>(wide.size()), &area, format);
     SelectObject(dc_, previous);
+}
+
+void PaintBuffered(HDC target, const RECT& area, HBRUSH background, GdiFontCache& fonts,
+                   const std::function<void(Canvas&)>& paint) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    MemoryDc memory(target);
+    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(target, width, height));
+    if (!memory || !bitmap) return;
+    memory.Select(bitmap.Get());
+    RECT whole = {0, 0, width, height};
+    ::FillRect(memory.Get(), &whole, background);
+    CanvasGdi canvas(memory.Get(), fonts);
+    paint(canvas);
+    BitBlt(target, area.left, area.top, width, height, memory.Get(), 0, 0, SRCCOPY);
 }

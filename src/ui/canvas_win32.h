@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -50,3 +51,8 @@ private:
     bool clipped_ = false;
     Rect clip_;
 };
+
+// Paints into a memory bitmap over the background, then copies it to the
+// area of the target, so what is painted does not flicker.
+void PaintBuffered(HDC target, const RECT& area, HBRUSH background, GdiFontCache& fonts,
+                   const std::function<void(Canvas&)>& paint);
