@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/locked.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/prompts.h"
@@ -33,26 +34,26 @@ public:
         uint32_t style = 0;
     };
 
-    void SetText(int id, const std::string& text) override;
-    std::string GetText(int id) override;
-    void Enable(int id, bool enabled) override;
-    void Show(int id, bool shown) override;
-    void SetCheck(int id, bool checked) override;
-    bool IsChecked(int id) override;
-    void SetTextLimit(int id, int characters) override;
+    void SetText(int id, const std::string& text) override { At(id)->text = text; }
+    std::string GetText(int id) override { return At(id)->text; }
+    void Enable(int id, bool enabled) override { At(id)->enabled = enabled; }
+    void Show(int id, bool shown) override { At(id)->shown = shown; }
+    void SetCheck(int id, bool checked) override { At(id)->checked = checked; }
+    bool IsChecked(int id) override { return At(id)->checked; }
+    void SetTextLimit(int id, int characters) override { At(id)->textLimit = characters; }
     void ClearItems(int id) override;
-    void AddItem(int id, const std::string& text) override;
+    void AddItem(int id, const std::string& text) override { At(id)->items.push_back(text); }
     void SelectItem(int id, int index) override;
-    int SelectedItem(int id) override;
-    int ItemCount(int id) override;
+    int SelectedItem(int id) override { return At(id)->selected; }
+    int ItemCount(int id) override { return static_cast<int>(At(id)->items.size()); }
     void SetRange(int id, int minimum, int maximum) override;
-    void SetPosition(int id, int position) override;
-    int Position(int id) override;
-    void SetLineSize(int id, int size) override;
+    void SetPosition(int id, int position) override { At(id)->position = position; }
+    int Position(int id) override { return At(id)->position; }
+    void SetLineSize(int id, int size) override { At(id)->lineSize = size; }
     void SetScrollBar(int id, bool shown, int maximum, int page, int position) override;
-    void StartTimer(int timerId, uint32_t periodMs) override;
-    void StopTimer(int timerId) override;
-    void Repaint(int id) override;
+    void StartTimer(int timerId, uint32_t periodMs) override { (*Lock(lock_, timers_))[timerId] = periodMs; }
+    void StopTimer(int timerId) override { Lock(lock_, timers_)->erase(timerId); }
+    void Repaint(int id) override { ++At(id)->repaints; }
 
     int ShowMessage(const std::string& text, const std::string& title, uint32_t style) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
@@ -60,18 +61,21 @@ public:
     // A copy of a control's state.
     Control Get(int id) const;
     // Running timers and their periods.
-    std::map<int, uint32_t> Timers() const;
-    std::vector<Message> Messages() const;
-    std::vector<SaveFileRequest> SaveRequests() const;
+    std::map<int, uint32_t> Timers() const { return *Lock(lock_, timers_); }
+    std::vector<Message> Messages() const { return *Lock(lock_, messages_); }
+    std::vector<SaveFileRequest> SaveRequests() const { return *Lock(lock_, saveRequests_); }
 
     // Scripted answers: message boxes answer kAnswerOk unless told otherwise;
     // the save dialog returns the next queued path (or cancels).
-    void AnswerMessagesWith(int answer);
-    void QueueSavePath(std::optional<std::string> path);
+    void AnswerMessagesWith(int answer) { *Lock(lock_, messageAnswer_) = answer; }
+    void QueueSavePath(std::optional<std::string> path) { Lock(lock_, savePaths_)->push_back(std::move(path)); }
     // Runs while a message box is up, as a message handled by its loop would.
-    void WhileMessageShown(std::function<void()> action);
+    void WhileMessageShown(std::function<void()> action) { *Lock(lock_, whileMessageShown_) = std::move(action); }
 
 private:
+    // The control, looked up and used under the lock.
+    Locked<Control> At(int id) { return {std::unique_lock<std::mutex>(lock_), controls_[id]}; }
+
     mutable std::mutex lock_;
     std::map<int, Control> controls_;
     std::map<int, uint32_t> timers_;
@@ -139,10 +143,7 @@ public:
     void DrawLines(const Point* points, size_t count, const Pen& pen) override {
         lines.push_back({std::vector<Point>(points, points + count), pen, clip});
     }
-    void FillGradient(const Rect& rect, Color top, Color bottom) override {
-        gradients.push_back({rect, top, false});
-        (void)bottom;
-    }
+    void FillGradient(const Rect& rect, Color top, Color) override { gradients.push_back({rect, top, false}); }
     void FillPolygon(const Point* points, size_t count, Color fill) override {
         polygons.push_back({std::vector<Point>(points, points + count), fill, clip});
     }

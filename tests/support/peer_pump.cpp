@@ -13,13 +13,6 @@ PeerPump::PeerPump(std::unique_ptr<PeerLink> link, ScriptedTester& tester) : lin
 
 PeerPump::~PeerPump() {
     running_ = false;
-    if (thread_.joinable()) thread_.join();
+    thread_.join();
     tester_.SetSender(nullptr);
-}
-
-void PeerPump::Hangup() {
-    running_ = false;
-    if (thread_.joinable()) thread_.join();
-    tester_.SetSender(nullptr);
-    link_->Hangup();
 }

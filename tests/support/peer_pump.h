@@ -15,8 +15,6 @@ public:
     ~PeerPump();
 
     PeerLink& Link() { return *link_; }
-    // Stops the thread and closes the far end, as when the device goes away.
-    void Hangup();
 
 private:
     std::unique_ptr<PeerLink> link_;

@@ -2,20 +2,6 @@
 
 #include <chrono>
 
-#include "device/frame.h"
-
-ScriptedTester::ScriptedTester(Handler handler) : handler_(std::move(handler)) {}
-
-void ScriptedTester::SetHandler(Handler handler) {
-    std::lock_guard<std::mutex> held(lock_);
-    handler_ = std::move(handler);
-}
-
-void ScriptedTester::SetSender(Sender sender) {
-    std::lock_guard<std::mutex> held(lock_);
-    sender_ = std::move(sender);
-}
-
 void ScriptedTester::OnBytes(std::span<const uint8_t> bytes) {
     std::vector<Bytes> frames;
     Handler handler;
@@ -43,30 +29,7 @@ void ScriptedTester::OnBytes(std::span<const uint8_t> bytes) {
     }
 }
 
-std::vector<ScriptedTester::Bytes> ScriptedTester::Requests() const {
-    std::lock_guard<std::mutex> held(lock_);
-    return requests_;
-}
-
-void ScriptedTester::ClearRequests() {
-    std::lock_guard<std::mutex> held(lock_);
-    requests_.clear();
-}
-
 bool ScriptedTester::WaitForRequests(size_t count, uint32_t timeoutMs) const {
     std::unique_lock<std::mutex> held(lock_);
     return arrived_.wait_for(held, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= count; });
-}
-
-void ScriptedTester::Send(std::span<const uint8_t> bytes) {
-    Sender sender;
-    {
-        std::lock_guard<std::mutex> held(lock_);
-        sender = sender_;
-    }
-    if (sender) sender(bytes);
-}
-
-ScriptedTester::Bytes ScriptedTester::Frame(uint8_t cmd, std::span<const uint8_t> payload) {
-    return BuildFrame(cmd, payload);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // While it lives, the user's home (and so the documents folder files are
@@ -17,6 +18,5 @@ public:
 
 private:
     std::string path_;
-    std::string saved_;
-    bool hadHome_ = false;
+    std::optional<std::string> saved_;  // HOME as it was, if it was set
 };

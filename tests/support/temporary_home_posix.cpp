@@ -7,18 +7,12 @@
 TemporaryHome::TemporaryHome() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ampwright-home-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    const char* home = getenv("HOME");
-    hadHome_ = home != nullptr;
-    if (home != nullptr) saved_ = home;
+    if (const char* home = getenv("HOME")) saved_ = home;
     setenv("HOME", path_.c_str(), 1);
 }
 
 TemporaryHome::~TemporaryHome() {
-    if (hadHome_) {
-        setenv("HOME", saved_.c_str(), 1);
-    } else {
-        unsetenv("HOME");
-    }
+    saved_ ? setenv("HOME", saved_->c_str(), 1) : unsetenv("HOME");
     std::error_code ignored;
     if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
