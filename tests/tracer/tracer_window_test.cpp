@@ -29,17 +29,12 @@ protected:
     TracerWindow tracer{{window, window, tester, live, shared, [this] { ++arrivals; }}, 20};
 };
 
-TraceRecord GoodCrc() {
-    TraceRecord record = {};
-    record[0] = 0x41;
-    record[1] = 0x06;
-    return record;
-}
+const TraceRecord kGoodCrc = {0x41, 0x06};
 }  // namespace
 
 TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
     for (int i = 0; i < 17; ++i)
-        tracer.OnTracedMessage(GoodCrc());
+        tracer.OnTracedMessage(kGoodCrc);
     tracer.OnTracedMessage(TraceRecord{});  // dropped
     EXPECT_EQ(arrivals, 17);
     EXPECT_TRUE(shared.newRowSeen);
@@ -53,8 +48,6 @@ TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
 }
 
 TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
-    std::vector<std::string> views = window.Get(IDC_TRACER_VIEW_MODE).items;
-    EXPECT_EQ(views, (std::vector<std::string>{"Default", "Extended Data", "Raw Messages"}));
     tracer.Store().Append("0,Request,UFP,Sink,3.0,1,2,0x1 0x2,0x4210");
     RecordingCanvas canvas;
     tracer.Paint(canvas);
@@ -72,10 +65,6 @@ TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
     window.SelectItem(IDC_TRACER_VIEW_MODE, 2);
     tracer.OnCommand(IDC_TRACER_VIEW_MODE, 1);
     EXPECT_EQ(tracer.Mode(), TraceViewMode::RawMessages);
-    EXPECT_FALSE(window.Get(IDC_TRACER_SLOT_LIST_15).shown);
-    window.SelectItem(IDC_TRACER_VIEW_MODE, 0);
-    tracer.OnCommand(IDC_TRACER_VIEW_MODE, 1);
-    EXPECT_TRUE(window.Get(IDC_TRACER_SLOT_LIST_15).shown);
 
     tracer.OnCommand(IDC_TRACER_CLEAR_LOG, 0);
     EXPECT_EQ(tracer.Store().RowCount(), 0);
@@ -86,12 +75,10 @@ TEST_F(TracerWindowTest, ExportWritesTheRowsWithoutEchoFlags) {
     window.QueueSavePath(path);
     tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
     EXPECT_EQ(ReadFile(path), std::string(kTraceCsvHeader) + "\r\n") << "an empty store gives the header only";
-    EXPECT_EQ(window.SaveRequests().back().title, "Select a csv file name");
-    EXPECT_EQ(window.SaveRequests().back().filterName, "CSV Files (*.CSV)");
 
     // A wrapped store (20 slots, 19 rows) exports the rows it still holds.
     for (int i = 0; i < 25; ++i)
-        tracer.OnTracedMessage(GoodCrc());
+        tracer.OnTracedMessage(kGoodCrc);
     tracer.Store().Append("1,Hard Reset, , , , , , , ");
     window.QueueSavePath(path);
     tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
