@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "pd_message.h"
 #include "physical_model.h"
 #include "replay.h"
@@ -13,9 +11,9 @@ using pd::Header;
 using pd::Message;
 
 // Follows one port's traced messages and checks each against the ones before.
-class TraceChecker {
-public:
+struct TraceChecker {
     explicit TraceChecker(bool testerIsSource) : testerIsSource_(testerIsSource) {}
+    size_t requests = 0;
 
     void Check(const pd::TracedMessage& traced) {
         const Message& m = traced.message;
@@ -72,14 +70,10 @@ public:
                 EXPECT_GE(mv, pdo.minimumMv);
                 EXPECT_LE(mv, pdo.maximumMv);
             }
-            ++requests_;
+            ++requests;
         }
     }
-
-    size_t Requests() const { return requests_; }
     size_t EprPdoCount() const { return eprAll_.size() > 7 ? eprAll_.size() - 7 : 0; }
-
-private:
     void CheckExtended(const Message& m, const Header& h) {
         ASSERT_EQ(h.type, pd::kEprSourceCapabilities);
         auto ext = pd::ExtendedHeader::Decode(static_cast<uint16_t>(m.bytes[2] | (m.bytes[3] << 8)));
@@ -107,26 +101,21 @@ private:
     }
 
     bool testerIsSource_;
-    std::map<bool, uint8_t> nextId_ = {{false, 0}, {true, 0}};
+    uint8_t nextId_[2] = {};
     uint8_t lastId_ = 0;
     bool lastBySource_ = false;
     bool awaitingCrc_ = false;
     std::vector<pd::Pdo> spr_;
     std::vector<pd::Pdo> eprAll_;
     std::vector<uint8_t> chunkData_;
-    size_t requests_ = 0;
     size_t count_ = 0;
 };
 
 void CheckEvents(PhysicalModel& model, TraceChecker& sink, TraceChecker* source = nullptr) {
     for (const ModelEvent& e : model.TakeEvents()) {
         if (e.notification != 0) continue;
-        if (e.port == 0) {
-            sink.Check(e.traced);
-        } else {
-            ASSERT_NE(source, nullptr);
-            source->Check(e.traced);
-        }
+        ASSERT_TRUE(e.port == 0 || source != nullptr);
+        (e.port == 0 ? sink : *source).Check(e.traced);
     }
 }
 }  // namespace
@@ -148,31 +137,26 @@ TEST(SimTrace, EveryNegotiationOfEveryPdOfferIsAValidSequence) {
         CheckEvents(model, sink);
         size_t pdOffers = std::count_if(model.Capabilities().begin(), model.Capabilities().end(),
                                         [](const ChargerOffer& o) { return o.IsPd(); });
-        EXPECT_EQ(sink.Requests(), pdOffers + 2);  // one per PD offer, the first 5 V contract and the last
+        EXPECT_EQ(sink.requests, pdOffers + 2);  // one per PD offer, the first 5 V contract and the last
         EXPECT_EQ(sink.EprPdoCount(), std::string(name) == "epr140" ? 2u : 0u);
     }
 }
 
-TEST(SimTrace, AttachingStraightIntoEprPassesThroughAnSprContract) {
+TEST(SimTrace, AutomaticEprAndSourcePortNegotiationsAreValidSequences) {
     TesterMemory memory;
     const uint8_t highest[] = {kAutoProfileMax};
     ASSERT_TRUE(memory.SetRegister(kRegAutoProfile, highest));
     PhysicalModel model(memory, 1, 0);
-    TraceChecker sink(false);
-    model.Plug(*FindChargerPreset("epr140"));
+    TraceChecker sink(false), source(true);
+    model.Plug(*FindChargerPreset("epr140"));  // straight into EPR, through an SPR contract
     CheckEvents(model, sink);
-    EXPECT_EQ(sink.Requests(), 2u);
+    EXPECT_EQ(sink.requests, 2u);
     EXPECT_EQ(sink.EprPdoCount(), 2u);
     EXPECT_EQ(model.NegotiatedMv(), 28000);
-}
 
-TEST(SimTrace, SourcePortNegotiationIsAValidSequence) {
-    TesterMemory memory;
-    PhysicalModel model(memory, 1, 0);
-    TraceChecker sink(false), source(true);
     model.SetSourceDevice(SourceDevice{15000, 2000});
     CheckEvents(model, sink, &source);
-    EXPECT_EQ(source.Requests(), 1u);
+    EXPECT_EQ(source.requests, 1u);
     EXPECT_EQ(model.Status().sourceVoltageMv, 15000);
 }
 
@@ -192,41 +176,18 @@ TEST(SimTrace, HeadersAndObjectsEncodeAsTheStandardDefines) {
     EXPECT_EQ(pd::EncodeRequest(pps, 6, 9020, 2000, 2000, false), (6u << 28) | (1u << 24) | (451u << 9) | 40u);
 }
 
-namespace {
-// Collects the trace records a connection delivers on its own thread.
-struct TraceRecords {
-    std::mutex lock;
-    std::vector<TraceRecord> records;  // outlives the connection that fills it
-    SimBench bench;
-
-    bool Start() {
-        return bench.Connect() && bench.connection.StartTrace([this](const TraceRecord& r) {
-            std::lock_guard<std::mutex> held(lock);
-            records.push_back(r);
-        });
-    }
-    size_t Seen() {
-        std::lock_guard<std::mutex> held(lock);
-        return records.size();
-    }
-    TraceRecord At(size_t i) {
-        std::lock_guard<std::mutex> held(lock);
-        return records.at(i);
-    }
-};
-}  // namespace
-
 TEST(SimTrace, TracedFramesFlowOnlyWhileTracing) {
-    TraceRecords trace;
-    ASSERT_TRUE(trace.Start());
-    ASSERT_TRUE(trace.bench.connection.StopTrace());
-    ASSERT_TRUE(trace.bench.simulator.Plug("pd65"));
-    ASSERT_TRUE(trace.bench.WaitForNotification(1));
-    ASSERT_TRUE(trace.Start());
-    EXPECT_EQ(trace.Seen(), 0u);  // nothing from the negotiation while tracing was off
-    ASSERT_TRUE(trace.bench.connection.RequestSinkProfile(2, 12000));
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return trace.Seen() >= 6; }));
-    TraceRecord first = trace.At(0);
+    SimBench bench;
+    ASSERT_TRUE(bench.Connect());
+    ASSERT_TRUE(bench.StartTrace());
+    ASSERT_TRUE(bench.connection.StopTrace());
+    ASSERT_TRUE(bench.simulator.Plug("pd65"));
+    ASSERT_TRUE(bench.WaitForNotification(1));
+    ASSERT_TRUE(bench.StartTrace());
+    EXPECT_EQ(bench.Traced().size(), 0u);  // nothing from the negotiation while tracing was off
+    ASSERT_TRUE(bench.connection.RequestSinkProfile(2, 12000));
+    ASSERT_TRUE(SimBench::WaitUntil([&] { return bench.Traced().size() >= 6; }));
+    TraceRecord first = bench.Traced()[0];
     EXPECT_EQ(first[0] & 0x1F, pd::kRequest);
     EXPECT_EQ(first[pd::kRecordPortOffset], 0);
     EXPECT_EQ(first[pd::kRecordDirectionOffset], 1);  // sent by the tester
@@ -244,18 +205,19 @@ TEST(SimTrace, ReplayPlaysMessagesAtItsRate) {
     EXPECT_EQ(script.messages.size(), 3u);
     EXPECT_EQ(script.skippedLines, 2u);
 
-    TraceRecords trace;
-    ASSERT_TRUE(trace.Start());
-    trace.bench.simulator.StartReplay(script, 2.0);  // one every 500 ms of model time
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return trace.Seen() == 1; }));
+    SimBench bench;
+    ASSERT_TRUE(bench.Connect() && bench.StartTrace());
+    bench.simulator.StartReplay(script, 2.0);  // one every 500 ms of model time
+    ASSERT_TRUE(SimBench::WaitUntil([&] { return bench.Traced().size() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(trace.Seen(), 1u);  // model time has not moved
+    EXPECT_EQ(bench.Traced().size(), 1u);  // model time has not moved
     for (size_t n : {2u, 3u}) {
-        trace.bench.Advance(500);
-        ASSERT_TRUE(SimBench::WaitUntil([&] { return trace.Seen() == n; }));
+        bench.Advance(500);
+        ASSERT_TRUE(SimBench::WaitUntil([&] { return bench.Traced().size() == n; }));
     }
-    EXPECT_EQ(trace.At(1)[0], 0x41);
-    EXPECT_EQ(trace.At(1)[1], 0x06);
-    EXPECT_EQ(trace.At(2)[5], 0x13);
-    EXPECT_EQ(trace.At(2)[6], 0x00);  // the record's unused bytes are zero
+    std::vector<TraceRecord> records = bench.Traced();
+    EXPECT_EQ(records[1][0], 0x41);
+    EXPECT_EQ(records[1][1], 0x06);
+    EXPECT_EQ(records[2][5], 0x13);
+    EXPECT_EQ(records[2][6], 0x00);  // the record's unused bytes are zero
 }

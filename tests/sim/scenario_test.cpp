@@ -19,7 +19,7 @@ protected:
 };
 }  // namespace
 
-TEST_F(SimScenario, PlugWaitCableAndUnplugReachTheModel) {
+TEST_F(SimScenario, PlugWaitCableFaultsAndSourceDeviceReachTheModel) {
     Script("plug pd65\n");
     ASSERT_TRUE(bench.WaitForNotification(1));
     ASSERT_TRUE(bench.connection.SetLoadCurrent(2000, 500));
@@ -36,11 +36,8 @@ TEST_F(SimScenario, PlugWaitCableAndUnplugReachTheModel) {
     ASSERT_TRUE(bench.connection.GetMeasurements(m));
     EXPECT_EQ(m.sinkVbusMv, 0);
     EXPECT_EQ(bench.Notifications(), std::vector<int>({1, 2}));
-}
 
-TEST_F(SimScenario, FaultCommandsReachTheLine) {
     Script("plug\ndrop 1\n");
-    Measurements m;
     EXPECT_FALSE(bench.connection.GetMeasurements(m));
     EXPECT_TRUE(bench.connection.GetMeasurements(m));
     Script("silent on\n");

@@ -37,6 +37,17 @@ struct SimBench {
         std::lock_guard<std::mutex> held(lock);
         notifications.clear();
     }
+    // Collects the trace records the connection delivers on its own thread.
+    bool StartTrace() {
+        return connection.StartTrace([this](const TraceRecord& r) {
+            std::lock_guard<std::mutex> held(lock);
+            traced.push_back(r);
+        });
+    }
+    std::vector<TraceRecord> Traced() {
+        std::lock_guard<std::mutex> held(lock);
+        return traced;
+    }
     // Waits (real time) until `n` has been notified.
     bool WaitForNotification(int n, uint32_t timeoutMs = 1000) {
         return WaitUntil(
@@ -55,11 +66,13 @@ struct SimBench {
         return true;
     }
 
+    // Declared first so that they outlive the connection that fills them.
+    std::mutex lock;
+    std::vector<int> notifications;
+    std::vector<TraceRecord> traced;
     FastClock modelClock;
     FastClock connectionClock;  // SetConfig's pauses pass at once
     Simulator simulator;
     SimulatorLink link{simulator};
     TesterConnection connection{link.Factory(), connectionClock};
-    std::mutex lock;
-    std::vector<int> notifications;
 };

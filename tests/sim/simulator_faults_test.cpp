@@ -31,7 +31,14 @@ TEST_F(SimFaults, EachFaultFailsOnlyTheCommandsItHits) {
         {"a pause long enough for an empty read", [](FaultPlan& f) { f.PauseNext(1, 100); }, {false, true}},
         {"a wrong check byte, which the receiver does not verify", [](FaultPlan& f) { f.CorruptCheckNext(1); }, {true}},
         {"an answer slow yet within the time-out", [](FaultPlan& f) { f.SetDelay(100); }, {true}},
+        {"noise and an interleaved notification",
+         [](FaultPlan& f) {
+             f.GarbageNext(3);
+             f.InterleaveNext(1);
+         },
+         {true, true, true}},
     };
+    bench.ClearNotifications();
     for (const Case& c : cases) {
         Arm(c.arm);
         for (bool answered : c.answered) {
@@ -41,6 +48,10 @@ TEST_F(SimFaults, EachFaultFailsOnlyTheCommandsItHits) {
         EXPECT_NEAR(m.sinkVbusMv, 5000, 15) << c.what;
         Arm([](FaultPlan& f) { f.Clear(); });
     }
+    EXPECT_TRUE(bench.WaitForNotification(3)) << "the interleaved notification";
+    Spectrum spectrum;
+    Arm([](FaultPlan& f) { f.InterleaveNext(1); });
+    EXPECT_TRUE(bench.connection.GetSpectrum(spectrum));
 }
 
 TEST_F(SimFaults, ALateAnswerFailsAndIsNotTakenForTheNext) {
@@ -53,22 +64,7 @@ TEST_F(SimFaults, ALateAnswerFailsAndIsNotTakenForTheNext) {
     EXPECT_EQ(s.sinkVoltageMv, 5000);
 }
 
-TEST_F(SimFaults, NoiseAndInterleavedNotificationsDoNotDisturbTheAnswer) {
-    bench.ClearNotifications();
-    Arm([](FaultPlan& f) {
-        f.GarbageNext(3);
-        f.InterleaveNext(1);
-    });
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(Measure()) << i;
-    EXPECT_NEAR(m.sinkVbusMv, 5000, 15);
-    EXPECT_TRUE(bench.WaitForNotification(3));
-    Spectrum spectrum;
-    Arm([](FaultPlan& f) { f.InterleaveNext(1); });
-    EXPECT_TRUE(bench.connection.GetSpectrum(spectrum));
-}
-
-TEST_F(SimFaults, ASilentTesterFailsCommandsUntilItSpeaksAgain) {
+TEST_F(SimFaults, ASilentOrVanishedTesterFailsCommandsUntilItIsBack) {
     Arm([](FaultPlan& f) { f.SetSilent(true); });
     EXPECT_FALSE(Measure());
     bench.ClearNotifications();
@@ -79,9 +75,8 @@ TEST_F(SimFaults, ASilentTesterFailsCommandsUntilItSpeaksAgain) {
     PortStatus s;
     EXPECT_TRUE(bench.connection.GetPortStatus(s));
     EXPECT_EQ(s.sinkAttached, 0);
-}
 
-TEST_F(SimFaults, AVanishedTesterFailsCommandsAndCanBeReconnected) {
+    // A vanished one fails commands quickly and can be connected again.
     bench.simulator.Vanish();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     auto start = std::chrono::steady_clock::now();

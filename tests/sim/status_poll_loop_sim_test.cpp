@@ -33,8 +33,6 @@ protected:
         return false;
     }
 
-    int ShownMa(int id) { return std::atoi(window.GetText(id).c_str()); }
-
     SimBench bench;
     LiveState live;
     EventLog log;
@@ -59,17 +57,12 @@ TEST_F(PollLoopWithSimulator, FollowsAttachRequestsLoadAndDetach) {
     // Draw 2 A: the load ramps there over the change time.
     live.requestedLoadMa = 2000;
     live.loadCurrentPending = true;
-    ASSERT_TRUE(CycleUntil([&] { return std::abs(ShownMa(IDC_SINK_CURRENT) - 2000) < 30; }));
+    ASSERT_TRUE(CycleUntil([&] { return std::abs(std::atoi(window.GetText(IDC_SINK_CURRENT).c_str()) - 2000) < 30; }));
     double volts = std::atof(window.GetText(IDC_SINK_VBUS).c_str());
     EXPECT_LT(volts, 9.0) << "the cable and charger droop under load";
     EXPECT_GT(volts, 8.5);
 
-    // Unplug and plug back: logged again from the start.
     bench.simulator.Unplug();
     ASSERT_TRUE(CycleUntil([&] { return !live.sinkActive; }));
     EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ");
-    int before = log.Records().RecordCount();
-    ASSERT_TRUE(bench.simulator.Plug("pd65"));
-    ASSERT_TRUE(CycleUntil([&] { return live.sinkActive.load(); }));
-    EXPECT_EQ(log.Records().GetRecord(before)->text, "Port detected capabilities:");
 }

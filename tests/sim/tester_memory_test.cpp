@@ -7,14 +7,9 @@
 #include "sim_bench.h"
 
 // What the tester keeps across restarts.
-namespace {
-std::string TempPath(const char* name) {
-    return (std::filesystem::temp_directory_path() / (name + std::to_string(std::rand()))).string();
-}
-}  // namespace
-
 TEST(SimState, RegistersSourceTypesAndCalibrationSurviveARestart) {
-    std::string path = TempPath("ampwright-sim-state-");
+    std::string path =
+        (std::filesystem::temp_directory_path() / ("ampwright-sim-state-" + std::to_string(std::rand()))).string();
     {
         SimBench bench;
         ASSERT_TRUE(bench.simulator.UseStateFile(path));
