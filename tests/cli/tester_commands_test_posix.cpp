@@ -152,6 +152,8 @@ TEST_F(TesterCommands, ViTestPassesAndFails) {
         SCOPED_TRACE(c.charger);
         sim.Send(std::string("plug ") + c.charger, true);
         ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
+        // Negotiated before the test starts, or the test sees the change and stops.
+        ASSERT_TRUE(sim.Shows("sink: profile 1 type"));
         fs::path csv = Temp("vi-csv-");
         Outcome run = Cli({"vi-test", "--step", "500", "--step-time", "700", "-o", csv.string(), "--port", sim.link});
         EXPECT_EQ(run.code, c.code) << run.err;
@@ -169,6 +171,7 @@ TEST_F(TesterCommands, ViTestPassesAndFails) {
 TEST_F(TesterCommands, CtrlCDuringViTestSwitchesTheLoadOff) {
     sim.Send("plug pd65", true);
     ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
+    ASSERT_TRUE(sim.Shows("sink: profile 1 type"));
     std::string command = std::string(AMPWRIGHT_CLI_PATH) + " vi-test --step 100 --step-time 1000 --port " + sim.link;
     pid_t child = fork();
     if (child == 0) {
