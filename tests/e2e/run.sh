@@ -456,6 +456,7 @@ sleep 0.5
 shot 30-test-configuration
 tcfg click 1085
 check "Force Limit: the danger confirmation" quietly danger text 1097
+sleep 0.5
 shot 31-danger
 enter danger 1097 "confirm " 1
 box_says "Danger: 'confirm ' is refused" Ampwright \
