@@ -19,11 +19,15 @@
 namespace {
 namespace fs = std::filesystem;
 
+fs::path Temp(const std::string& name) {
+    return fs::temp_directory_path() / (name + std::to_string(getpid()));
+}
+
 class SimProcess {
 public:
     SimProcess() {
         fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "ampwright-sim";
-        link = (fs::temp_directory_path() / ("ampwright-cli-sim-" + std::to_string(getpid()))).string();
+        link = Temp("ampwright-cli-sim-").string();
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0) return;
         pid_ = fork();
@@ -48,20 +52,17 @@ public:
         close(script_);
         std::fclose(output_);
     }
-    // Sends a command and waits until the simulator has carried it out.
-    void Do(const std::string& command) {
-        Send(command);
-        Status();
+    // Sends a command; `wait` waits until the simulator has carried it out.
+    void Send(const std::string& command, bool wait = false) {
+        std::string line = command + "\n";
+        EXPECT_EQ(write(script_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        if (wait) Status();
     }
     // Whether the status shows `text` within two seconds.
     bool Shows(const std::string& text) {
         for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
             if (Status().find(text) != std::string::npos) return true;
         return false;
-    }
-    void Send(const std::string& command) {
-        std::string line = command + "\n";
-        EXPECT_EQ(write(script_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
     }
     // The simulator's `status` text, up to its faults line.
     std::string Status() {
@@ -118,7 +119,7 @@ TEST_F(TesterCommands, InfoMonitorProfileAndLoad) {
     Outcome json = Cli({"info", "--json", "--port", sim.link});
     EXPECT_TRUE(json.out.starts_with("{\"port\": \"" + sim.link + "\", \"deviceId\": \"VQSIM00000001\"")) << json.out;
 
-    sim.Do("plug pd65");
+    sim.Send("plug pd65", true);
     Outcome list = Cli({"profile", "LIST", "--port", sim.link});
     EXPECT_EQ(list.code, 0) << list.err;
     EXPECT_NE(list.out.find("1 PD-FIX 9.00V\n"), std::string::npos) << list.out;
@@ -141,7 +142,7 @@ TEST_F(TesterCommands, InfoMonitorProfileAndLoad) {
     EXPECT_TRUE(sim.Shows("load 1000 mA"));
 }
 
-TEST_F(TesterCommands, ViTestPassesFailsAndIsRefusedBeforeSending) {
+TEST_F(TesterCommands, ViTestPassesAndFails) {
     const struct {
         const char* charger;
         int code;
@@ -149,28 +150,28 @@ TEST_F(TesterCommands, ViTestPassesFailsAndIsRefusedBeforeSending) {
     } cases[] = {{"pd65", 0, false}, {"pd-sag", 1, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.charger);
-        sim.Do(std::string("plug ") + c.charger);
+        sim.Send(std::string("plug ") + c.charger, true);
         ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
-        fs::path csv = fs::temp_directory_path() / ("vi-" + std::to_string(getpid()) + ".csv");
+        // Negotiated before the test starts, or the test sees the change and stops.
+        ASSERT_TRUE(sim.Shows("sink: profile 1 type"));
+        fs::path csv = Temp("vi-csv-");
         Outcome run = Cli({"vi-test", "--step", "500", "--step-time", "700", "-o", csv.string(), "--port", sim.link});
         EXPECT_EQ(run.code, c.code) << run.err;
         EXPECT_NE(run.err.find("End Voltage vs. Current Test\n"), std::string::npos) << run.err;
         std::ifstream file(csv, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::string text(std::istreambuf_iterator<char>(file), {});
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8) << text;  // header and 0..3000 mA
         EXPECT_NE(text.find(",3000,"), std::string::npos) << text;
         EXPECT_EQ(text.find(",FAIL\r\n") != std::string::npos, c.failing) << text;
         EXPECT_TRUE(sim.Shows("load 0 mA"));
         fs::remove(csv);
     }
-    Outcome tooFast = Cli({"vi-test", "--step", "300", "--step-time", "100", "--port", "/nonexistent"});
-    EXPECT_EQ(tooFast.code, 2);
-    EXPECT_EQ(tooFast.err, "ampwright-cli vi-test: Minimum value for Time Intervals at 300mA steps is 450 mSec\n");
 }
 
 TEST_F(TesterCommands, CtrlCDuringViTestSwitchesTheLoadOff) {
-    sim.Do("plug pd65");
+    sim.Send("plug pd65", true);
     ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);
+    ASSERT_TRUE(sim.Shows("sink: profile 1 type"));
     std::string command = std::string(AMPWRIGHT_CLI_PATH) + " vi-test --step 100 --step-time 1000 --port " + sim.link;
     pid_t child = fork();
     if (child == 0) {
@@ -193,7 +194,7 @@ TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
     EXPECT_EQ(missing.err,
               "ampwright-cli info: cannot open /dev/no-such-tester (missing, or in use by another program)\n");
 
-    fs::path byId = fs::temp_directory_path() / ("by-id-" + std::to_string(getpid()));
+    fs::path byId = Temp("by-id-");
     fs::create_directories(byId);
     fs::create_symlink(sim.link, byId / "usb-Quarnel_Voltiq_VQ0001-if00-port0");
     fs::create_symlink(sim.link, byId / "usb-Other_Serial_0001-if00-port0");
@@ -204,7 +205,7 @@ TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
     EXPECT_EQ(error, "more than one tester found (A, B); choose one with --port PORT");
     fs::remove_all(byId);
 
-    sim.Do("plug pd65");
+    sim.Send("plug pd65", true);
     std::string command = std::string(AMPWRIGHT_CLI_PATH) + " monitor --interval 100 --port " + sim.link + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     char line[512];
@@ -218,7 +219,7 @@ TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
 }
 
 TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
-    fs::path messages = fs::temp_directory_path() / ("replay-" + std::to_string(getpid()) + ".txt");
+    fs::path messages = Temp("replay-");
     std::ofstream(messages) << "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n";
     std::string command = std::string(AMPWRIGHT_CLI_PATH) + " trace --seconds 3 --hex --port " + sim.link;
     std::FILE* pipe = popen(command.c_str(), "r");
@@ -230,6 +231,13 @@ TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
         out.append(buffer, n);
     EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
     EXPECT_EQ(out, "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n");
+
+    // The built program decodes the same lines from its standard input.
+    pipe = popen(("printf '" + out + "' | " + AMPWRIGHT_CLI_PATH + " decode").c_str(), "r");
+    for (out.clear(); size_t n = std::fread(buffer, 1, sizeof buffer, pipe);)
+        out.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_TRUE(out.ends_with("0xA1212C91010A2CD10200\r\nGoodCRC,UFP,Sink,2.0,3,0, ,0x4106\r\n")) << out;
     fs::remove(messages);
 }
 
@@ -240,11 +248,8 @@ TEST(TesterCommandArguments, AreRefusedBeforeAnythingIsSent) {
         std::vector<std::string> args;
         const char* message;
     } cases[] = {
-        {{"vi-test", "--step", "4", "--step-time", "500"}, "vi-test: Minimum value for Current Intervals is 5mA"},
-        {{"vi-test", "--step", "501", "--step-time", "800"}, "vi-test: Maximum value for Current Intervals is 500mA"},
-        {{"vi-test", "--step", "100", "--step-time", "20"}, "vi-test: Minimum value for Time Intervals is 30 mSec"},
-        {{"vi-test", "--step", "10", "--step-time", "60001"},
-         "vi-test: Maximum value for Time Intervals is 60000 mSec"},
+        {{"vi-test", "--step", "300", "--step-time", "100"},
+         "vi-test: Minimum value for Time Intervals at 300mA steps is 450 mSec"},
         {{"vi-test", "--step", "100"}, "vi-test: --step and --step-time are required"},
         {{"monitor", "--interval", "50"}, "monitor: --interval must lie in 100..3600000"},
         {{"monitor", "--csv", "--json"}, "monitor: --csv and --json exclude each other"},

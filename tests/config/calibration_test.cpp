@@ -60,8 +60,8 @@ protected:
     Calibration rules{{dialog, window, connection, live, clock, [] { return std::pair{2026, 12}; }}};
 };
 
-Bytes Values(std::initializer_list<int16_t> values) {
-    Bytes out;
+// The values as little-endian 16-bit words, after `out`.
+Bytes Values(std::initializer_list<int16_t> values, Bytes out = {}) {
     for (int16_t v : values) {
         out.push_back(static_cast<uint8_t>(v & 0xFF));
         out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
@@ -86,11 +86,12 @@ TEST_F(CalibrationDialog, PointsAreCheckedAgainstBoundsAndSpacing) {
         {0, 0, "4k", "20000", "\"To be applied value\" for point 1 is incorrect"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.point1) + " " + c.point2);
         Channel(c.port, c.quantity);
         Points(c.point1, c.point2, "5000", "19000");
         size_t before = sent.size();
         rules.OnCommand(IDC_CAL_CALIBRATE);
-        EXPECT_EQ(sent.size(), before + (*c.message ? 0 : 1)) << c.point1 << " " << c.point2;
+        EXPECT_EQ(sent.size(), before + (*c.message ? 0 : 1));
         if (*c.message) {
             EXPECT_EQ(LastMessage(), c.message);
         }
@@ -130,12 +131,8 @@ TEST_F(CalibrationDialog, CalibrateSendsThePointsInReferenceThenTesterOrder) {
 }
 
 TEST_F(CalibrationDialog, StoredRecordsFailuresAndReset) {
-    stored[2] = Bytes{1, 25, 3};
-    Bytes values = Values({4000, 3990, 20000, 19950});
-    stored[2].insert(stored[2].end(), values.begin(), values.end());
-    stored[3] = Bytes{1, 25, 3};
-    values = Values({510, 700, 3020, 700});
-    stored[3].insert(stored[3].end(), values.begin(), values.end());
+    stored[2] = Values({4000, 3990, 20000, 19950}, {1, 25, 3});
+    stored[3] = Values({510, 700, 3020, 700}, {1, 25, 3});
     Channel(1, 0);
     EXPECT_EQ(dialog.GetText(IDC_CAL_DATE), "2025/03");
     EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "19950");

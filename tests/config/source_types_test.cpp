@@ -188,7 +188,6 @@ TEST_F(SourceTypesDialog, ProfileRulesNegativeNumbersAndLongNames) {
     dialogRules.Apply();
     ASSERT_EQ(stored.size(), 1u);
     Bytes name(stored[0].begin() + 1, stored[0].begin() + 17);
-    std::string kept = "ÄÖÜÄÖÜÄ";
-    EXPECT_EQ(std::string(name.begin(), name.begin() + 14), kept);
+    EXPECT_EQ(std::string(name.begin(), name.begin() + 14), "ÄÖÜÄÖÜÄ");
     EXPECT_EQ(name[14], 0);
 }

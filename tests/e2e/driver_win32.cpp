@@ -4,18 +4,13 @@
 // sends device-change broadcasts. One command per run; prints what it read
 // and exits 0 on success, 1 when a wait timed out or a window is missing.
 //
-//   e2e-driver wait-window MS | count-windows | caption | close-all
-//   e2e-driver text ID | wait-text ID SUBSTRING MS | set-text ID TEXT | click ID
-//   e2e-driver items ID | selected ID | select ID INDEX | position ID
-//   e2e-driver wait-box TITLE MS [ID] | answer-boxes TITLE | save-log PATH MS
-//   e2e-driver device-change arrival|removal
-//   e2e-driver wait-graph MS | graph COMMAND ... (a command above, on the graph
-//   window) | graph enabled ID | graph save PATH MS | graph resize W H |
-//   graph size ID
-//   e2e-driver tracer-wait MS | tracer-gone MS | tracer-count | tracer-export PATH MS
-//   e2e-driver tracer-ping N | tracer-enabled ID | tracer-wheel DELTA
-//   e2e-driver tracer-COMMAND ...: COMMAND on the tracer window instead of the main window
-//   e2e-driver dlg-COMMAND TITLE ... | checked ID | raise | answer-with TITLE BUTTON
+//   e2e-driver wait-window MS [TITLE] | gone TITLE MS | count [TITLE] | close-all MS
+//   e2e-driver [on TITLE] COMMAND ...: COMMAND on the main window, or on the
+//   visible dialog or message box with that title (waited for up to 20 s):
+//     caption | text ID | wait-text ID SUBSTRING MS | set-text ID TEXT
+//     click ID | answer ID | items ID | selected ID | select ID INDEX
+//     checked ID | enabled ID | raise | resize W H | size ID
+//     save BUTTON PATH MS | ping N | device-change arrival|removal
 #include <windows.h>
 #include <dbt.h>
 
@@ -30,9 +25,9 @@
 namespace {
 
 constexpr UINT kPollMs = 50;
-constexpr int kMessageBoxText = 0xFFFF;
 constexpr int kSaveFileNameCombo = 0x47C;
 constexpr int kSaveFileNameEdit = 0x480;
+constexpr const wchar_t* kDialogClass = L"#32770";
 
 void Print(const std::wstring& text) {
     std::string utf8 = Narrow(text);
@@ -40,6 +35,7 @@ void Print(const std::wstring& text) {
     std::fputc('\n', stdout);
 }
 
+// The visible top-level windows of a class, and of a title when one is given.
 std::vector<HWND> TopWindows(const wchar_t* className, const wchar_t* title = nullptr) {
     struct Search {
         const wchar_t* className;
@@ -49,23 +45,20 @@ std::vector<HWND> TopWindows(const wchar_t* className, const wchar_t* title = nu
     EnumWindows(
         [](HWND window, LPARAM context) -> BOOL {
             auto* s = reinterpret_cast<Search*>(context);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
+            wchar_t name[256] = {};
+            GetClassNameW(window, name, 256);
             if (lstrcmpW(name, s->className) != 0 || !IsWindowVisible(window)) return TRUE;
-            if (s->title) {
-                wchar_t title[256] = {};
-                GetWindowTextW(window, title, 256);
-                if (lstrcmpW(title, s->title) != 0) return TRUE;
-            }
-            s->found.push_back(window);
+            GetWindowTextW(window, name, 256);
+            if (!s->title || lstrcmpW(name, s->title) == 0) s->found.push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-HWND App() {
-    std::vector<HWND> windows = TopWindows(L"AMPWRIGHT");
+// The main window without a title, else the dialog of that title.
+HWND Find(const wchar_t* title) {
+    std::vector<HWND> windows = title ? TopWindows(kDialogClass, title) : TopWindows(L"AMPWRIGHT");
     return windows.empty() ? nullptr : windows.front();
 }
 
@@ -98,6 +91,16 @@ int Fail(const char* what) {
     return 1;
 }
 
+int PrintNumber(long long value) {
+    std::printf("%lld\n", value);
+    return 0;
+}
+
+void Answer(HWND window, int button) {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
+}
+
 int SendDeviceChange(HWND app, bool arrival) {
     // The name makes the structure longer than its header, as a real broadcast's is.
     struct {
@@ -119,34 +122,47 @@ int SendDeviceChange(HWND app, bool arrival) {
 // Presses a window's save button and answers the save dialog with `path`.
 int SaveVia(HWND app, int button, const std::wstring& path, int timeoutMs) {
     PostMessageW(GetDlgItem(app, button), BM_CLICK, 0, 0);
-    HWND dialog = nullptr;
+    HWND dialog = nullptr, name = nullptr;
     bool found = WaitFor(timeoutMs, [&] {
-        for (HWND candidate : TopWindows(L"#32770")) {
-            if (GetWindow(candidate, GW_OWNER) == app &&
-                (GetDlgItem(candidate, kSaveFileNameCombo) || GetDlgItem(candidate, kSaveFileNameEdit))) {
-                dialog = candidate;
-                return true;
-            }
+        for (HWND candidate : TopWindows(kDialogClass)) {
+            if (GetWindow(candidate, GW_OWNER) != app) continue;
+            name = GetDlgItem(candidate, kSaveFileNameCombo);
+            if (!name) name = GetDlgItem(candidate, kSaveFileNameEdit);
+            if (name) return (dialog = candidate) != nullptr;
         }
         return false;
     });
     if (!found) return Fail("no save dialog");
-    HWND name = GetDlgItem(dialog, kSaveFileNameCombo);
-    if (!name) name = GetDlgItem(dialog, kSaveFileNameEdit);
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    Answer(dialog, IDOK);
     // An existing file is confirmed.
     WaitFor(1500, [&] {
-        for (HWND box : TopWindows(L"#32770")) {
+        for (HWND box : TopWindows(kDialogClass)) {
             if (GetWindow(box, GW_OWNER) == dialog) {
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+                Answer(box, IDYES);
                 return true;
             }
         }
         return !IsWindow(dialog);
     });
     return WaitFor(timeoutMs, [&] { return !IsWindow(dialog); }) ? 0 : Fail("save dialog stayed open");
+}
+
+// How long the window's thread takes to answer, the longest of `tries`.
+int Ping(HWND window, int tries) {
+    double longest = 0;
+    for (int i = 0; i < tries; ++i) {
+        LARGE_INTEGER start, end, frequency;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) return Fail("no answer");
+        QueryPerformanceCounter(&end);
+        longest = std::max(longest, 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
+        Sleep(20);
+    }
+    std::printf("%.1f\n", longest);
+    return 0;
 }
 
 }  // namespace
@@ -157,143 +173,36 @@ int wmain(int argc, wchar_t** argv) {
     auto number = [&](int index) { return index < argc ? _wtoi(argv[index]) : 0; };
     auto text = [&](int index) { return index < argc ? std::wstring(argv[index]) : std::wstring(); };
 
-    if (command == L"wait-window") return WaitFor(number(2), [] { return App() != nullptr; }) ? 0 : Fail("no window");
-    if (command == L"count-windows") {
-        std::printf("%d\n", static_cast<int>(TopWindows(L"AMPWRIGHT").size()));
-        return 0;
+    if (command == L"wait-window") {
+        const wchar_t* title = argc > 3 ? argv[3] : nullptr;
+        return WaitFor(number(2), [&] { return Find(title) != nullptr; }) ? 0 : Fail("no window");
     }
-    if (command == L"wait-box") {
-        HWND box = nullptr;
+    if (command == L"gone") {
         std::wstring title = text(2);
-        if (!WaitFor(number(3), [&] { return (box = FindWindowW(L"#32770", title.c_str())) != nullptr; }))
-            return Fail("no message box");
-        Print(TextOf(box, argc > 4 ? number(4) : kMessageBoxText));
-        return 0;
+        return WaitFor(number(3), [&] { return !FindWindowW(kDialogClass, title.c_str()); }) ? 0 : Fail("still open");
     }
-    if (command == L"answer-boxes") {
-        std::vector<HWND> boxes = TopWindows(L"#32770", text(2).c_str());
-        for (HWND box : boxes) {
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-        }
-        std::printf("%d\n", static_cast<int>(boxes.size()));
-        return boxes.empty() ? 1 : 0;
+    if (command == L"count") {
+        return PrintNumber(static_cast<long long>(
+            argc > 2 ? TopWindows(kDialogClass, argv[2]).size() : TopWindows(L"AMPWRIGHT").size()));
     }
     if (command == L"close-all") {
         for (HWND window : TopWindows(L"AMPWRIGHT"))
             PostMessageW(window, WM_CLOSE, 0, 0);
-        return WaitFor(number(2) > 0 ? number(2) : 10000, [] { return App() == nullptr; }) ? 0 : Fail("still open");
+        return WaitFor(number(2), [] { return Find(nullptr) == nullptr; }) ? 0 : Fail("still open");
     }
 
-    // The graph window: its own commands, and every command above on it.
-    auto graphWindow = [] { return FindWindowW(L"#32770", L"Graphs and Tests"); };
-    if (command == L"wait-graph")
-        return WaitFor(number(2), [&] { return graphWindow() != nullptr; }) ? 0 : Fail("no graph window");
-    const bool onGraph = command == L"graph" && argc > 2;
-    if (onGraph) {
-        ++argv;
-        --argc;
-        command = argv[1];
-        HWND graph = graphWindow();
-        if (!graph) return Fail("the graph window is not there");
-        if (command == L"enabled") {
-            std::printf("%d\n", IsWindowEnabled(GetDlgItem(graph, number(2))) ? 1 : 0);
-            return 0;
-        }
-        if (command == L"save") return SaveVia(graph, 1070, text(2), number(3));
-        if (command == L"export-csv") return SaveVia(graph, 1098, text(2), number(3));
-        if (command == L"resize") {
-            SetWindowPos(graph, nullptr, 0, 0, number(2), number(3), SWP_NOMOVE | SWP_NOZORDER);
-            return 0;
-        }
-        if (command == L"size") {
-            RECT client = {};
-            GetClientRect(GetDlgItem(graph, number(2)), &client);
-            std::printf("%ldx%ld\n", client.right, client.bottom);
-            return 0;
-        }
-    }
-    // --- The PD tracer window.
-    auto tracer = [] { return FindWindowW(L"#32770", L"Power Delivery Protocol Tracer"); };
-    if (command == L"tracer-wait")
-        return WaitFor(number(2), [&] { return tracer() != nullptr; }) ? 0 : Fail("no tracer");
-    if (command == L"tracer-gone") return WaitFor(number(2), [&] { return !tracer(); }) ? 0 : Fail("tracer still open");
-    if (command == L"tracer-count") {
-        std::printf("%d\n", static_cast<int>(TopWindows(L"#32770", L"Power Delivery Protocol Tracer").size()));
-        return 0;
-    }
-    HWND target = nullptr;
-    if (command.starts_with(L"tracer-")) {
-        target = tracer();
-        if (!target) return Fail("the tracer is not open");
-        command = command.substr(7);
-        if (command == L"export") return SaveVia(target, 1159, text(2), number(3));
-        if (command == L"enabled") {
-            std::printf("%d\n", IsWindowEnabled(GetDlgItem(target, number(2))) ? 1 : 0);
-            return 0;
-        }
-        if (command == L"wheel") {
-            SendMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(0, number(2)), 0);
-            return 0;
-        }
-        if (command == L"ping") {
-            // How long the tracer's thread takes to answer, the longest of N tries.
-            double longest = 0;
-            for (int i = 0; i < number(2); ++i) {
-                LARGE_INTEGER start, end, frequency;
-                QueryPerformanceFrequency(&frequency);
-                QueryPerformanceCounter(&start);
-                DWORD_PTR result = 0;
-                if (!SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) return Fail("no answer");
-                QueryPerformanceCounter(&end);
-                longest = std::max(longest, 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
-                Sleep(20);
-            }
-            std::printf("%.1f\n", longest);
-            return 0;
-        }
-    }
-
-    // The configuration dialogs: "dlg-COMMAND TITLE ..." works a main-window
-    // command on the dialog (or message box) with that title instead;
-    // "checked ID" prints 1 or 0, "raise" brings the window to the top;
-    // "answer-with TITLE BUTTON" presses one
-    // button (IDYES = 6) of a message box.
-    HWND dialog = nullptr;
-    if (command.rfind(L"dlg-", 0) == 0 && argc > 2) {
-        command = command.substr(4);
-        std::wstring title = argv[2];
+    HWND app = nullptr;
+    if (command == L"on" && argc > 3) {
         // Visible: a modal dialog shows itself once it has filled its controls.
-        bool found = WaitFor(10000, [&] {
-            std::vector<HWND> windows = TopWindows(L"#32770", title.c_str());
-            dialog = windows.empty() ? nullptr : windows.front();
-            return dialog != nullptr;
-        });
-        if (!found) return Fail("no such dialog");
-        ++argv;
-        --argc;
-    }
-    if (command == L"answer-with") {
-        HWND box = FindWindowW(L"#32770", text(2).c_str());
-        if (!box) return Fail("no message box");
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(number(3), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(box, number(3))));
-        return 0;
-    }
-
-    HWND app = onGraph ? graphWindow() : target ? target : dialog ? dialog : App();
-    if (!app) return Fail("the application's window is not there");
-    if (command == L"raise") {
-        // Wine without a window manager can leave a dialog below its owner
-        // once a message box owned by the owner has closed.
-        SetWindowPos(app, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        return 0;
-    }
-    if (command == L"checked") {
-        std::printf("%d\n", IsDlgButtonChecked(app, number(2)) == BST_CHECKED ? 1 : 0);
-        return 0;
+        if (!WaitFor(20000, [&] { return (app = Find(argv[2])) != nullptr; })) return Fail("no such window");
+        argv += 2;
+        argc -= 2;
+        command = argv[1];
+    } else if (!(app = Find(nullptr))) {
+        return Fail("the application's window is not there");
     }
     int id = number(2);
+    HWND item = GetDlgItem(app, id);
     if (command == L"caption") {
         wchar_t caption[256] = {};
         GetWindowTextW(app, caption, 256);
@@ -305,48 +214,59 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"wait-text") {
-        std::wstring wanted = text(3);
-        std::wstring seen;
+        std::wstring wanted = text(3), seen;
         bool ok = WaitFor(number(4), [&] { return (seen = TextOf(app, id)).find(wanted) != std::wstring::npos; });
         Print(seen);
         return ok ? 0 : 1;
     }
     if (command == L"set-text") {
         std::wstring value = text(3);
-        SendMessageW(GetDlgItem(app, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+        SendMessageW(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
         return 0;
     }
-    if (command == L"click") {
-        PostMessageW(GetDlgItem(app, id), BM_CLICK, 0, 0);
+    if (command == L"click") return item && PostMessageW(item, BM_CLICK, 0, 0) ? 0 : Fail("no such button");
+    if (command == L"answer") {
+        Answer(app, id);
         return 0;
     }
     if (command == L"items") {
-        HWND list = GetDlgItem(app, id);
-        int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+        int count = static_cast<int>(SendMessageW(item, CB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
-            std::wstring item(static_cast<size_t>(SendMessageW(list, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
-            LRESULT length = SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-            item.resize(length < 0 ? 0 : static_cast<size_t>(length));
-            Print(item);
+            std::wstring entry(static_cast<size_t>(SendMessageW(item, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+            LRESULT length = SendMessageW(item, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry.data()));
+            entry.resize(length < 0 ? 0 : static_cast<size_t>(length));
+            Print(entry);
         }
         return 0;
     }
-    if (command == L"selected") {
-        std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(app, id), CB_GETCURSEL, 0, 0)));
-        return 0;
-    }
+    if (command == L"selected") return PrintNumber(SendMessageW(item, CB_GETCURSEL, 0, 0));
     if (command == L"select") {
-        HWND list = GetDlgItem(app, id);
-        SendMessageW(list, CB_SETCURSEL, number(3), 0);
-        if (dialog) PostMessageW(app, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        PostMessageW(app, WM_COMMAND, MAKEWPARAM(id, CBN_SELENDOK), reinterpret_cast<LPARAM>(list));
+        // Both notifications a user's choice sends; each window acts on the one it heeds.
+        SendMessageW(item, CB_SETCURSEL, number(3), 0);
+        PostMessageW(app, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item));
+        PostMessageW(app, WM_COMMAND, MAKEWPARAM(id, CBN_SELENDOK), reinterpret_cast<LPARAM>(item));
         return 0;
     }
-    if (command == L"position") {
-        std::printf("%d\n", static_cast<int>(SendMessageW(GetDlgItem(app, id), 0x400 /* TBM_GETPOS */, 0, 0)));
+    if (command == L"checked") return PrintNumber(IsDlgButtonChecked(app, id) == BST_CHECKED ? 1 : 0);
+    if (command == L"enabled") return PrintNumber(IsWindowEnabled(item) ? 1 : 0);
+    if (command == L"raise") {
+        // Wine without a window manager can leave a dialog below its owner
+        // once a message box owned by the owner has closed.
+        SetWindowPos(app, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         return 0;
     }
-    if (command == L"save-log") return SaveVia(app, 1018, text(2), number(3));
+    if (command == L"resize") {
+        SetWindowPos(app, nullptr, 0, 0, number(2), number(3), SWP_NOMOVE | SWP_NOZORDER);
+        return 0;
+    }
+    if (command == L"size") {
+        RECT client = {};
+        GetClientRect(item, &client);
+        std::printf("%ldx%ld\n", client.right, client.bottom);
+        return 0;
+    }
+    if (command == L"save") return SaveVia(app, id, text(3), number(4));
+    if (command == L"ping") return Ping(app, id);
     if (command == L"device-change") return SendDeviceChange(app, text(2) == L"arrival");
     return Fail("unknown command");
 }
