@@ -25,8 +25,8 @@ const char* const kViTestHelp =
     "                     tester's); lowered to leave 10 ms of the step time\n"
     "  -o FILE.csv        write the result as the graph window's CSV (replaced\n"
     "                     only when complete)\n"
-    "Exit codes: 0 every measured step passed, 1 a step failed, 2 a wrong\n"
-    "command line, no charger, a tester error, a detach or Ctrl-C.\n";
+    "Exit codes: 0 every step passed, 1 a step failed, 2 a wrong command line,\n"
+    "no charger, a tester error, a detach, Ctrl-C or a test stopped early.\n";
 
 namespace {
 // Copies the log's new records to standard error and turns Ctrl-C into the
@@ -119,6 +119,9 @@ int RunViTestCommand(const std::vector<std::string>& args, CliIo& io) {
     VoltageCurrentResult result = test.Result();
     std::vector<bool> verdicts = StepVerdicts(result);
     if (verdicts.empty()) return session.Fail("no step was measured");
+    // A run cut short (a profile change, a load that stayed on) judged only
+    // part of the curve: never a pass.
+    if (!result.complete) return session.Fail("the test ended before its last step; the load is off");
     std::optional<std::string> output = parsed.Value({"-o", "--output"});
     if (output == "-") output.reset();
     if (!WriteCliOutput(output, TestCsvText(result), io, error)) return session.Fail(error);

@@ -106,7 +106,11 @@ public:
             if (detached) return;
 
             currentMa += stepMa_;
-            if (currentMa > profile_.limitMa) return;
+            if (currentMa > profile_.limitMa) {
+                std::lock_guard<std::mutex> held(test_.lock_);
+                test_.result_.complete = true;
+                return;
+            }
             RequestLoad(live_, static_cast<uint16_t>(currentMa));
         }
     }

@@ -34,6 +34,7 @@ struct VoltageCurrentResult {
     std::vector<float> raw;      // the sink voltage measured at each step, NO_DATA where none was
     std::vector<float> display;  // series 0 as plotted: never below the chart's range
     StepLimits limits;
+    bool complete = false;  // every step up to the limit was measured
 };
 
 // The voltage-versus-current test: loads the device under test on the sink

@@ -153,3 +153,25 @@ TEST(SerialPortOpen, ReportsWhyItFailed) {
     EXPECT_FALSE(port->IsRunning());
     port->Stop();
 }
+
+// One write at a time: a write offered while another is still in flight is
+// dropped, not queued or mixed into the first.
+TEST_F(SerialPortTest, ASecondWriteWhileOneIsBusyIsDropped) {
+    Bytes first(200, 0x11), second(20, 0x22), third = {0x33};
+    {
+        // The communication thread is held inside a read callback, so the
+        // first write cannot finish before the second is offered.
+        std::unique_lock<std::mutex> held(recorder.lock);
+        port->RequestRead();
+        peer->Send(Bytes{0x42});
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        port->Write(first.data(), first.size());
+        port->Write(second.data(), second.size());
+    }
+    ASSERT_TRUE(recorder.writeDone.Wait(2000));
+    EXPECT_EQ(Drain(first.size() + second.size(), 500), first);
+    EXPECT_FALSE(recorder.writeDone.Wait(100)) << "the dropped write reports nothing";
+    port->Write(third.data(), third.size());
+    ASSERT_TRUE(recorder.writeDone.Wait(2000));
+    EXPECT_EQ(Drain(1), third);
+}

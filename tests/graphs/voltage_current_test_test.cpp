@@ -62,6 +62,7 @@ TEST(VoltageCurrentRun, StepsUpToTheLimitWithAVerdictPerStep) {
     EXPECT_EQ(bench.log.Records().GetRecord(1)->category, kLogError);
     EXPECT_EQ(bench.log.Records().GetRecord(2)->category, kLogDiagnostics);
     VoltageCurrentResult result = bench.test.Result();
+    EXPECT_TRUE(result.complete);
     EXPECT_EQ(result.raw, (std::vector<float>{9.5f, 9.0f, 8.0f, 6.4f, 9.0f}));
     EXPECT_EQ(result.display, (std::vector<float>{9.5f, 9.0f, 8.0f, 7.0f, 9.0f})) << "plotted no lower than 7 V";
     EXPECT_EQ(bench.view.series, result.display);
@@ -108,6 +109,7 @@ TEST(VoltageCurrentRun, EndsEarlyAndAlwaysSwitchesTheLoadOff) {
         EXPECT_EQ(texts.size() > 1 ? texts[texts.size() - 2] : kNever, c.lastLine);
         std::vector<FakeWindow::Message> messages = bench.window.Messages();
         EXPECT_EQ(messages.empty() ? "" : messages[0].title, c.messageTitle);
+        EXPECT_FALSE(bench.test.Result().complete);
         std::vector<float> display = bench.test.Result().display;
         EXPECT_EQ(std::vector<float>(display.begin() + std::min<size_t>(2, display.size()), display.end()),
                   c.displayFromHalfWay);
