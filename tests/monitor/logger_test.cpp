@@ -30,14 +30,6 @@ TEST(Logger, WrapsDroppingTheOldestRecordAndClears) {
     EXPECT_FALSE(logger.GetRecord(1));
 }
 
-TEST(Logger, FullSizeRingKeepsTwoHundredThousand) {
-    Logger logger;
-    for (int i = 0; i < 200001; ++i)
-        logger.AddRecord(i == 0 ? "first" : i == 1 ? "second" : "x", 4);
-    EXPECT_EQ(logger.RecordCount(), 200000);
-    EXPECT_EQ(logger.GetRecord(0)->text, "second");
-}
-
 TEST(Logger, CleansAndCutsTexts) {
     Logger logger(10, &FixedTime);
     logger.AddRecord("line one\r\nline  two\tend", 0);

@@ -3,15 +3,12 @@
 #include "monitor/profile_type.h"
 #include "monitor/voltage_limits.h"
 
-TEST(ProfileType, EprAvsReportsWattsAsCurrent) {
+TEST(ProfileType, EprAvsReportsWattsAsCurrentAndVoltageGrids) {
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 28000), 5000);
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 20000), 7000);
     EXPECT_EQ(RatedCurrentMa(6, 3, 3000, 20000), 3000) << "other profiles keep their current";
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 0), 140) << "no division by a voltage below 1 V";
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 999), 140);
-}
-
-TEST(ProfileType, VoltageGrids) {
     EXPECT_EQ(RoundVoltageForProfile(6, 3, 9015), 9000);
     EXPECT_EQ(RoundVoltageForProfile(6, 3, 9039), 9020);
     EXPECT_EQ(RoundVoltageForProfile(4, 2, 9150), 9000);
