@@ -1,9 +1,7 @@
 #include "graphs/test_csv.h"
 
-#include "monitor/event_log.h"
-#include "platform/atomic_file.h"
-#include "platform/files.h"
 #include "platform/format.h"
+#include "ui/save_csv_as.h"
 
 std::vector<bool> StepVerdicts(const VoltageCurrentResult& result) {
     std::vector<bool> verdicts;
@@ -30,16 +28,5 @@ std::string TestCsvText(const VoltageCurrentResult& result) {
 }
 
 bool ExportTestCsv(Prompts& prompts, const VoltageCurrentResult& result) {
-    Prompts::SaveFileRequest request;
-    request.title = "Select a csv file name";
-    request.filterName = "CSV Files (*.CSV)";
-    request.filterPattern = "*.csv";
-    request.defaultExtension = "csv";
-    request.initialPath = GetDataFolder() + PathSeparator();
-    std::optional<std::string> path = prompts.AskSaveFile(request);
-    if (!path) return false;
-    std::string error;
-    if (SaveFileAtomically(*path, TestCsvText(result), &error)) return true;
-    prompts.ShowMessage(error, "Ampwright Error", Prompts::kOk | Prompts::kIconError);
-    return false;
+    return SaveCsvAs(prompts, [&result] { return TestCsvText(result); }, "Ampwright Error");
 }

@@ -2,11 +2,9 @@
 
 #include <array>
 
-#include "monitor/event_log.h"
-#include "platform/atomic_file.h"
-#include "platform/files.h"
 #include "platform/format.h"
 #include "tracer/trace_csv.h"
+#include "ui/save_csv_as.h"
 #include "ui/tracer_ids.h"
 
 namespace {
@@ -173,16 +171,5 @@ void TracerWindow::Paint(Canvas& canvas) {
 }
 
 void TracerWindow::ExportCsv() {
-    Prompts::SaveFileRequest request;
-    request.title = "Select a csv file name";
-    request.filterName = "CSV Files (*.CSV)";
-    request.filterPattern = "*.csv";
-    request.defaultExtension = "csv";
-    request.initialPath = GetDataFolder() + PathSeparator();
-    std::optional<std::string> chosen = parts_.prompts.AskSaveFile(request);
-    if (!chosen) return;
-    std::string error;
-    if (!SaveFileAtomically(*chosen, TraceCsvText(store_.Rows()), &error)) {
-        parts_.prompts.ShowMessage(error, "Ampwright: Error", Prompts::kOk | Prompts::kIconError);
-    }
+    SaveCsvAs(parts_.prompts, [this] { return TraceCsvText(store_.Rows()); }, "Ampwright: Error");
 }
