@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     live.loadCurrentPending = false;
     EventLog log;
     FakeWindow window;
-    StatusPollLoop poll(tester, live, log, window, events);
+    StatusPollLoop poll(tester, live, log, events);
     poll.Start();
     for (int i = 0; i < 100 && !live.sinkActive; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

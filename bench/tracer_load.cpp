@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     simulator.Plug("pd65");
     live.connected = true;
     ++live.connectionCount;
-    StatusPollLoop poll(tester, live, log, window, events, clock);
+    StatusPollLoop poll(tester, live, log, events, clock);
     poll.Start();
 
     WindowQueue queue;

@@ -19,7 +19,8 @@ std::optional<std::string> VoltageRangeMessage(const SinkCapabilities& caps, int
     return Format("Please enter a number between %d-%d", entry.minimumMv, entry.maximumMv);
 }
 
-MainWindow::MainWindow(Parts parts) : parts_(parts) {}
+MainWindow::MainWindow(Parts parts)
+    : parts_(parts), presenter_(parts.live, parts.window), wake_([this] { parts_.shell.PostModelChanged(); }) {}
 
 void MainWindow::Initialize() {
     Controls& window = parts_.window;
@@ -52,6 +53,12 @@ void MainWindow::Initialize() {
     window.SelectItem(IDC_LOAD_CHANGE_SPEED, index);
     parts_.live.loadChangeSpeedMs = static_cast<uint16_t>(LoadChangeTimeForIndex(index));
 
+    // From here on, the poll thread's changes reach the window as one
+    // posted wake-up, never as calls into it.
+    parts_.live.loopbackRequested = window.IsChecked(IDC_LOOPBACK);
+    parts_.live.SetReadoutsListener([this] { wake_.Wake(); });
+    parts_.log.SetRepaintRequest([this] { wake_.Wake(); });
+    OnModelChanged();
     parts_.poll.Start();
     polling_ = true;
 }
@@ -63,6 +70,14 @@ void MainWindow::StopPolling() {
     if (!polling_) return;
     parts_.poll.Stop();
     polling_ = false;
+    parts_.live.SetReadoutsListener(nullptr);
+    parts_.log.SetRepaintRequest(nullptr);
+}
+
+void MainWindow::OnModelChanged() {
+    wake_.Taken();
+    presenter_.Apply();
+    parts_.log.RefreshPane();
 }
 
 bool MainWindow::RequireTester() {
@@ -113,7 +128,13 @@ void MainWindow::OnCommand(int id, int notification) {
             if (RequireTester()) parts_.shell.OpenCalibration();
             break;
         case IDC_SELECT_PROFILE:
-            if (notification == kSelEndOk) live.profileSelectPending.store(true, std::memory_order_release);
+            if (notification == kSelEndOk) {
+                live.requestedProfileIndex = window.SelectedItem(IDC_SELECT_PROFILE);
+                live.profileSelectPending.store(true, std::memory_order_release);
+            }
+            break;
+        case IDC_LOOPBACK:
+            live.loopbackRequested = window.IsChecked(IDC_LOOPBACK);
             break;
         case IDC_SELECT_SOURCE_TYPE:
             if (notification == kSelEndOk) {
@@ -218,7 +239,7 @@ void MainWindow::OnSlider(int id, bool dragging, int thumbPosition) {
 void MainWindow::OnTimer(int timerId) {
     LiveState& live = parts_.live;
     if (timerId == IDT_CAPACITY) {
-        IntegrateCapacity(live);
+        IntegrateCapacity(live, parts_.clock.NowMs());
         return;
     }
     parts_.log.LogEvent(ReadingsLine(live), kLogDiagnostics);

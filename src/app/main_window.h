@@ -8,7 +8,9 @@
 #include "monitor/event_log.h"
 #include "monitor/load_change_speed.h"
 #include "monitor/live_state.h"
+#include "monitor/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
+#include "platform/coalesced_wake.h"
 #include "ui/controls.h"
 #include "ui/number_text.h"
 #include "ui/prompts.h"
@@ -27,6 +29,9 @@ public:
     virtual void OpenUserGuide() = 0;
     // Has OnReconnect called from the window's own message queue.
     virtual void PostReconnect() = 0;
+    // Has OnModelChanged called from the window's own message queue; may be
+    // called from any thread and must not wait.
+    virtual void PostModelChanged() = 0;
     virtual void ShowGraphWindow() = 0;
     // Opens the PD tracer, or brings the open one to the top.
     virtual void OpenTracer() = 0;
@@ -37,7 +42,8 @@ public:
 };
 
 // The main window's rules: turns the user's actions into LiveState changes
-// and requests for the poll loop, tester commands and other windows.
+// and requests for the poll loop, tester commands and other windows, and
+// shows the live model's readouts and the log when they change.
 class MainWindow {
 public:
     struct Parts {
@@ -49,6 +55,7 @@ public:
         TesterDiscovery& discovery;
         StatusPollLoop& poll;
         MainWindowShell& shell;
+        Clock& clock;  // the poll loop's: measurements carry its time
     };
 
     explicit MainWindow(Parts parts);
@@ -57,10 +64,9 @@ public:
     // the tester scan, the readouts, sliders and lists, the poll thread.
     void Initialize();
     // Ends the poll thread for good and closes the tester link, cancelling a
-    // command in flight so a silent tester cannot hold up the exit. The
-    // window's thread must keep handling messages meanwhile, since the
-    // thread may be writing into the window. After it, Initialize does
-    // nothing more (the window went away while it was running).
+    // command in flight so a silent tester cannot hold up the exit. After
+    // it, Initialize does nothing more (the window went away while it was
+    // running).
     void StopPolling();
 
     // Combo box notifications that act.
@@ -75,6 +81,8 @@ public:
     // Connects again the selected tester that came back after it was unplugged.
     void OnReconnect();
     void OnSuspend();
+    // The live model or the log changed: shows what changed.
+    void OnModelChanged();
 
     bool CheckFirmware(int minimumTenths);
 
@@ -87,6 +95,8 @@ private:
     int RoundForSinkProfile(int voltageMv) const;
 
     Parts parts_;
+    ReadoutsPresenter presenter_;
+    CoalescedWake wake_;
     bool sinkDisconnectedByUser_ = false;
     bool sourceDisconnectedByUser_ = false;
     bool polling_ = false;

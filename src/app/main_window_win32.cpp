@@ -24,7 +24,6 @@
 #undef IDC_HELP
 #include "ui/main_window_ids.h"
 #include "ui/prompts_win32.h"
-#include "ui/wait_pumping_win32.h"
 #include "ui/row_scroll_win32.h"
 #include "ui/wide_text_win32.h"
 
@@ -38,6 +37,8 @@ LiveState live;
 
 // Posted to the window itself to connect a re-plugged tester again.
 constexpr UINT kReconnectMessage = WM_APP + 0x72;
+// Posted (at most one waiting) when the live model or the log changed.
+constexpr UINT kModelChangedMessage = WM_APP + 0x73;
 
 class Shell : public MainWindowShell {
 public:
@@ -45,6 +46,7 @@ public:
     void ShowAbout() override { ShowAboutBox(instance, window); }
     void OpenUserGuide() override;
     void PostReconnect() override { PostMessageW(window, kReconnectMessage, 0, 0); }
+    void PostModelChanged() override { PostMessageW(window, kModelChangedMessage, 0, 0); }
     void ShowGraphWindow() override;
     void OpenTracer() override { OpenTracerWindow(instance, window, tester, live); }
     void OpenTestConfiguration() override { ShowTestConfiguration(DialogOwner()); }
@@ -119,7 +121,8 @@ void ScrollLog(WPARAM wParam) {
 
 void Destroy() {
     if (!parts) return;
-    if (parts->rules) WaitPumpingSentMessages([] { parts->rules->StopPolling(); });
+    // The poll thread never waits for this window, so it can be joined here.
+    if (parts->rules) parts->rules->StopPolling();
     tester.Close();
     parts->fonts.Release();
     parts->log.reset();
@@ -183,6 +186,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case kReconnectMessage:
             if (rules) rules->OnReconnect();
             return 0;
+        case kModelChangedMessage:
+            if (rules) rules->OnModelChanged();
+            return 0;
         default:
             break;
     }
@@ -206,12 +212,12 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
     parts->log->AttachPane(parts->controls.get(), IDC_LOG_PANE, IDC_LOG_SCROLL);
     RemeasurePane();
 
-    parts->poll = std::make_unique<StatusPollLoop>(tester, live, *parts->log, *parts->controls, portEvents);
+    parts->poll = std::make_unique<StatusPollLoop>(tester, live, *parts->log, portEvents);
     parts->discovery = std::make_unique<TesterDiscovery>(TesterDiscovery::Parts{
         *parts->controls, *parts->prompts, tester, live, *parts->log, parts->ports, SystemClock(),
         [](int notification) { portEvents.Notify(notification); }, [window] { PostMessageW(window, WM_CLOSE, 0, 0); }});
     parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{
-        *parts->controls, *parts->prompts, tester, live, *parts->log, *parts->discovery, *parts->poll, parts->shell});
+        *parts->controls, *parts->prompts, tester, live, *parts->log, *parts->discovery, *parts->poll, parts->shell, SystemClock()});
     if (parts->gdiplusToken) parts->rules->Initialize();
 }
 

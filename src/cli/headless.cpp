@@ -16,35 +16,3 @@ int StderrPrompts::ShowMessage(const std::string& text, const std::string&, uint
     WriteLine(prefix_ + line);
     return (style & 0xF) == kYesNo ? kAnswerYes : kAnswerOk;
 }
-
-void HeadlessControls::ClearItems(int id) {
-    std::lock_guard<std::mutex> held(lock_);
-    items_[id].clear();
-    selected_[id] = -1;
-}
-
-void HeadlessControls::AddItem(int id, const std::string& text) {
-    std::lock_guard<std::mutex> held(lock_);
-    items_[id].push_back(text);
-}
-
-void HeadlessControls::SelectItem(int id, int index) {
-    std::lock_guard<std::mutex> held(lock_);
-    selected_[id] = index;
-}
-
-int HeadlessControls::SelectedItem(int id) {
-    std::lock_guard<std::mutex> held(lock_);
-    auto found = selected_.find(id);
-    return found == selected_.end() ? -1 : found->second;
-}
-
-int HeadlessControls::ItemCount(int id) {
-    std::lock_guard<std::mutex> held(lock_);
-    return static_cast<int>(items_[id].size());
-}
-
-std::vector<std::string> HeadlessControls::Items(int id) {
-    std::lock_guard<std::mutex> held(lock_);
-    return items_[id];
-}

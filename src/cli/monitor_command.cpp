@@ -36,8 +36,9 @@ std::string TimeStamp() {
 }
 
 std::string ReadingLine(const LiveState& live, Style style) {
-    float sinkV = live.sinkVolts, sourceV = live.sourceVolts;
-    int currentMa = live.sinkCurrentMa, temperature = live.temperatureC;
+    Measurement m = live.LatestMeasurement();
+    float sinkV = m.SinkVolts(), sourceV = m.SourceVolts();
+    int currentMa = m.sinkCurrentMa, temperature = m.temperatureC;
     float powerW = sinkV * static_cast<float>(currentMa) / 1000;
     bool attached = live.sinkActive;
     int index = attached ? live.sinkProfileIndex.load() : 0;

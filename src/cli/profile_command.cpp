@@ -4,9 +4,9 @@
 #include "app/main_window.h"
 #include "cli/cli_commands.h"
 #include "cli/tester_session.h"
+#include "monitor/profile_list_text.h"
 #include "monitor/profile_type.h"
 #include "platform/clock.h"
-#include "ui/main_window_ids.h"
 
 const char* const kProfileHelp =
     "Usage: ampwright-cli profile LIST [--port PORT]\n"
@@ -49,14 +49,13 @@ int RunProfileCommand(const std::vector<std::string>& args, CliIo& io) {
     if (!session.Open(parsed.Value({"--port"})) || !session.StartPolling()) return kCliBadInput;
     LiveState& live = session.live;
     if (!live.sinkActive) return session.Fail("no charger attached to the sink port");
-    std::vector<std::string> entries = session.controls.Items(IDC_SELECT_PROFILE);
+    SinkCapabilities caps = live.Capabilities();
     if (list) {
-        for (size_t i = 0; i < entries.size(); ++i)
-            io.out << i << " " << entries[i] << "\n";
+        for (size_t i = 0; i < caps.count; ++i)
+            io.out << i << " " << ProfileListText(caps.entries[i]) << "\n";
         io.out.flush();
         return kCliOk;
     }
-    SinkCapabilities caps = live.Capabilities();
     if (index >= caps.count) return session.Fail("the charger has no profile " + std::to_string(index));
     const SinkCapability& entry = caps.entries[static_cast<size_t>(index)];
     bool ranged = IsRangedProfile(entry.ProfileType(), entry.ProfileSubtype());
@@ -67,7 +66,7 @@ int RunProfileCommand(const std::vector<std::string>& args, CliIo& io) {
             return session.Fail(*outside);
     }
 
-    session.controls.SelectItem(IDC_SELECT_PROFILE, index);
+    live.requestedProfileIndex = index;
     live.profileSelectPending.store(true, std::memory_order_release);
     if (!Served(live.profileSelectPending)) return session.Fail("the tester stopped answering");
     if (voltageMv) {
@@ -75,7 +74,7 @@ int RunProfileCommand(const std::vector<std::string>& args, CliIo& io) {
         live.voltageRequestPending.store(true, std::memory_order_release);
         if (!Served(live.voltageRequestPending)) return session.Fail("the tester stopped answering");
     }
-    io.out << "requested profile " << index << " " << entries[static_cast<size_t>(index)];
+    io.out << "requested profile " << index << " " << ProfileListText(entry);
     if (voltageMv) io.out << " at " << *voltageMv << " mV";
     io.out << "\n";
     io.out.flush();

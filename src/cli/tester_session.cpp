@@ -70,21 +70,21 @@ bool TesterSession::StartPolling() {
         Fail("the tester on " + port + " does not answer");
         return false;
     }
-    loop_ = std::make_unique<StatusPollLoop>(tester, live, log, controls, events);
+    loop_ = std::make_unique<StatusPollLoop>(tester, live, log, events);
     loop_->Start();
     if (status.sinkAttached == 1) {
         // The loop reads the capabilities, then measures.
-        WaitFor([this] { return live.sinkActive && live.loadCurrentLimit > 0 && live.measurementCount > 0; },
+        WaitFor([this] { return live.sinkActive && live.loadCurrentLimit > 0 && live.MeasurementSequence() > 0; },
                 kStartTimeoutMs);
     }
-    lastCount_ = live.measurementCount;
+    lastCount_ = live.MeasurementSequence();
     lastCountMs_ = SystemClock().NowMs();
     return true;
 }
 
 bool TesterSession::Answering() {
     uint64_t now = SystemClock().NowMs();
-    uint32_t count = live.measurementCount;
+    uint64_t count = live.MeasurementSequence();
     if (count != lastCount_) {
         lastCount_ = count;
         lastCountMs_ = now;

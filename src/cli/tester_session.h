@@ -14,9 +14,9 @@
 // The help lines of the option every tester command takes.
 extern const char* const kPortOptionHelp;
 
-// One command's link to a tester: the connection, the poll loop that owns
-// the periodic traffic (as in the window) and the headless window seams it
-// reports to. Messages go to standard error prefixed with the command.
+// One command's link to a tester: the connection and the poll loop that owns
+// the periodic traffic (as in the window), publishing into `live`, which the
+// command reads. Messages go to standard error prefixed with the command.
 class TesterSession {
 public:
     TesterSession(CliIo& io, const std::string& command);
@@ -44,7 +44,6 @@ public:
     CliIo& io;
     std::string port;
     bool loadOffAtEnd = false;  // a command that loads the charger switches it off when it ends
-    HeadlessControls controls;
     StderrPrompts prompts;
     LiveState live;
     EventLog log;
@@ -55,7 +54,7 @@ private:
     std::string prefix_;
     std::unique_ptr<StatusPollLoop> loop_;
     bool opened_ = false;
-    uint32_t lastCount_ = 0;
+    uint64_t lastCount_ = 0;
     uint64_t lastCountMs_ = 0;
 };
 

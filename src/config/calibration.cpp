@@ -196,26 +196,29 @@ bool Calibration::PortMeasuring(int channel) {
 
 std::optional<int> Calibration::AverageReading(int channel) {
     LiveState& live = parts_.live;
+    uint64_t before = live.MeasurementSequence();
     int64_t sum = 0;
     for (int i = 0; i < kSamples; ++i) {
         parts_.clock.SleepMs(kSampleIntervalMs);
+        Measurement m = live.LatestMeasurement();
         switch (channel) {
             case 0:
-                sum = static_cast<int64_t>(static_cast<float>(sum) + live.sourceVolts * 1000.0f);
+                sum = static_cast<int64_t>(static_cast<float>(sum) + m.SourceVolts() * 1000.0f);
                 break;
             case 1:
-                sum += live.loopbackCurrentMa;
+                sum += m.loopbackCurrentMa;
                 break;
             case 2:
-                sum = static_cast<int64_t>(static_cast<float>(sum) + live.sinkVolts * 1000.0f);
+                sum = static_cast<int64_t>(static_cast<float>(sum) + m.SinkVolts() * 1000.0f);
                 break;
             default:
-                sum += live.sinkCurrentMa;
+                sum += m.sinkCurrentMa;
                 break;
         }
     }
-    // A port that stopped measuring meanwhile left stale values behind.
-    if (!PortMeasuring(channel)) return std::nullopt;
+    // A port that stopped measuring meanwhile left stale values behind, and
+    // so did a tester that measured nothing new during the whole read.
+    if (!PortMeasuring(channel) || live.MeasurementSequence() == before) return std::nullopt;
     return static_cast<int>(sum / kSamples);
 }
 

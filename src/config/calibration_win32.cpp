@@ -5,31 +5,11 @@
 
 namespace {
 
-// Pauses the window thread between samples while still answering the
-// messages other threads send it: the poll thread writes its readouts into
-// the main window, and would otherwise stop measuring until the pause ends.
-class AnsweringClock : public Clock {
-public:
-    uint64_t NowMs() override { return GetTickCount64(); }
-    void SleepMs(uint32_t ms) override {
-        uint64_t end = GetTickCount64() + ms;
-        for (uint64_t now = GetTickCount64(); now < end; now = GetTickCount64()) {
-            DWORD left = static_cast<DWORD>(end - now);
-            if (MsgWaitForMultipleObjects(0, nullptr, FALSE, left, QS_SENDMESSAGE) == WAIT_OBJECT_0) {
-                MSG message;
-                PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            }
-        }
-    }
-};
-
 std::pair<int, int> Today() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return {now.wYear, now.wMonth};
 }
-
-AnsweringClock answeringClock;
 
 using CalibrationSession = ConfigDialogSession<Calibration>;
 
@@ -40,7 +20,7 @@ INT_PTR CALLBACK CalibrationProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             const ConfigDialogOwner& owner = *session->owner;
             // Its message boxes belong to the main window.
             session->rules = std::make_unique<Calibration>(
-                Calibration::Parts{*session->controls, owner.prompts, owner.tester, owner.live, answeringClock, Today});
+                Calibration::Parts{*session->controls, owner.prompts, owner.tester, owner.live, SystemClock(), Today});
             CenterOnOwner(dialog, owner.window);
             session->rules->Open();
             return TRUE;

@@ -249,7 +249,7 @@ void TestConfiguration::OnDangerousMode(uint32_t mode, int buttonId, bool& accep
 
 void TestConfiguration::ShowLoadLimit(uint16_t limitMa) {
     Controls& main = parts_.mainWindow;
-    uint16_t setpointMa = parts_.live.loadSetpointMa;
+    uint16_t setpointMa = parts_.live.LatestMeasurement().loadSetpointMa;
     parts_.live.loadCurrentLimit = limitMa;
     main.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", limitMa));
     main.SetRange(IDC_CURRENT_SLIDER, 0, limitMa);

@@ -426,7 +426,8 @@ void GraphWindow::PaintAcceptableRange(Canvas& canvas, LineChart& chart) {
     canvas.FillPolygon(swatch, 4, {0, 255, 0, 0x40});
     canvas.DrawTextAt("Acceptable Range", 55, height + 5, {"Arial", 14});
     const LiveState& live = parts_.live;
-    std::optional<VoltageLimits> limits = LimitsAt(CopyTestProfile(live), live.loadSetpointMa, live.sinkCurrentMa);
+    Measurement m = live.LatestMeasurement();
+    std::optional<VoltageLimits> limits = LimitsAt(CopyTestProfile(live), m.loadSetpointMa, m.sinkCurrentMa);
     if (!limits) return;
     float low = std::clamp(limits->minimumV, chart.YMin(), chart.YMax());
     float high = std::clamp(limits->maximumV, chart.YMin(), chart.YMax());

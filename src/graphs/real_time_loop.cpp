@@ -7,20 +7,20 @@
 #include "ui/graph_ids.h"
 #include "ui/number_text.h"
 
-float ReadSignal(const LiveState& live, int signal) {
+float ReadSignal(const Measurement& m, int signal) {
     switch (signal) {
         case kSignalSourceVoltage:
-            return live.sourceVolts;
+            return m.SourceVolts();
         case kSignalSourceCurrent:
-            return live.loopbackCurrentMa;
+            return m.loopbackCurrentMa;
         case kSignalSourcePower:
-            return static_cast<float>(live.loopbackCurrentMa) * live.sourceVolts / 1000.0f;
+            return static_cast<float>(m.loopbackCurrentMa) * m.SourceVolts() / 1000.0f;
         case kSignalSinkVoltage:
-            return live.sinkVolts;
+            return m.SinkVolts();
         case kSignalSinkCurrent:
-            return live.sinkCurrentMa;
+            return m.sinkCurrentMa;
         default:
-            return static_cast<float>(live.sinkCurrentMa) * live.sinkVolts / 1000.0f;
+            return static_cast<float>(m.sinkCurrentMa) * m.SinkVolts() / 1000.0f;
     }
 }
 
@@ -47,7 +47,7 @@ RealTimeResult RealTimeLoop(GraphRun& run) {
             run.live.testIdle = true;
             continue;
         }
-        float value = ReadSignal(run.live, signal);
+        float value = ReadSignal(run.live.LatestMeasurement(), signal);
         if (!graph.AddSample(value, run.clock.NowMs() - start)) break;
     }
     result.samples = graph.SampleCount();

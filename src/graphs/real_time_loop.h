@@ -16,4 +16,4 @@ struct RealTimeResult {
 RealTimeResult RealTimeLoop(GraphRun& run);
 
 // The present value of a real-time signal.
-float ReadSignal(const LiveState& live, int signal);
+float ReadSignal(const Measurement& m, int signal);

@@ -79,7 +79,7 @@ public:
         if (!WaitForLoadToFall()) return;
 
         Log("Start Voltage vs. Current Test", kLogDiagnostics);
-        Record(0, live_.sinkVolts);
+        Record(0, live_.LatestMeasurement().SinkVolts());
         for (uint32_t currentMa = 0;;) {
             if (live_.testIdle) return;
             TestWait wait = WaitForTest(context_, stepTimeMs_, kStepSliceMs);
@@ -93,15 +93,17 @@ public:
 
             int step = static_cast<int>(currentMa / stepMa_);
             bool detached = wait == TestWait::Detached;
-            float volts = detached ? 0.0f : live_.sinkVolts.load();
+            // One measurement for the sample, its status and its verdict.
+            Measurement m = live_.LatestMeasurement();
+            float volts = detached ? 0.0f : m.SinkVolts();
             if (detached) {
                 live_.testIdle = true;
                 DropAfterDetach(step);
             } else {
                 Record(step, volts);
             }
-            UpdateStatus();
-            Judge(volts, static_cast<int>(currentMa));
+            UpdateStatus(m);
+            Judge(volts, static_cast<int>(currentMa), m);
             ShowDisplay();
             if (detached) return;
 
@@ -119,9 +121,13 @@ private:
     // Switches the load off and waits for it to fall; false when the test
     // must not start (Stop, detach, TestIdle, or a load that stays on).
     bool WaitForLoadToFall() {
+        // Only a measurement taken after the request can show the load fell.
+        uint64_t seen = live_.MeasurementSequence();
         RequestLoad(live_, 0);
-        TestWait wait = WaitForTest(context_, kLoadFallTimeoutMs, kLoadFallPollMs,
-                                    [this] { return live_.sinkCurrentMa <= kLoadOffMa; });
+        TestWait wait = WaitForTest(context_, kLoadFallTimeoutMs, kLoadFallPollMs, [this, seen] {
+            Measurement m = live_.LatestMeasurement();
+            return m.sequence > seen && m.sinkCurrentMa <= kLoadOffMa;
+        });
         if (wait == TestWait::Done) return true;
         if (wait == TestWait::Detached) live_.testIdle = true;
         if (wait == TestWait::TimedOut) {
@@ -133,10 +139,9 @@ private:
     // Waits for a measurement taken after the step time, so the sample shows
     // the settled load rather than a reading from before or during its ramp.
     TestWait WaitForFreshSample() {
-        uint32_t seen = live_.measurementCount.load(std::memory_order_acquire);
-        TestWait wait = WaitForTest(context_, kFreshSampleTimeoutMs, 1, [this, seen] {
-            return live_.measurementCount.load(std::memory_order_acquire) != seen;
-        });
+        uint64_t seen = live_.MeasurementSequence();
+        TestWait wait = WaitForTest(context_, kFreshSampleTimeoutMs, 1,
+                                    [this, seen] { return live_.MeasurementSequence() != seen; });
         return wait == TestWait::Done ? TestWait::TimedOut : wait;
     }
 
@@ -165,9 +170,9 @@ private:
         context_.view.ShowSeries(shown_);
     }
 
-    void UpdateStatus() {
-        float volts = live_.sinkVolts;
-        int totalMa = live_.totalCurrentMa;
+    void UpdateStatus(const Measurement& m) {
+        float volts = m.SinkVolts();
+        int totalMa = m.TotalCurrentMa();
         bool changed = statusRefresh_;
         statusRefresh_ = false;
         auto lower = [&changed](auto& extreme, auto value) {
@@ -190,9 +195,9 @@ private:
     }
 
     // The verdict at the set point the tester reports for this sample.
-    void Judge(float volts, int currentMa) {
+    void Judge(float volts, int currentMa, const Measurement& m) {
         float powerW = currentMa * volts / 1000;
-        std::optional<VoltageLimits> limits = LimitsAt(profile_, live_.loadSetpointMa, live_.sinkCurrentMa);
+        std::optional<VoltageLimits> limits = LimitsAt(profile_, m.loadSetpointMa, m.sinkCurrentMa);
         if (limits && limits->minimumV > volts) {
             Log(Format("Under Voltage, V=%.3fV, I=%dmA, P=%.2fW", volts, currentMa, powerW), kLogError);
         } else if (limits && volts > limits->maximumV) {

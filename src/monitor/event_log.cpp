@@ -48,6 +48,11 @@ void EventLog::AttachPane(Controls* window, int paneId, int scrollBarId) {
     scrollBarId_ = scrollBarId;
 }
 
+void EventLog::SetRepaintRequest(std::function<void()> request) {
+    std::lock_guard<std::mutex> held(viewLock_);
+    repaintRequest_ = std::move(request);
+}
+
 void EventLog::LogEvent(const std::string& text, int category) {
     logger_.AddRecord(text, category);
     {
@@ -55,8 +60,23 @@ void EventLog::LogEvent(const std::string& text, int category) {
         UpdateScrollRangeLocked();
         scroll_.top = scroll_.maxTop;  // the view always jumps to the newest record
     }
-    PublishScrollBar();
+    PaneChanged();
 }
+
+// A change of the records: the pane learns of it on its window's thread.
+void EventLog::PaneChanged() {
+    std::function<void()> request;
+    {
+        std::lock_guard<std::mutex> held(viewLock_);
+        request = repaintRequest_;
+    }
+    if (request) {
+        request();
+    } else {
+        RefreshPane();
+    }
+}
+
 
 void EventLog::LogEventInt(const char* format, int value, int category) {
     char text[Logger::kSlotUnits * 4];
@@ -71,7 +91,7 @@ void EventLog::ClearLog() {
         scroll_.top = 0;
         UpdateScrollRangeLocked();
     }
-    PublishScrollBar();
+    PaneChanged();
     LogEvent(kBanner, kLogInformation);
 }
 
@@ -80,8 +100,8 @@ void EventLog::UpdateScrollRangeLocked() {
 }
 
 // Moves the scroll bar to the view and repaints the rows. Called without the
-// view lock: the window may be on another thread.
-void EventLog::PublishScrollBar() {
+// view lock, on the window's thread.
+void EventLog::RefreshPane() {
     Controls* window;
     int paneId, scrollBarId, maxTop, topIndex;
     {
@@ -101,7 +121,7 @@ void EventLog::Remeasure(int paneWidth, int paneHeight) {
         visibleRows_ = std::max(0, (paneHeight - (kHeaderHeight - 1)) / kRowHeight);
         UpdateScrollRangeLocked();
     }
-    PublishScrollBar();
+    RefreshPane();
 }
 
 void EventLog::Scroll(ScrollRequest request, int thumbPosition) {
@@ -109,7 +129,7 @@ void EventLog::Scroll(ScrollRequest request, int thumbPosition) {
         std::lock_guard<std::mutex> held(viewLock_);
         scroll_.Apply(request, thumbPosition);
     }
-    PublishScrollBar();
+    RefreshPane();
 }
 
 void EventLog::PaintPane(Canvas& canvas, bool full) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -25,6 +26,13 @@ public:
 
     // Connects the pane (control paneId, scroll bar scrollBarId) of a window.
     void AttachPane(Controls* window, int paneId, int scrollBarId);
+    // How a record logged from any thread reaches the pane: `request` only
+    // asks the window's thread to call RefreshPane (it must not wait for the
+    // window). Without one, logging updates the pane at once, which only the
+    // window's own thread may do.
+    void SetRepaintRequest(std::function<void()> request);
+    // Moves the scroll bar to the newest rows and repaints: window thread.
+    void RefreshPane();
 
     void LogEvent(const std::string& text, int category);
     // Formats with one integer argument (printf rules) and logs the result.
@@ -50,11 +58,12 @@ public:
 
 private:
     void UpdateScrollRangeLocked();
-    void PublishScrollBar();
+    void PaneChanged();
 
     Logger logger_;
     mutable std::mutex viewLock_;  // guards the view state below; never held while calling the window
     Controls* window_ = nullptr;
+    std::function<void()> repaintRequest_;
     int paneId_ = 0;
     int scrollBarId_ = 0;
     RowScroll scroll_;

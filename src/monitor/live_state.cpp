@@ -8,13 +8,50 @@ void Add(std::atomic<double>& counter, double amount) {
 }
 }  // namespace
 
-void IntegrateCapacity(LiveState& live) {
+Measurement LiveState::PublishMeasurement(const Measurements& answer, uint64_t takenMs) {
+    Measurement m;
+    m.takenMs = takenMs;
+    m.temperatureC = answer.temperatureC;
+    m.sinkMv = answer.sinkVbusMv;
+    m.sourceMv = answer.sourceVbusMv;
+    m.loadSetpointMa = answer.loadSetpointMa;
+    m.sinkCurrentMa = answer.sinkCurrentMa;
+    m.loopbackCurrentMa = answer.sourceCurrentMa;
+    m.sinkEpoch = sinkLosses.load(std::memory_order_acquire);
+    {
+        std::lock_guard<std::mutex> held(measurementLock_);
+        m.sequence = measurement_.sequence + 1;
+        measurement_ = m;
+    }
+    sequence_.store(m.sequence, std::memory_order_release);
+    return m;
+}
+
+FreshMeasurement WaitForMeasurementAfter(const LiveState& live, MeasurementMark after, uint32_t timeoutMs,
+                                         Clock& clock) {
+    uint64_t start = clock.NowMs();
+    for (;;) {
+        if (live.sinkLosses.load(std::memory_order_acquire) != after.sinkEpoch) return {MeasurementWait::SinkLost, {}};
+        if (live.MeasurementSequence() > after.sequence) return {MeasurementWait::Fresh, live.LatestMeasurement()};
+        if (clock.NowMs() - start >= timeoutMs) return {MeasurementWait::TimedOut, {}};
+        clock.SleepMs(1);
+    }
+}
+
+void IntegrateCapacity(LiveState& live, uint64_t nowMs) {
+    Measurement m = live.LatestMeasurement();
+    if (m.sequence == 0 || nowMs - m.takenMs > kCapacityFreshMs) return;
     std::lock_guard<std::mutex> held(live.capacityLock);
-    double sinkMa = live.sinkCurrentMa, loopbackMa = live.loopbackCurrentMa;
-    Add(live.sinkMah, sinkMa / 3600);
-    Add(live.sinkMwh, sinkMa * live.sinkVolts / 3600);
-    Add(live.sourceMah, loopbackMa / 3600);
-    Add(live.sourceMwh, loopbackMa * live.sourceVolts / 3600);
+    if (live.sinkActive) {
+        double sinkMa = m.sinkCurrentMa;
+        Add(live.sinkMah, sinkMa / 3600);
+        Add(live.sinkMwh, sinkMa * m.SinkVolts() / 3600);
+    }
+    if (live.sourceActive || live.loopbackEnabled) {
+        double loopbackMa = m.loopbackCurrentMa;
+        Add(live.sourceMah, loopbackMa / 3600);
+        Add(live.sourceMwh, loopbackMa * m.SourceVolts() / 3600);
+    }
 }
 
 void ResetSinkCapacity(LiveState& live) {
@@ -30,6 +67,7 @@ void ResetSourceCapacity(LiveState& live) {
 }
 
 std::string ReadingsLine(const LiveState& live) {
-    return Format("V=%.2fV, I Tester=%dmA, I Loopback=%dmA, I Total~=%dmA", live.sinkVolts.load(),
-                  live.sinkCurrentMa.load(), live.loopbackCurrentMa.load(), live.totalCurrentMa.load());
+    Measurement m = live.LatestMeasurement();
+    return Format("V=%.2fV, I Tester=%dmA, I Loopback=%dmA, I Total~=%dmA", m.SinkVolts(), m.sinkCurrentMa,
+                  m.loopbackCurrentMa, m.TotalCurrentMa());
 }

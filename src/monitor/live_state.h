@@ -3,10 +3,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
 #include "device/tester_records.h"
+#include "monitor/measurement.h"
+#include "monitor/readouts.h"
+#include "platform/clock.h"
 
 // The sink test settings: the application's copy of the tester's sink
 // configuration registers, edited by the test configuration dialog and sent
@@ -37,10 +41,13 @@ struct SinkTestSettings {
     bool operator==(const SinkTestSettings&) const = default;
 };
 
-// The process-wide record of live readings, port states and requests shared
-// by the poll thread, the window thread and test threads. Readings are
-// relaxed atomics; a request flag is raised (release) after the values it
-// uses are written, and the poll thread clears it once it has acted.
+// The process-wide live model shared by the poll thread, the window thread,
+// test threads and the CLI. The poll thread publishes what it measures
+// (each measurement with its sequence number and time) and learns (port
+// states, the capability list, limits, what the main window shows); the
+// other threads read it and raise requests. Plain fields are relaxed
+// atomics; a request flag is raised (release) after the values it uses are
+// written, and the poll thread clears it once it has acted.
 struct LiveState {
     std::atomic<bool> connected{false};
     // Counts the connections made: a new one means a tester whose ports the
@@ -50,14 +57,6 @@ struct LiveState {
     std::atomic<bool> sourceActive{false};
     std::atomic<bool> capsLogged{false};
     std::atomic<bool> loopbackEnabled{false};
-
-    std::atomic<uint8_t> temperatureC{0};
-    std::atomic<float> sinkVolts{0};
-    std::atomic<float> sourceVolts{0};
-    std::atomic<uint16_t> sinkCurrentMa{0};
-    std::atomic<uint16_t> loopbackCurrentMa{0};
-    std::atomic<uint16_t> totalCurrentMa{0};
-    std::atomic<uint16_t> loadSetpointMa{0};
 
     std::atomic<uint8_t> sinkProfileIndex{0};
     std::atomic<uint32_t> sinkProfileType{0};
@@ -91,15 +90,20 @@ struct LiveState {
 
     std::atomic<bool> profileChanged{false};
     std::atomic<bool> testIdle{true};
-    // Counts the successful sink measurements: a test that waits for the next
-    // one knows its sample was taken after the load it asked for had settled.
-    std::atomic<uint32_t> measurementCount{0};
+    // Counts the times the sink port stopped being measured (detach, tester
+    // lost, new tester): a consumer waiting for a measurement learns it is
+    // not coming.
+    std::atomic<uint32_t> sinkLosses{0};
 
     // What the window asks for: written before the request flag is raised.
     // Kept apart from the reported set point and negotiated voltage, which
     // every poll cycle overwrites and could swallow a request.
     std::atomic<uint16_t> requestedLoadMa{0};
     std::atomic<uint16_t> requestedVoltageMv{0};
+    std::atomic<int> requestedProfileIndex{-1};
+    // The user's "Enable Loopback Mode" choice; the poll loop makes
+    // loopbackEnabled follow it and sends the configuration.
+    std::atomic<bool> loopbackRequested{false};
 
     // Raised by the window for requestedLoadMa. Apart from these, the poll
     // loop re-sends the set point a newly connected tester reports.
@@ -134,14 +138,72 @@ struct LiveState {
         change(settings_);
     }
 
+    // The poll loop's measurement: numbered with the next sequence number
+    // and stamped with the time it was taken, then published whole.
+    Measurement PublishMeasurement(const Measurements& answer, uint64_t takenMs);
+    // The latest measurement, whole; sequence 0 before the first.
+    Measurement LatestMeasurement() const {
+        std::lock_guard<std::mutex> held(measurementLock_);
+        return measurement_;
+    }
+    uint64_t MeasurementSequence() const { return sequence_.load(std::memory_order_acquire); }
+    // Now, as a moment to wait from.
+    MeasurementMark Mark() const {
+        return {MeasurementSequence(), sinkLosses.load(std::memory_order_acquire)};
+    }
+
+    // What the main window shows. UpdateReadouts runs `change` under the
+    // lock, then tells the listener (from the calling thread; it must only
+    // post a wake-up, never wait for a window).
+    Readouts CurrentReadouts() const {
+        std::lock_guard<std::mutex> held(readoutsLock_);
+        return readouts_;
+    }
+    template <typename Change>
+    void UpdateReadouts(Change change) {
+        {
+            std::lock_guard<std::mutex> held(readoutsLock_);
+            change(readouts_);
+        }
+        std::lock_guard<std::mutex> held(listenerLock_);
+        if (listener_) listener_();
+    }
+    // Set before the poll thread starts; cleared (nullptr) once it stopped.
+    void SetReadoutsListener(std::function<void()> listener) {
+        std::lock_guard<std::mutex> held(listenerLock_);
+        listener_ = std::move(listener);
+    }
+
 private:
     mutable std::mutex settingsLock_;
     SinkTestSettings settings_;
+    mutable std::mutex measurementLock_;
+    Measurement measurement_;
+    std::atomic<uint64_t> sequence_{0};
+    mutable std::mutex readoutsLock_;
+    Readouts readouts_;
+    std::mutex listenerLock_;
+    std::function<void()> listener_;
 };
 
-// One second of capacity: adds what the current readings deliver in a
-// second to the four counters (mAh and mWh of both ports).
-void IntegrateCapacity(LiveState& live);
+// How a wait for a fresh measurement ended.
+enum class MeasurementWait { Fresh, TimedOut, SinkLost };
+struct FreshMeasurement {
+    MeasurementWait result = MeasurementWait::TimedOut;
+    Measurement measurement;  // valid when Fresh
+};
+// Waits up to timeoutMs of `clock` for a measurement newer than `after`
+// (a Mark, or the mark of a measurement the waiter already used). A
+// time-out is a time-out, and the sink port having stopped being measured
+// since `after` is reported as such: neither gives a value.
+FreshMeasurement WaitForMeasurementAfter(const LiveState& live, MeasurementMark after, uint32_t timeoutMs,
+                                         Clock& clock);
+
+// One second of capacity: adds what the latest measurement delivers in a
+// second to the counters of each port that is being measured. A measurement
+// older than kCapacityFreshMs (a tester that stopped answering) adds nothing.
+constexpr uint64_t kCapacityFreshMs = 2000;
+void IntegrateCapacity(LiveState& live, uint64_t nowMs);
 // Zero the two counters of one port.
 void ResetSinkCapacity(LiveState& live);
 void ResetSourceCapacity(LiveState& live);

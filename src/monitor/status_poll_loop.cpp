@@ -9,7 +9,6 @@
 #include "monitor/voltage_limits.h"
 #include "platform/format.h"
 #include "platform/power.h"
-#include "ui/main_window_ids.h"
 
 namespace {
 constexpr uint32_t kIdleSleepMs = 100;
@@ -23,8 +22,12 @@ double Volts(uint16_t millivolts) {
     return millivolts / 1000.0;
 }
 
-std::string CapacityText(double mah, double mwh) {
-    return Format("%lu\r\n%lu", static_cast<unsigned long>(mah), static_cast<unsigned long>(mwh));
+Capacity SinkCapacity(const LiveState& live) {
+    return {live.sinkMah, live.sinkMwh};
+}
+
+Capacity SourceCapacity(const LiveState& live) {
+    return {live.sourceMah, live.sourceMwh};
 }
 }  // namespace
 
@@ -32,9 +35,9 @@ void PortEvents::Notify(int notification) {
     if (notification >= 1 && notification <= kCount) port[notification - 1].Set();
 }
 
-StatusPollLoop::StatusPollLoop(TesterConnection& tester, LiveState& live, EventLog& log, Controls& window,
-                               PortEvents& events, Clock& clock)
-    : tester_(tester), live_(live), log_(log), window_(window), events_(events), clock_(clock) {}
+StatusPollLoop::StatusPollLoop(TesterConnection& tester, LiveState& live, EventLog& log, PortEvents& events,
+                               Clock& clock)
+    : tester_(tester), live_(live), log_(log), events_(events), clock_(clock) {}
 
 StatusPollLoop::~StatusPollLoop() {
     Stop();
@@ -76,7 +79,7 @@ void StatusPollLoop::Log(const std::string& text, int category) {
 void StatusPollLoop::RunCycle() {
     if (!live_.connected) {
         // No readings line for a tester that is gone.
-        if (wasConnected_) window_.StopTimer(IDT_READINGS_LOG);
+        if (wasConnected_) Publish([](Readouts& r) { r.readingsLogPeriodMs.Set(0); });
         wasConnected_ = false;
         ForgetPorts();
         Sleep(kIdleSleepMs);
@@ -86,7 +89,7 @@ void StatusPollLoop::RunCycle() {
     uint32_t connection = live_.connectionCount;
     if (connection != seenConnection_) {
         seenConnection_ = connection;
-        window_.StopTimer(IDT_READINGS_LOG);
+        Publish([](Readouts& r) { r.readingsLogPeriodMs.Set(0); });
         ForgetPorts();
         resendSetpoint_ = true;
     }
@@ -116,85 +119,71 @@ void StatusPollLoop::RunCycle() {
     SendConfigIfDirty();
 }
 
-bool StatusPollLoop::Measure() {
-    Measurements m;
-    if (!tester_.GetMeasurements(m)) return false;
-    live_.temperatureC = m.temperatureC;
-    live_.sinkVolts = static_cast<float>(Volts(m.sinkVbusMv));
-    live_.sourceVolts = static_cast<float>(Volts(m.sourceVbusMv));
-    live_.loadSetpointMa = m.loadSetpointMa;
-    live_.sinkCurrentMa = m.sinkCurrentMa;
-    live_.loopbackCurrentMa = m.sourceCurrentMa;
-    live_.totalCurrentMa = static_cast<uint16_t>(m.sinkCurrentMa + m.sourceCurrentMa);
-    live_.measurementCount.fetch_add(1, std::memory_order_release);
-    return true;
+std::optional<Measurement> StatusPollLoop::Measure() {
+    Measurements answer;
+    if (!tester_.GetMeasurements(answer)) return std::nullopt;
+    return live_.PublishMeasurement(answer, clock_.NowMs());
 }
 
 void StatusPollLoop::MeasureSinkCycle() {
-    bool measured = Measure();
+    std::optional<Measurement> measured = Measure();
     if (measured) {
+        const Measurement& m = *measured;
         uint16_t voltageMv = live_.sinkVoltageMv;
-        if (voltageMv != shownVoltageMv_) {
-            window_.SetPosition(IDC_VOLTAGE_SLIDER, voltageMv);
-            window_.SetText(IDC_VOLTAGE_EDIT, Format("%d", voltageMv));
-        }
-        uint16_t setpointMa = live_.loadSetpointMa;
-        if (setpointMa != shownSetpointMa_ || !setpointShown_) {
-            window_.SetPosition(IDC_CURRENT_SLIDER, setpointMa);
-            window_.SetText(IDC_CURRENT_EDIT, Format("%d", setpointMa));
-        }
-        ShowSinkReadings();
-        if (live_.sourceActive) {
-            ShowSourceReadings();
-        } else if (live_.loopbackEnabled) {
-            window_.SetText(IDC_SOURCE_PROFILE_TYPE, "");
-            window_.SetText(IDC_SOURCE_RATED_CURRENT, "");
-            window_.SetText(IDC_SOURCE_REQUESTED_CURRENT, "");
-            window_.SetText(IDC_SOURCE_CAPACITY, "");
-            ShowSourceReadings();
-            window_.SetText(IDC_SOURCE_CAPACITY, "");
-        }
+        bool voltageChanged = voltageMv != shownVoltageMv_;
+        bool setpointChanged = m.loadSetpointMa != shownSetpointMa_ || !setpointShown_;
+        bool loopbackOnly = !live_.sourceActive && live_.loopbackEnabled;
+        bool showSource = live_.sourceActive || loopbackOnly;
+        Capacity sink = SinkCapacity(live_), source = SourceCapacity(live_);
+        Publish([&](Readouts& r) {
+            if (voltageChanged) {
+                r.voltageSliderMv.Set(voltageMv);
+                r.voltageEditMv.Set(voltageMv);
+            }
+            if (setpointChanged) {
+                r.currentSliderMa.Set(m.loadSetpointMa);
+                r.currentEditMa.Set(m.loadSetpointMa);
+            }
+            r.sinkReadings.Set(m);
+            r.temperatureC.Set(m.temperatureC);
+            r.sinkCapacity.Set(sink);
+            if (loopbackOnly) {
+                // Loopback without a source profile: no profile and no capacity.
+                r.sourceProfile.Set(std::nullopt);
+                r.sourceRatedCurrentMa.Set(std::nullopt);
+                r.sourceRequestedCurrentMa.Set(std::nullopt);
+            }
+            if (showSource) {
+                r.sourceReadings.Set(m);
+                r.sourceCapacity.Set(loopbackOnly ? std::nullopt : std::optional<Capacity>(source));
+            }
+        });
         shownVoltageMv_ = voltageMv;
-        shownSetpointMa_ = setpointMa;
+        shownSetpointMa_ = m.loadSetpointMa;
         setpointShown_ = true;
-        if (live_.testIdle) WatchVoltage();
+        if (live_.testIdle) WatchVoltage(m);
         // While a test runs the readings stay near-continuous, so a test's
         // sample is never older than one cycle.
         Sleep(live_.testIdle ? kMeasureSleepMs : kTestSleepMs);
         ++measuredCycles_;
     }
-    ServeRequests(measured);
+    ServeRequests(measured.has_value());
 }
 
 void StatusPollLoop::MeasureSourceOnly() {
-    if (!Measure()) return;
-    window_.SetText(IDC_TEMPERATURE, Format("%d C", live_.temperatureC.load()));
-    ShowSourceReadings();
+    std::optional<Measurement> measured = Measure();
+    if (!measured) return;
+    Capacity source = SourceCapacity(live_);
+    Publish([&](Readouts& r) {
+        r.temperatureC.Set(measured->temperatureC);
+        r.sourceReadings.Set(*measured);
+        r.sourceCapacity.Set(source);
+    });
 }
 
-void StatusPollLoop::ShowSinkReadings() {
-    float volts = live_.sinkVolts;
-    int currentMa = live_.sinkCurrentMa;
-    window_.SetText(IDC_SINK_VBUS, Format("%.2f V", volts));
-    window_.SetText(IDC_SINK_CURRENT, Format("%d mA", currentMa));
-    window_.SetText(IDC_SINK_POWER, Format("%.2f W", currentMa * volts / 1000));
-    window_.SetText(IDC_TEMPERATURE, Format("%d C", live_.temperatureC.load()));
-    window_.SetText(IDC_SINK_CAPACITY, CapacityText(live_.sinkMah, live_.sinkMwh));
-}
-
-void StatusPollLoop::ShowSourceReadings() {
-    float volts = live_.sourceVolts;
-    int currentMa = live_.loopbackCurrentMa;
-    window_.SetText(IDC_SOURCE_VBUS, Format("%.2f V", volts));
-    window_.SetText(IDC_SOURCE_CURRENT, Format("%d mA", currentMa));
-    window_.SetText(IDC_TOTAL_CURRENT, Format("%d mA", live_.totalCurrentMa.load()));
-    window_.SetText(IDC_SOURCE_POWER, Format("%.2f W", currentMa * volts / 1000));
-    window_.SetText(IDC_SOURCE_CAPACITY, CapacityText(live_.sourceMah, live_.sourceMwh));
-}
-
-void StatusPollLoop::WatchVoltage() {
-    int currentMa = live_.sinkCurrentMa;
-    int setpointMa = live_.loadSetpointMa;
+void StatusPollLoop::WatchVoltage(const Measurement& m) {
+    int currentMa = m.sinkCurrentMa;
+    int setpointMa = m.loadSetpointMa;
     if (currentMa == 0 || std::abs(currentMa - setpointMa) >= kWatchToleranceMa) return;
 
     VoltageLimitInputs in;
@@ -208,7 +197,7 @@ void StatusPollLoop::WatchVoltage() {
     std::optional<VoltageLimits> limits = ComputeVoltageLimits(in);
     if (!limits) return;  // no limits are defined for an unknown profile
 
-    float volts = live_.sinkVolts;
+    float volts = m.SinkVolts();
     bool under = limits->minimumV > volts && currentMa > live_.loadCurrentLimit;
     bool over = !under && volts > limits->maximumV;
     // A fixed PD profile other than the one negotiated is not judged.
@@ -238,10 +227,10 @@ void StatusPollLoop::ServeRequests(bool measured) {
         tester_.SetLoadCurrent(live_.requestedLoadMa, live_.loadChangeSpeedMs);
     } else if (resendSetpoint_ && measured) {
         resendSetpoint_ = false;
-        tester_.SetLoadCurrent(live_.loadSetpointMa, live_.loadChangeSpeedMs);
+        tester_.SetLoadCurrent(live_.LatestMeasurement().loadSetpointMa, live_.loadChangeSpeedMs);
     }
     if (!Stopping() && live_.profileSelectPending.exchange(false, std::memory_order_acquire)) {
-        int index = window_.SelectedItem(IDC_SELECT_PROFILE);
+        int index = live_.requestedProfileIndex.load();
         SinkCapabilities caps = live_.Capabilities();
         // A selection that is not one of the listed profiles requests nothing.
         if (index >= 0 && index < caps.count) {
@@ -250,15 +239,16 @@ void StatusPollLoop::ServeRequests(bool measured) {
             live_.sinkRatedCurrentMa =
                 RatedCurrentMa(entry.ProfileType(), entry.ProfileSubtype(), entry.maximumCurrentMa, entry.maximumMv);
             uint16_t limit = RecomputeLoadCurrentLimit();
-            window_.SetRange(IDC_CURRENT_SLIDER, 0, limit);
-            window_.SetPosition(IDC_CURRENT_SLIDER, 0);
-            window_.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", limit));
+            Publish([limit](Readouts& r) {
+                r.loadLimitMa.Set(limit);
+                r.currentSliderMa.Set(0);
+            });
         }
         Sleep(kRequestSettleMs);
     }
     if (!Stopping() && live_.voltageRequestPending.exchange(false, std::memory_order_acquire)) {
         uint16_t voltageMv = live_.requestedVoltageMv;
-        window_.SetPosition(IDC_VOLTAGE_SLIDER, voltageMv);
+        Publish([voltageMv](Readouts& r) { r.voltageSliderMv.Set(voltageMv); });
         tester_.RequestSinkProfile(live_.sinkProfileIndex, voltageMv);
         Sleep(kRequestSettleMs);
     }
@@ -333,47 +323,39 @@ bool StatusPollLoop::ReadCapabilities(SinkCapabilities& caps) {
     return true;
 }
 
-// Fills the "Select Profile" list, one item per capability; with logEntries
-// also writes one log line per capability.
-void StatusPollLoop::FillProfileList(const SinkCapabilities& caps, bool logEntries) {
+// One log line per capability, after "Port detected capabilities:".
+void StatusPollLoop::LogCapabilities(const SinkCapabilities& caps) {
+    Log("Port detected capabilities:", kLogDiagnostics);
     for (size_t i = 0; i < caps.count; ++i) {
         const SinkCapability& entry = caps.entries[i];
         uint8_t type = entry.ProfileType(), subtype = entry.ProfileSubtype();
         std::string name(ProfileTypeName(type, subtype));
         double minimumV = Volts(entry.minimumMv), maximumV = Volts(entry.maximumMv);
-        bool ranged = IsRangedProfile(type, subtype);
-        window_.AddItem(IDC_SELECT_PROFILE, ranged ? Format("%s %.2fV-%.2fV", name.c_str(), minimumV, maximumV)
-                                                   : Format("%s %.2fV", name.c_str(), maximumV));
-        window_.Enable(IDC_SELECT_PROFILE, true);
-        if (!logEntries) continue;
         int maximumMa = RatedCurrentMa(type, subtype, entry.maximumCurrentMa, entry.maximumMv);
-        Log(ranged ? Format("%s Voltage:%.2fV-%.2fV Max Current:%dmA", name.c_str(), minimumV, maximumV, maximumMa)
-                   : Format("%s Voltage:%.2fV Max Current:%dmA", name.c_str(), maximumV, maximumMa),
+        Log(IsRangedProfile(type, subtype)
+                ? Format("%s Voltage:%.2fV-%.2fV Max Current:%dmA", name.c_str(), minimumV, maximumV, maximumMa)
+                : Format("%s Voltage:%.2fV Max Current:%dmA", name.c_str(), maximumV, maximumMa),
             kLogDiagnostics);
     }
 }
 
 // Enables the voltage edit, its "Set" button and slider for a ranged
 // profile, with the slider over the selected capability's range.
-void StatusPollLoop::SetUpVoltageControls(const SinkCapabilities& caps, bool moveSlider) {
+void StatusPollLoop::SetUpVoltageControls(Readouts& r, const SinkCapabilities& caps, bool moveSlider) {
     uint8_t index = live_.sinkProfileIndex;
     bool ranged = IsRangedProfile(live_.sinkProfileType, live_.sinkProfileSubtype) && index < caps.count;
     if (ranged) {
         const SinkCapability& entry = caps.entries[index];
-        window_.SetRange(IDC_VOLTAGE_SLIDER, entry.minimumMv, entry.maximumMv);
-        window_.SetLineSize(IDC_VOLTAGE_SLIDER, (entry.maximumMv - entry.minimumMv) / 200);
-        if (moveSlider) window_.SetPosition(IDC_VOLTAGE_SLIDER, live_.sinkVoltageMv);
+        r.voltageRange.Set({entry.minimumMv, entry.maximumMv, (entry.maximumMv - entry.minimumMv) / 200});
+        if (moveSlider) r.voltageSliderMv.Set(live_.sinkVoltageMv);
     }
-    for (int id : {IDC_VOLTAGE_EDIT, IDC_VOLTAGE_SET, IDC_VOLTAGE_SLIDER})
-        window_.Enable(id, ranged);
+    r.voltageControlsEnabled.Set(ranged);
 }
 
-void StatusPollLoop::ShowRatedCurrentAndLimit() {
-    uint16_t limit = live_.loadCurrentLimit;
-    window_.SetText(IDC_SINK_RATED_CURRENT, Format("%dmA", live_.sinkRatedCurrentMa.load()));
-    window_.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", limit));
-    window_.SetRange(IDC_CURRENT_SLIDER, 0, limit);
-    window_.SetPosition(IDC_CURRENT_SLIDER, 0);
+void StatusPollLoop::ShowRatedCurrentAndLimit(Readouts& r) {
+    r.sinkRatedCurrentMa.Set(live_.sinkRatedCurrentMa.load());
+    r.loadLimitMa.Set(live_.loadCurrentLimit.load());
+    r.currentSliderMa.Set(0);
     // The next measurement puts the slider back on the set point the tester
     // reports, so slider and edit never disagree.
     setpointShown_ = false;
@@ -382,73 +364,80 @@ void StatusPollLoop::ShowRatedCurrentAndLimit() {
 void StatusPollLoop::OnSinkAttached() {
     PortStatus status;
     if (ReadPortStatus(&status) && status.sinkAttached == 1) {
-        window_.ClearItems(IDC_SELECT_PROFILE);
-        window_.Enable(IDC_SELECT_PROFILE, false);
         RecomputeLoadCurrentLimit();
-        window_.SetText(IDC_SINK_PROFILE_TYPE,
-                        std::string(ProfileTypeName(live_.sinkProfileType, live_.sinkProfileSubtype)));
+        ProfileKind kind{live_.sinkProfileType, live_.sinkProfileSubtype};
+        Publish([kind](Readouts& r) {
+            r.profileList.Set({});
+            r.sinkProfile.Set(kind);
+        });
         Sleep(kCapabilitySettleMs);
         if (Stopping()) return;
         SinkCapabilities caps;
-        if (ReadCapabilities(caps)) {
-            window_.ClearItems(IDC_SELECT_PROFILE);
-            if (caps.count != 0) {
-                bool logEntries = !live_.capsLogged;
-                if (logEntries) Log("Port detected capabilities:", kLogDiagnostics);
-                FillProfileList(caps, logEntries);
-                live_.sinkActive = true;
-            }
+        ProfileList list;
+        if (ReadCapabilities(caps) && caps.count != 0) {
+            if (!live_.capsLogged) LogCapabilities(caps);
+            list = {caps, true, -1};
+            live_.sinkActive = true;
         }
         live_.capsLogged = true;
-        ShowRatedCurrentAndLimit();
-        window_.SelectItem(IDC_SELECT_PROFILE, live_.sinkProfileIndex);
-        SetUpVoltageControls(live_.Capabilities(), true);
+        list.selected = live_.sinkProfileIndex;
+        SinkCapabilities listed = live_.Capabilities();
+        Publish([&](Readouts& r) {
+            ShowRatedCurrentAndLimit(r);
+            r.profileList.Set(list);
+            SetUpVoltageControls(r, listed, true);
+        });
     }
     Sleep(kIdleSleepMs);
     events_.port[PortEvents::kSinkAttached].Reset();
     uint8_t intervalS = live_.Settings().logIntervalS;
-    if (live_.testIdle && intervalS != 0) window_.StartTimer(IDT_READINGS_LOG, intervalS * 1000u);
+    if (live_.testIdle && intervalS != 0) Publish([intervalS](Readouts& r) { r.readingsLogPeriodMs.Set(intervalS * 1000u); });
 }
 
 // A tester that went away leaves no stale readings on screen, and the ports
 // of the next one are read afresh.
 void StatusPollLoop::ForgetPorts() {
-    if (live_.sinkActive) ClearSinkReadouts();
-    if (live_.sourceActive) ClearSourceReadouts();
+    bool sinkWasActive = live_.sinkActive, sourceWasActive = live_.sourceActive;
+    if (sinkWasActive) SinkNoLongerMeasured();
+    live_.capsLogged = false;
+    live_.sourceActive = false;
+    if (sourceWasActive) Publish([](Readouts& r) { ClearSourceReadouts(r); });
+}
+
+// The one path for "the sink port is no longer measured": a detach, a lost
+// or replaced tester. Every consumer waiting for a sink measurement wakes.
+void StatusPollLoop::SinkNoLongerMeasured() {
     live_.capsLogged = false;
     live_.sinkActive = false;
-    live_.sourceActive = false;
+    live_.sinkLosses.fetch_add(1, std::memory_order_release);
+    events_.sinkDetach.Set();
+    Publish([](Readouts& r) { ClearSinkReadouts(r); });
 }
 
-void StatusPollLoop::ClearSinkReadouts() {
-    window_.ClearItems(IDC_SELECT_PROFILE);
-    window_.Enable(IDC_SELECT_PROFILE, false);
-    window_.SetText(IDC_SINK_PROFILE_TYPE, "");
-    window_.SetText(IDC_SINK_RATED_CURRENT, "");
-    for (int id : {IDC_SINK_VBUS, IDC_SINK_CURRENT, IDC_SINK_POWER, IDC_TEMPERATURE})
-        window_.SetText(id, " ");
-    window_.SetText(IDC_CURRENT_EDIT, "0");
-    window_.SetText(IDC_SINK_CAPACITY, "");
+void StatusPollLoop::ClearSinkReadouts(Readouts& r) {
+    r.profileList.Set({});
+    r.sinkProfile.Set(std::nullopt);
+    r.sinkRatedCurrentMa.Set(std::nullopt);
+    r.sinkReadings.Set(std::nullopt);
+    r.temperatureC.Set(std::nullopt);
+    r.currentEditMa.Set(0);
+    r.sinkCapacity.Set(std::nullopt);
 }
 
-void StatusPollLoop::ClearSourceReadouts() {
-    for (int id : {IDC_SOURCE_PROFILE_TYPE, IDC_SOURCE_RATED_CURRENT, IDC_SOURCE_REQUESTED_CURRENT}) {
-        window_.SetText(id, "");
-    }
-    for (int id : {IDC_SOURCE_VBUS, IDC_SOURCE_CURRENT, IDC_TOTAL_CURRENT, IDC_SOURCE_POWER})
-        window_.SetText(id, " ");
-    window_.SetText(IDC_SOURCE_CAPACITY, "");
+void StatusPollLoop::ClearSourceReadouts(Readouts& r) {
+    r.sourceProfile.Set(std::nullopt);
+    r.sourceRatedCurrentMa.Set(std::nullopt);
+    r.sourceRequestedCurrentMa.Set(std::nullopt);
+    r.sourceReadings.Set(std::nullopt);
+    r.sourceCapacity.Set(std::nullopt);
 }
 
 void StatusPollLoop::OnSinkDetached() {
     events_.port[PortEvents::kSinkDetached].Reset();
-    live_.capsLogged = false;
-    live_.sinkActive = false;
-    events_.sinkDetach.Set();
-    ClearSinkReadouts();
+    SinkNoLongerMeasured();
     ResetSinkCapacity(live_);
     Log("Sink Port detached", kLogDiagnostics);
-    window_.StopTimer(IDT_READINGS_LOG);
+    Publish([](Readouts& r) { r.readingsLogPeriodMs.Set(0); });
 }
 
 void StatusPollLoop::OnSinkProfileChanged() {
@@ -456,18 +445,14 @@ void StatusPollLoop::OnSinkProfileChanged() {
     bool statusOk = ReadPortStatus();
     live_.profileChanged = true;
     if (!statusOk) return;
-    window_.SetText(IDC_SINK_PROFILE_TYPE,
-                    std::string(ProfileTypeName(live_.sinkProfileType, live_.sinkProfileSubtype)));
+    ProfileKind kind{live_.sinkProfileType, live_.sinkProfileSubtype};
+    Publish([kind](Readouts& r) { r.sinkProfile.Set(kind); });
     SinkCapabilities caps;
     if (!ReadCapabilities(caps)) return;
     RecomputeLoadCurrentLimit();
-    window_.ClearItems(IDC_SELECT_PROFILE);
     uint8_t index = live_.sinkProfileIndex;
     if (caps.count != 0) {
         Log("New profile selected", kLogDiagnostics);
-        FillProfileList(caps, false);
-        window_.SelectItem(IDC_SELECT_PROFILE, index);
-        SetUpVoltageControls(caps, false);
         if (index < caps.count) {
             const SinkCapability& entry = caps.entries[index];
             uint8_t type = entry.ProfileType(), subtype = entry.ProfileSubtype();
@@ -479,7 +464,16 @@ void StatusPollLoop::OnSinkProfileChanged() {
                 kLogDiagnostics);
         }
     }
-    ShowRatedCurrentAndLimit();
+    Publish([&](Readouts& r) {
+        if (caps.count != 0) {
+            r.profileList.Set({caps, true, index});
+            SetUpVoltageControls(r, caps, false);
+        } else {
+            // An empty list keeps whether it can be opened.
+            r.profileList.Set({{}, r.profileList.value.enabled, -1});
+        }
+        ShowRatedCurrentAndLimit(r);
+    });
 }
 
 void StatusPollLoop::OnSinkCapabilityChanged() {
@@ -488,12 +482,13 @@ void StatusPollLoop::OnSinkCapabilityChanged() {
     // Without it there is nothing new to show or log.
     if (!ReadPortStatus()) return;
     uint16_t ratedMa = live_.sinkRatedCurrentMa;
-    window_.SetText(IDC_SINK_RATED_CURRENT, Format("%dmA", ratedMa));
-    window_.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", ratedMa));
-    window_.SetRange(IDC_CURRENT_SLIDER, 0, ratedMa);
-    live_.loadSetpointMa = ratedMa;
+    Publish([ratedMa](Readouts& r) {
+        r.sinkRatedCurrentMa.Set(ratedMa);
+        r.loadLimitMa.Set(ratedMa);
+    });
     Log("Port capability changed", kLogDiagnostics);
     Log(Format("Voltage:%.2fV Max Current:%dmA", Volts(live_.sinkVoltageMv), ratedMa), kLogDiagnostics);
+    // Measuring resumes once the next cycle has read the new capabilities.
     live_.sinkActive = false;
 }
 
@@ -505,7 +500,7 @@ void StatusPollLoop::OnSourceAttached() {
 void StatusPollLoop::OnSourceDetached() {
     events_.port[PortEvents::kSourceDetached].Reset();
     live_.sourceActive = false;
-    ClearSourceReadouts();
+    Publish([](Readouts& r) { ClearSourceReadouts(r); });
     ResetSourceCapacity(live_);
     Log("Sorce Port detached", kLogDiagnostics);
 }
@@ -516,12 +511,15 @@ void StatusPollLoop::OnSourceProfileChanged() {
     live_.sourceActive = true;
     PortStatus status;
     if (ReadPortStatus(&status) && status.sourceAttached == 1) {
-        double volts = Volts(status.sourceVoltageMv);
-        std::string name(ProfileTypeName(status.sourceProfileType, status.sourceProfileSubtype));
-        window_.SetText(IDC_SOURCE_PROFILE_TYPE, Format("%s %.0fV", name.c_str(), volts));
-        window_.SetText(IDC_SOURCE_RATED_CURRENT, Format("%dmA", status.sourceRatedCurrentMa));
-        window_.SetText(IDC_SOURCE_REQUESTED_CURRENT, Format("%dmA", status.sourceRequestedCurrentMa));
-        Log(Format("Src Type: Voltage:%.2fV Max Current:%dmA", volts, status.sourceRatedCurrentMa), kLogDiagnostics);
+        Publish([&status](Readouts& r) {
+            r.sourceProfile.Set(
+                SourceProfile{{status.sourceProfileType, status.sourceProfileSubtype}, status.sourceVoltageMv});
+            r.sourceRatedCurrentMa.Set(status.sourceRatedCurrentMa);
+            r.sourceRequestedCurrentMa.Set(status.sourceRequestedCurrentMa);
+        });
+        Log(Format("Src Type: Voltage:%.2fV Max Current:%dmA", Volts(status.sourceVoltageMv),
+                   status.sourceRatedCurrentMa),
+            kLogDiagnostics);
     }
     SourceTypeNames names;
     if (!tester_.GetSourceTypeNames(names)) return;
@@ -529,20 +527,16 @@ void StatusPollLoop::OnSourceProfileChanged() {
         std::lock_guard<std::mutex> held(live_.namesLock);
         live_.sourceTypeNames = names.names;
     }
-    window_.ClearItems(IDC_SELECT_SOURCE_TYPE);
-    for (size_t i = 0; i < names.names.size(); ++i) {
-        window_.AddItem(IDC_SELECT_SOURCE_TYPE, Format("%d. %s", static_cast<int>(i + 1), names.names[i].c_str()));
-    }
-    window_.SelectItem(IDC_SELECT_SOURCE_TYPE, live_.selectedSourceType);
-    window_.Enable(IDC_SELECT_SOURCE_TYPE, true);
+    SourceTypeList list{names.names, live_.selectedSourceType, true};
+    Publish([&list](Readouts& r) { r.sourceTypes.Set(list); });
 }
 
 void StatusPollLoop::WatchLoopback() {
-    bool checked = window_.IsChecked(IDC_LOOPBACK);
-    if (!live_.connected || checked == live_.loopbackEnabled) return;
-    live_.loopbackEnabled = checked;
+    bool requested = live_.loopbackRequested;
+    if (!live_.connected || requested == live_.loopbackEnabled) return;
+    live_.loopbackEnabled = requested;
     live_.configDirty = true;
-    Log(checked ? "Loopback Mode Enabled" : "Loopback Mode Disabled", kLogDiagnostics);
+    Log(requested ? "Loopback Mode Enabled" : "Loopback Mode Disabled", kLogDiagnostics);
 }
 
 void StatusPollLoop::SendConfigIfDirty() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <thread>
 
 #include "device/tester_connection.h"
@@ -10,7 +11,6 @@
 #include "monitor/live_state.h"
 #include "platform/clock.h"
 #include "platform/event.h"
-#include "ui/controls.h"
 
 // The events the poll loop follows: the seven port notifications of the
 // tester (manual reset) and the two the graphs and tests wait on.
@@ -39,11 +39,13 @@ struct PortEvents {
 };
 
 // The worker that owns the periodic traffic with the tester: measures both
-// ports, keeps the main window's readouts current, follows port events,
-// watches the sink voltage and carries out the requests raised in LiveState.
+// ports, follows port events, watches the sink voltage and carries out the
+// requests raised in LiveState. It publishes what it measures and learns in
+// LiveState (measurements, port states, the readouts the main window shows)
+// and never calls or reads a window.
 class StatusPollLoop {
 public:
-    StatusPollLoop(TesterConnection& tester, LiveState& live, EventLog& log, Controls& window, PortEvents& events,
+    StatusPollLoop(TesterConnection& tester, LiveState& live, EventLog& log, PortEvents& events,
                    Clock& clock = SystemClock());
     ~StatusPollLoop();
     StatusPollLoop(const StatusPollLoop&) = delete;
@@ -62,10 +64,8 @@ public:
 private:
     void MeasureSinkCycle();
     void MeasureSourceOnly();
-    bool Measure();
-    void ShowSinkReadings();
-    void ShowSourceReadings();
-    void WatchVoltage();
+    std::optional<Measurement> Measure();
+    void WatchVoltage(const Measurement& m);
     void ServeRequests(bool measured);
     bool Stopping() const { return stopRequested_.load(); }
     int TakePortEvent();
@@ -79,15 +79,20 @@ private:
     void OnSourceDetached();
     void OnSourceProfileChanged();
     void ForgetPorts();
-    void ClearSinkReadouts();
-    void ClearSourceReadouts();
+    void SinkNoLongerMeasured();
+    static void ClearSinkReadouts(Readouts& r);
+    static void ClearSourceReadouts(Readouts& r);
     void WatchLoopback();
     void SendConfigIfDirty();
 
     bool ReadCapabilities(SinkCapabilities& caps);
-    void FillProfileList(const SinkCapabilities& caps, bool logEntries);
-    void SetUpVoltageControls(const SinkCapabilities& caps, bool moveSlider);
-    void ShowRatedCurrentAndLimit();
+    void LogCapabilities(const SinkCapabilities& caps);
+    void SetUpVoltageControls(Readouts& r, const SinkCapabilities& caps, bool moveSlider);
+    void ShowRatedCurrentAndLimit(Readouts& r);
+    template <typename Change>
+    void Publish(Change change) {
+        live_.UpdateReadouts(change);
+    }
     uint16_t RecomputeLoadCurrentLimit();
     void Log(const std::string& text, int category);
     void Sleep(uint32_t ms);
@@ -95,11 +100,10 @@ private:
     TesterConnection& tester_;
     LiveState& live_;
     EventLog& log_;
-    Controls& window_;
     PortEvents& events_;
     Clock& clock_;
 
-    // What the window shows now, so unchanged set points are not rewritten.
+    // The set points last published, so unchanged ones are not shown again.
     uint16_t shownVoltageMv_ = 0;
     uint16_t shownSetpointMa_ = 0;
     bool setpointShown_ = true;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/main_window.h"
 #include "device/frame.h"
 #include "monitor/profile_type.h"
@@ -32,12 +34,14 @@ public:
     void ShowAbout() override { calls += "about "; }
     void OpenUserGuide() override { calls += "guide "; }
     void PostReconnect() override { calls += "reconnect "; }
+    void PostModelChanged() override { ++modelPosts; }
     void ShowGraphWindow() override { calls += "graphs "; }
     void OpenTracer() override { calls += "tracer "; }
     void OpenTestConfiguration() override { calls += "configure "; }
     void OpenSourceTypes() override { calls += "source "; }
     void OpenCalibration() override { calls += "calibration "; }
     std::string calls;
+    std::atomic<int> modelPosts{0};
 };
 
 class Ports : public PortDirectory {
@@ -93,9 +97,9 @@ protected:
     Ports ports;
     PortEvents events;
     FakeShell shell;
-    StatusPollLoop poll{tester, live, log, window, events, clock};
+    StatusPollLoop poll{tester, live, log, events, clock};
     TesterDiscovery discovery{{window, window, tester, live, log, ports, clock, [](int) {}, [] {}}};
-    MainWindow rules{{window, window, tester, live, log, discovery, poll, shell}};
+    MainWindow rules{{window, window, tester, live, log, discovery, poll, shell, clock}};
 };
 
 }  // namespace
@@ -236,10 +240,49 @@ TEST_F(MainWindowRules, SelectionsTakeEffectOnlyWhenConfirmed) {
     rules.OnCommand(IDC_SELECT_SOURCE_TYPE, MainWindow::kSelEndOk);
     EXPECT_EQ(Sent(kCmdSelectSourceType), std::vector<Bytes>{BuildFrame(kCmdSelectSourceType, Bytes{2})});
 
+    window.AddItem(IDC_SELECT_PROFILE, "PD-FIX 5.00V");
+    window.AddItem(IDC_SELECT_PROFILE, "PD-FIX 9.00V");
+    window.SelectItem(IDC_SELECT_PROFILE, 1);
     rules.OnCommand(IDC_SELECT_PROFILE, 1);
     EXPECT_FALSE(live.profileSelectPending);
     rules.OnCommand(IDC_SELECT_PROFILE, MainWindow::kSelEndOk);
     EXPECT_TRUE(live.profileSelectPending);
+    EXPECT_EQ(live.requestedProfileIndex, 1) << "the poll loop is handed the choice, never reads the list";
+
+    window.SetCheck(IDC_LOOPBACK, true);
+    rules.OnCommand(IDC_LOOPBACK, 0);
+    EXPECT_TRUE(live.loopbackRequested);
+}
+
+// Other threads change the model and log; the window hears of it through
+// one posted wake-up however many changes there were, and then shows them
+// on its own thread.
+TEST_F(MainWindowRules, ChangesFromOtherThreadsWakeTheWindowOnceAndAreShownOnItsThread) {
+    log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+    rules.Initialize();
+    window.OwnedByThisThread();
+    int before = shell.modelPosts;
+    int repaints = window.Get(IDC_LOG_PANE).repaints;
+    std::thread poll([this] {
+        for (uint16_t mv = 5000; mv <= 9000; mv += 10) {
+            Measurements answer;
+            answer.sinkVbusMv = mv;
+            Measurement m = live.PublishMeasurement(answer, clock.NowMs());
+            live.UpdateReadouts([&m](Readouts& r) { r.sinkReadings.Set(m); });
+        }
+        log.LogEvent("Sink Port detached", 4);
+    });
+    poll.join();
+    EXPECT_EQ(shell.modelPosts - before, 1);
+    rules.OnModelChanged();
+    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), "9.00 V");
+    EXPECT_EQ(window.Get(IDC_LOG_PANE).repaints, repaints + 1) << "the new record is painted";
+    live.UpdateReadouts([](Readouts& r) { r.sinkReadings.Set(std::nullopt); });
+    EXPECT_EQ(shell.modelPosts - before, 2) << "a change after the window took its wake-up posts again";
+    rules.OnModelChanged();
+    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ");
+    rules.StopPolling();
+    EXPECT_EQ(window.ForeignThreadCalls(), 0);
 }
 
 TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {

@@ -6,6 +6,7 @@
 
 #include "support/fake_window.h"
 #include "support/memory_line.h"
+#include "support/test_run_bench.h"
 #include "ui/config_ids.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -28,6 +29,10 @@ protected:
             return ScriptedTester::Frame(cmd);
         });
         ASSERT_TRUE(connection.Connect("COM7", [](int) {}));
+        // The poll loop measures while the dialog samples.
+        clock.onSleep = [this](uint64_t nowMs) {
+            if (measuring) live.PublishMeasurement(reading, nowMs);
+        };
         live.connected = true;
         live.sinkActive = true;
         window.AnswerMessagesWith(Prompts::kAnswerYes);
@@ -48,7 +53,9 @@ protected:
     std::string LastMessage() { return window.Messages().empty() ? "" : window.Messages().back().text; }
 
     MemoryLine line;
-    FastClock clock;
+    HookedClock clock;
+    Measurements reading;
+    bool measuring = true;
     TesterConnection connection{line.Factory(), clock};
     std::mutex lock;
     std::map<uint8_t, Bytes> stored;
@@ -170,22 +177,29 @@ TEST_F(CalibrationDialog, StoredRecordsFailuresAndReset) {
 
 TEST_F(CalibrationDialog, ReadAveragesLiveReadingsOnlyFromAMeasuringPort) {
     Channel(1, 0);
-    live.sinkVolts = 24.2f;
+    reading.sinkVbusMv = 24200;
     rules.OnCommand(IDC_CAL_READ_2);
     EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "24200");
     EXPECT_EQ(LastMessage(), "The measured value is not close to the applied value.");
     EXPECT_EQ(clock.NowMs(), 3000u) << "30 samples 100 ms apart";
     size_t messages = window.Messages().size();
-    live.sinkVolts = 24.199f;
+    reading.sinkVbusMv = 24199;
     rules.OnCommand(IDC_CAL_READ_2);
     EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "24199");
     EXPECT_EQ(window.Messages().size(), messages) << "20 % after truncation is close enough";
     EXPECT_EQ(dialog.GetText(IDC_CAL_READ_2), "Read");
     EXPECT_TRUE(dialog.Get(IDC_CAL_READ_2).enabled);
 
-    live.sinkActive = false;  // nothing on the sink port: its readings are stale
-    rules.OnCommand(IDC_CAL_READ_1);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_1), "");
-    EXPECT_EQ(window.Messages().back().title, "Voltiq Error");
-    EXPECT_NE(LastMessage().find("Sink port has no live readings"), std::string::npos);
+    // Stale readings are refused: nothing on the sink port, or a tester
+    // that measured nothing new during the whole read.
+    for (bool attached : {false, true}) {
+        live.sinkActive = attached;
+        measuring = false;
+        size_t before = window.Messages().size();
+        rules.OnCommand(IDC_CAL_READ_1);
+        EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_1), "");
+        ASSERT_EQ(window.Messages().size(), before + 1);
+        EXPECT_EQ(window.Messages().back().title, "Voltiq Error");
+        EXPECT_NE(LastMessage().find("Sink port has no live readings"), std::string::npos);
+    }
 }

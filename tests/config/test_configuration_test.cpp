@@ -16,7 +16,9 @@ protected:
         ASSERT_TRUE(bench.simulator.Plug("pd65"));
         ASSERT_TRUE(bench.Connect());
         live.sinkRatedCurrentMa = 3000;
-        live.loadSetpointMa = 1200;
+        Measurements m;
+        m.loadSetpointMa = 1200;
+        live.PublishMeasurement(m, 0);
         config.Open();
     }
 
@@ -60,7 +62,7 @@ TEST_F(TestConfigurationDialog, ForcedLimitReachesTheTesterThroughThePollLoop) {
 
     EventLog log;
     PortEvents events;
-    StatusPollLoop poll(bench.connection, live, log, main, events, bench.modelClock);
+    StatusPollLoop poll(bench.connection, live, log, events, bench.modelClock);
     live.connected = true;
     poll.RunCycle();
     EXPECT_FALSE(live.configDirty);

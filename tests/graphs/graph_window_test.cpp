@@ -25,7 +25,9 @@ public:
 class GraphWindowRules : public ::testing::Test {
 protected:
     void SetUp() override {
-        live.sourceVolts = 5.0f;
+        Measurements fiveVolts;
+        fiveVolts.sourceVbusMv = 5000;
+        live.PublishMeasurement(fiveVolts, 0);
         rules.Initialize();
         rules.Resize(620, 400);
     }

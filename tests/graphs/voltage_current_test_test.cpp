@@ -17,13 +17,15 @@ struct RunBench : TestRunParts {
         live.sinkActive = true;
         live.testIdle = false;
         live.loadCurrentPending = false;
-        clock.onSleep = [this](uint64_t) {
-            if (live.loadCurrentPending.exchange(false)) live.loadSetpointMa = live.requestedLoadMa.load();
-            uint16_t ma = live.loadSetpointMa;
+        clock.onSleep = [this](uint64_t nowMs) {
+            if (live.loadCurrentPending.exchange(false)) setpointMa = live.requestedLoadMa.load();
+            uint16_t ma = setpointMa;
             if (ma == triggerMa && trigger) std::exchange(trigger, nullptr)();
-            live.totalCurrentMa = live.sinkCurrentMa = stuckMa ? stuckMa : ma;
-            live.sinkVolts = volts[ma];
-            ++live.measurementCount;
+            Measurements m;
+            m.loadSetpointMa = ma;
+            m.sinkCurrentMa = stuckMa ? stuckMa : ma;
+            m.sinkVbusMv = static_cast<uint16_t>(volts[ma] * 1000 + 0.5f);
+            live.PublishMeasurement(m, nowMs);
         };
     }
     void Run() { test.Run({250, 500, 200}, {kProfilePd, kSubtypeFixed, 9000, 1000, 1000, false}, context); }
@@ -39,6 +41,7 @@ struct RunBench : TestRunParts {
     std::function<void()> trigger;  // runs once the load is at triggerMa
     uint16_t triggerMa = 500;
     uint16_t stuckMa = 0;  // a load that never falls
+    uint16_t setpointMa = 0;
 };
 }  // namespace
 
@@ -67,7 +70,9 @@ TEST(VoltageCurrentRun, StepsUpToTheLimitWithAVerdictPerStep) {
     EXPECT_EQ(result.display, (std::vector<float>{9.5f, 9.0f, 8.0f, 7.0f, 9.0f})) << "plotted no lower than 7 V";
     EXPECT_EQ(bench.view.series, result.display);
     EXPECT_EQ(bench.view.status, "V(Min): 6.40V   V(Max): 9.50V   I Total(Min): 0mA   I Total(Max): 1000mA");
-    EXPECT_EQ(bench.clock.NowMs(), 5u * 501u) << "per step its step time and one fresh measurement";
+    EXPECT_EQ(bench.clock.NowMs(), 100u + 5u * 501u)
+        << "the load seen off in a measurement after the request, then per step its step time and one fresh "
+           "measurement";
 }
 
 // Every way a run can end early still switches the load off and logs its end.
@@ -97,7 +102,7 @@ TEST(VoltageCurrentRun, EndsEarlyAndAlwaysSwitchesTheLoadOff) {
         SCOPED_TRACE(c.name);
         RunBench bench;
         bench.live.sinkActive = c.device;
-        if (c.loadStaysOn) bench.live.sinkCurrentMa = bench.stuckMa = 800, bench.triggerMa = 0;
+        if (c.loadStaysOn) bench.stuckMa = 800, bench.triggerMa = 0;
         bench.trigger = [&bench, &c] {
             if (c.trigger == kStop) bench.events.testStop.Set();
             if (c.trigger == kDetach) bench.events.sinkDetach.Set();

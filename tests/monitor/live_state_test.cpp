@@ -5,22 +5,45 @@
 
 #include "monitor/live_state.h"
 
-TEST(LiveState, CapacityAccumulatesPerSecondAndTheReadingsLine) {
+namespace {
+Measurements Reading(uint16_t sinkMv, uint16_t sinkMa, uint16_t sourceMv = 0, uint16_t loopbackMa = 0) {
+    Measurements m;
+    m.sinkVbusMv = sinkMv;
+    m.sinkCurrentMa = sinkMa;
+    m.sourceVbusMv = sourceMv;
+    m.sourceCurrentMa = loopbackMa;
+    return m;
+}
+}  // namespace
+
+// Capacity counts only what a port that is being measured delivers, from a
+// measurement that is not stale: a detached sink or a silent tester adds
+// nothing, however long the window's timer goes on ticking.
+TEST(LiveState, CapacityIntegratesOnlyFreshMeasurementsOfMeasuredPorts) {
     LiveState live;
-    live.sinkCurrentMa = 3600;
-    live.sinkVolts = 5.0f;
-    live.loopbackCurrentMa = 1800;
-    live.sourceVolts = 20.0f;
-    for (int i = 0; i < 10; ++i)
-        IntegrateCapacity(live);
+    live.sinkActive = true;
+    live.sourceActive = true;
+    for (uint64_t now = 1000; now < 11000; now += 1000) {
+        live.PublishMeasurement(Reading(5000, 3600, 20000, 1800), now - 500);
+        IntegrateCapacity(live, now);
+    }
     EXPECT_DOUBLE_EQ(live.sinkMah, 10.0);
     EXPECT_DOUBLE_EQ(live.sinkMwh, 50.0);
     EXPECT_DOUBLE_EQ(live.sourceMah, 5.0);
     EXPECT_DOUBLE_EQ(live.sourceMwh, 100.0);
 
-    live.sinkVolts = 20.016f;
-    live.totalCurrentMa = 5400;
+    live.PublishMeasurement(Reading(20016, 3600, 0, 1800), 20000);
     EXPECT_EQ(ReadingsLine(live), "V=20.02V, I Tester=3600mA, I Loopback=1800mA, I Total~=5400mA");
+
+    IntegrateCapacity(live, 20000 + kCapacityFreshMs + 1);  // the tester stopped answering
+    live.sinkActive = false;                                // the charger went away
+    live.sourceActive = false;
+    IntegrateCapacity(live, 20500);
+    EXPECT_DOUBLE_EQ(live.sinkMah, 10.0);
+    EXPECT_DOUBLE_EQ(live.sourceMah, 5.0);
+    live.loopbackEnabled = true;  // loopback measures the source side without a source profile
+    IntegrateCapacity(live, 20500);
+    EXPECT_DOUBLE_EQ(live.sourceMah, 5.5);
 }
 
 // The window's timer integrates while the poll thread zeroes a detached
@@ -28,12 +51,13 @@ TEST(LiveState, CapacityAccumulatesPerSecondAndTheReadingsLine) {
 // counters before it.
 TEST(LiveState, AResetIsNeverUndoneByAConcurrentIntegration) {
     LiveState live;
-    live.sinkCurrentMa = 3600;  // 1 mAh per integration
+    live.sinkActive = true;
+    live.PublishMeasurement(Reading(5000, 3600), 0);  // 1 mAh per integration
     std::atomic<bool> done{false};
     std::atomic<uint64_t> integrations{0};
     std::thread timer([&] {
         while (!done) {
-            IntegrateCapacity(live);
+            IntegrateCapacity(live, 0);
             ++integrations;
         }
     });
@@ -46,4 +70,42 @@ TEST(LiveState, AResetIsNeverUndoneByAConcurrentIntegration) {
     }
     done = true;
     timer.join();
+}
+
+// A consumer that needs a measurement taken after some moment gets one, or
+// learns that none came (a time-out) or that the sink port went away:
+// never the old value.
+TEST(LiveState, AWaitForAFreshMeasurementEndsFreshTimedOutOrLost) {
+    LiveState live;
+    FastClock clock;
+    Measurement first = live.PublishMeasurement(Reading(5000, 100), clock.NowMs());
+    EXPECT_EQ(first.sequence, 1u);
+
+    uint64_t start = clock.NowMs();
+    FreshMeasurement waited = WaitForMeasurementAfter(live, live.Mark(), 1000, clock);
+    EXPECT_EQ(waited.result, MeasurementWait::TimedOut);
+    EXPECT_EQ(clock.NowMs() - start, 1000u);
+
+    std::thread poll([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        live.PublishMeasurement(Reading(9000, 2000), 77);
+    });
+    waited = WaitForMeasurementAfter(live, {first.sequence, 0}, 5000, SystemClock());
+    poll.join();
+    ASSERT_EQ(waited.result, MeasurementWait::Fresh);
+    EXPECT_EQ(waited.measurement.sequence, 2u);
+    EXPECT_EQ(waited.measurement.takenMs, 77u);
+    EXPECT_EQ(waited.measurement.sinkMv, 9000);
+
+    std::thread detach([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        live.sinkLosses.fetch_add(1);
+    });
+    waited = WaitForMeasurementAfter(live, live.Mark(), 5000, SystemClock());
+    detach.join();
+    EXPECT_EQ(waited.result, MeasurementWait::SinkLost);
+    // A loss between two waits is not missed by the second: the mark of the
+    // measurement last used says which sink it came from.
+    live.PublishMeasurement(Reading(9000, 2000), 90);
+    EXPECT_EQ(WaitForMeasurementAfter(live, {2, 0}, 0, clock).result, MeasurementWait::SinkLost);
 }

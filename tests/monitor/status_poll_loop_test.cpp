@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "device/frame.h"
+#include "monitor/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
 #include "support/fake_window.h"
 #include "support/memory_line.h"
@@ -126,7 +127,13 @@ protected:
             state.m.sinkCurrentMa = sinkMa;
         }
         for (int i = 0; i < cycles; ++i)
-            loop.RunCycle();
+            Cycle();
+    }
+
+    // One cycle of the loop, then the window shows what it published.
+    void Cycle() {
+        loop.RunCycle();
+        presenter.Apply();
     }
 
     TesterState state;
@@ -137,14 +144,15 @@ protected:
     EventLog log;
     FakeWindow window;
     PortEvents events;
-    StatusPollLoop loop{tester, live, log, window, events, clock};
+    StatusPollLoop loop{tester, live, log, events, clock};
+    ReadoutsPresenter presenter{live, window};
 };
 }  // namespace
 
 TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     live.UpdateSettings([](SinkTestSettings& s) { s.logIntervalS = 5; });
     PlugPdCharger();
-    loop.RunCycle();  // a charger present at connect is handled as an attach
+    Cycle();  // a charger present at connect is handled as an attach
     EXPECT_TRUE(live.sinkActive);
     std::vector<std::string> texts = LogTexts();
     ASSERT_EQ(texts.size(), 6u);
@@ -162,17 +170,23 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     EXPECT_FALSE(window.Get(IDC_VOLTAGE_SLIDER).enabled) << "a fixed profile takes no voltage";
     EXPECT_EQ(window.Timers(), (std::map<int, uint32_t>{{IDT_READINGS_LOG, 5000}}));
 
+    uint64_t measuredAt = clock.NowMs();
+    uint64_t sequence = live.MeasurementSequence();
     Measure(5012, 1000, 998);
+    Measurement m = live.LatestMeasurement();
+    EXPECT_EQ(m.sequence, sequence + 1) << "one number per measurement";
+    EXPECT_EQ(m.takenMs, measuredAt) << "stamped when it was taken, before the cycle's pause";
+    EXPECT_EQ(m.sinkMv, 5012);
     EXPECT_EQ(window.GetText(IDC_SINK_VBUS), "5.01 V");
     EXPECT_EQ(window.GetText(IDC_SINK_CURRENT), "998 mA");
     EXPECT_EQ(window.GetText(IDC_SINK_POWER), "5.00 W");
     EXPECT_EQ(window.GetText(IDC_CURRENT_EDIT), "1000");
 
     events.Notify(4);  // capability changed: re-read without logging the entries again
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(LogTexts(6), (std::vector<std::string>{"Port capability changed", "Voltage:5.00V Max Current:3000mA"}));
     EXPECT_FALSE(live.sinkActive);
-    loop.RunCycle();
+    Cycle();
     EXPECT_TRUE(live.sinkActive);
     EXPECT_EQ(LogTexts().size(), 8u);
 
@@ -181,7 +195,7 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     live.sourceMah = 3;
     state.status.sinkAttached = 0;
     events.Notify(2);
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(LogTexts().back(), "Sink Port detached");
     EXPECT_FALSE(live.sinkActive);
     EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
@@ -195,9 +209,9 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     EXPECT_EQ(live.sourceMah, 3);
 
     PlugPdCharger();
-    loop.RunCycle();
+    Cycle();
     ++live.connectionCount;  // reconnected before any disconnected cycle ran
-    loop.RunCycle();
+    Cycle();
     EXPECT_TRUE(live.sinkActive);
     texts = LogTexts();
     ASSERT_EQ(texts.size(), 21u);
@@ -208,9 +222,13 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     ASSERT_EQ(window.GetText(IDC_SINK_VBUS), "5.00 V");
     ASSERT_FALSE(window.Timers().empty());
     uint64_t before = clock.NowMs();
+    uint32_t losses = live.sinkLosses;
+    events.sinkDetach.Reset();
     live.connected = false;  // the tester went away
-    loop.RunCycle();
+    Cycle();
     EXPECT_FALSE(live.sinkActive);
+    EXPECT_TRUE(events.sinkDetach.Wait(0)) << "a running test learns the tester is gone";
+    EXPECT_EQ(live.sinkLosses, losses + 1);
     EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ") << "no stale readings";
     EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
     EXPECT_TRUE(window.Timers().empty());
@@ -220,15 +238,15 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
 TEST_F(PollLoopTest, FailedReadsAreRetriedAndNeverActedOn) {
     PlugPdCharger();
     state.failures[kCmdGetSinkCapabilities] = 1;
-    loop.RunCycle();
+    Cycle();
     EXPECT_FALSE(live.sinkActive);
-    loop.RunCycle();
+    Cycle();
     EXPECT_TRUE(live.sinkActive);
     EXPECT_TRUE(LogTexts().empty()) << "already marked as logged after the failed read";
 
     state.failures[kCmdGetPortStatus] = 2;  // the cycle's own read and the capability-change handler's
     events.Notify(4);
-    loop.RunCycle();
+    Cycle();
     EXPECT_TRUE(LogTexts().empty()) << "nothing stale is logged";
     EXPECT_TRUE(live.sinkActive);
     EXPECT_FALSE(events.port[PortEvents::kSinkCapabilityChanged].IsSet());
@@ -237,16 +255,16 @@ TEST_F(PollLoopTest, FailedReadsAreRetriedAndNeverActedOn) {
     state.failures[kCmdGetMeasurements] = 1;
     live.requestedLoadMa = 700;
     live.loadCurrentPending = true;
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(state.loadRequests, (LoadRequests{{700, 200}})) << "a failed measurement still serves requests";
 }
 
 TEST_F(PollLoopTest, ProfileChangeAndRangedVoltageControls) {
     PlugPdCharger();
-    loop.RunCycle();
+    Cycle();
     PlugPdCharger(9000, 4);  // now on the PPS range at 9 V
     events.Notify(3);
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(LogTexts(6),
               (std::vector<std::string>{"New profile selected", "Voltage:3.30V-21.00V Max Current:3000mA"}));
     EXPECT_EQ(window.GetText(IDC_SINK_PROFILE_TYPE), "PD-PPS");
@@ -260,9 +278,9 @@ TEST_F(PollLoopTest, ProfileChangeAndRangedVoltageControls) {
     Measure(9000, 1200, 1195);
     EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).position, 1200);
     events.Notify(3);
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).position, 0) << "a new profile starts the slider at 0";
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).position, 1200) << "...until the tester reports the set point again";
     EXPECT_EQ(window.GetText(IDC_CURRENT_EDIT), "1200");
 }
@@ -273,7 +291,7 @@ TEST_F(PollLoopTest, VoltageWatchReportsEachEpisodeOnceAndOnlyWhatItJudges) {
         s.forcedLimitIndex = 0;
     });
     PlugPdCharger(9000, 1);
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(live.loadCurrentLimit, 1000);
     size_t before = LogTexts().size();
 
@@ -281,7 +299,7 @@ TEST_F(PollLoopTest, VoltageWatchReportsEachEpisodeOnceAndOnlyWhatItJudges) {
     Measure(7000, 900, 900);           // under the minimum but not above the limit
     Measure(9440, 2000, 2000);         // within 9 V + 5 %
     state.status.sinkProfileType = 0;  // unknown profile: no limits
-    loop.RunCycle();
+    Cycle();
     Measure(30000, 2000, 2000);
     state.status.sinkProfileType = 6;
     state.status.sinkProfileIndex = 0;  // negotiated 9 V but the selected fixed entry is the 5 V one
@@ -310,44 +328,44 @@ TEST_F(PollLoopTest, RequestsReachTheTesterAndNoneRaisedMeanwhileIsLost) {
     live.loadChangeSpeedMs = 500;
     Measure(5000, 1500, 1490);  // already drawing 1.5 A when the link opens
     EXPECT_TRUE(state.loadRequests.empty()) << "nothing before the set point is known";
-    loop.RunCycle();
-    loop.RunCycle();
+    Cycle();
+    Cycle();
     EXPECT_EQ(state.loadRequests, (LoadRequests{{1500, 500}})) << "the reported set point, once";
     live.requestedLoadMa = 1200;
     live.loadChangeSpeedMs = 50;
     live.loadCurrentPending = true;
-    loop.RunCycle();
-    loop.RunCycle();
+    Cycle();
+    Cycle();
     EXPECT_EQ(state.loadRequests, (LoadRequests{{1500, 500}, {1200, 50}})) << "one per raised flag";
 
     // The user asks again while the tester is still taking the last request.
     state.during = [this](uint8_t cmd) {
         if (cmd == kCmdRequestSinkProfile && state.profileRequests.size() == 1) {
-            window.SelectItem(IDC_SELECT_PROFILE, 2);
+            live.requestedProfileIndex = 2;
             live.profileSelectPending = true;
         } else if (cmd == kCmdRequestSinkProfile && state.profileRequests.size() == 3) {
             live.requestedVoltageMv = 12000;
             live.voltageRequestPending = true;
         }
     };
-    window.SelectItem(IDC_SELECT_PROFILE, 3);
+    live.requestedProfileIndex = 3;
     live.profileSelectPending = true;
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(window.GetText(IDC_CURRENT_SLIDER_MAX), "3250mA") << "the limit of the requested profile";
-    loop.RunCycle();
+    Cycle();
     PlugPdCharger(9000, 4);
-    loop.RunCycle();
+    Cycle();
     live.requestedVoltageMv = 11020;
     live.voltageRequestPending = true;
-    loop.RunCycle();
-    loop.RunCycle();
+    Cycle();
+    Cycle();
     EXPECT_EQ(state.profileRequests,
               (std::vector<std::pair<uint8_t, uint16_t>>{{3, 20000}, {2, 15000}, {4, 11020}, {4, 12000}}));
     EXPECT_EQ(window.Get(IDC_VOLTAGE_SLIDER).position, 12000);
 
-    window.ClearItems(IDC_SELECT_PROFILE);  // nothing selected
+    live.requestedProfileIndex = -1;  // nothing selected
     live.profileSelectPending = true;
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(state.profileRequests.size(), 4u) << "no request for a selection that is not listed";
     EXPECT_FALSE(live.profileSelectPending);
 }
@@ -361,7 +379,7 @@ TEST_F(PollLoopTest, SourcePortEventsSourceOnlyCyclesAndLoopback) {
                     .selectedSourceType = 1};
     state.names = {1, {"Default", "Fast", "QC", "Apple", "Legacy"}};
     state.m = {33, 0, 9010, 0, 0, 1250};
-    loop.RunCycle();  // found attached: handled as a source profile change
+    Cycle();  // found attached: handled as a source profile change
     EXPECT_TRUE(live.sourceActive);
     EXPECT_EQ(LogTexts(),
               (std::vector<std::string>{"Source Profile Changed", "Src Type: Voltage:9.00V Max Current:3000mA"}));
@@ -374,32 +392,32 @@ TEST_F(PollLoopTest, SourcePortEventsSourceOnlyCyclesAndLoopback) {
     events.Notify(7);  // both signalled: the lower event goes first, the other waits
     events.Notify(5);
     uint64_t start = clock.NowMs();
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(clock.NowMs(), start) << "a source-only cycle measures without sleeping";
     EXPECT_EQ(window.GetText(IDC_SOURCE_VBUS), "9.01 V");
     EXPECT_EQ(window.GetText(IDC_SOURCE_CURRENT), "1250 mA");
     EXPECT_EQ(window.GetText(IDC_TEMPERATURE), "33 C");
     EXPECT_EQ(LogTexts().back(), "Source Port Attached");
     EXPECT_TRUE(events.port[PortEvents::kSourceProfileChanged].IsSet());
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(LogTexts().back(), "Src Type: Voltage:9.00V Max Current:3000mA");
 
     state.status.sourceAttached = 0;
     events.Notify(6);
-    loop.RunCycle();
+    Cycle();
     EXPECT_EQ(LogTexts().back(), "Sorce Port detached");
     EXPECT_FALSE(live.sourceActive);
     EXPECT_EQ(window.GetText(IDC_SOURCE_VBUS), " ");
 
     size_t before = LogTexts().size();
-    window.SetCheck(IDC_LOOPBACK, true);
-    loop.RunCycle();
+    live.loopbackRequested = true;
+    Cycle();
     EXPECT_EQ(LogTexts().back(), "Loopback Mode Enabled");
     EXPECT_EQ(state.configWrites, 1);
     EXPECT_EQ(tester.Config().loopbackMode, 1);
-    window.SetCheck(IDC_LOOPBACK, false);
-    loop.RunCycle();
-    loop.RunCycle();
+    live.loopbackRequested = false;
+    Cycle();
+    Cycle();
     EXPECT_EQ(LogTexts().back(), "Loopback Mode Disabled");
     EXPECT_EQ(state.configWrites, 2) << "the configuration is sent once per switch";
     EXPECT_EQ(LogTexts().size(), before + 2);

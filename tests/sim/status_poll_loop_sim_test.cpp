@@ -2,35 +2,54 @@
 
 #include <cstdlib>
 
+#include "monitor/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
+#include "platform/coalesced_wake.h"
 #include "sim_bench.h"
 #include "support/fake_window.h"
 #include "ui/main_window_ids.h"
 
-// The poll loop keeping a window correct against the simulated tester. The
-// loop sleeps on the simulator's model clock, so each of its pauses moves
-// the model on by that much.
+// The poll loop on its own thread keeping a window correct against the
+// simulated tester, the window shown by the presenter on the test's thread,
+// as the program's window thread does. The window fails the test if the
+// poll thread touches it. The loop sleeps on the simulator's model clock,
+// so each of its pauses moves the model on by that much.
 namespace {
 class PollLoopWithSimulator : public ::testing::Test {
 protected:
     void SetUp() override {
+        window.OwnedByThisThread();
         ASSERT_TRUE(bench.simulator.Plug("pd65"));
         ASSERT_TRUE(bench.connection.Connect("SIM", [this](int n) { events.Notify(n); }));
         log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+        log.SetRepaintRequest([this] { wake.Wake(); });
+        live.SetReadoutsListener([this] { wake.Wake(); });
         live.connected = true;
         live.loadCurrentPending = false;
+        loop.Start();
+    }
+    void TearDown() override {
+        loop.Stop();
+        EXPECT_EQ(window.ForeignThreadCalls(), 0) << "the poll thread used the window";
+        live.SetReadoutsListener(nullptr);
+        log.SetRepaintRequest(nullptr);
     }
 
-    // Runs cycles until `done` holds (at most `cycles`), letting the
-    // simulator's notifications arrive between cycles.
-    bool CycleUntil(const std::function<bool()>& done, int cycles = 20) {
-        for (int i = 0; i < cycles; ++i) {
-            loop.RunCycle();
-            bench.simulator.Poke();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            if (done()) return true;
-        }
-        return false;
+    // Shows what the loop published whenever it woke the window, until
+    // `done` holds (at most five seconds), letting the simulator's
+    // notifications arrive meanwhile.
+    bool ShowUntil(const std::function<bool()>& done) {
+        return SimBench::WaitUntil(
+            [&] {
+                bench.simulator.Poke();
+                if (woken.exchange(false)) {
+                    wake.Taken();
+                    presenter.Apply();
+                    log.RefreshPane();
+                }
+                return done();
+            },
+            5000);
     }
 
     SimBench bench;
@@ -38,31 +57,51 @@ protected:
     EventLog log;
     FakeWindow window;
     PortEvents events;
-    StatusPollLoop loop{bench.connection, live, log, window, events, bench.modelClock};
+    std::atomic<bool> woken{false};
+    CoalescedWake wake{[this] { woken = true; }};
+    ReadoutsPresenter presenter{live, window};
+    StatusPollLoop loop{bench.connection, live, log, events, bench.modelClock};
 };
 }  // namespace
 
 TEST_F(PollLoopWithSimulator, FollowsAttachRequestsLoadAndDetach) {
-    ASSERT_TRUE(CycleUntil([&] { return live.sinkActive.load(); }));
-    ASSERT_GE(window.Get(IDC_SELECT_PROFILE).items.size(), 2u);
+    ASSERT_TRUE(ShowUntil([&] { return window.Get(IDC_SELECT_PROFILE).items.size() >= 2; }));
     EXPECT_EQ(window.Get(IDC_SELECT_PROFILE).items[1], "PD-FIX 9.00V");
-    ASSERT_TRUE(CycleUntil([&] { return window.GetText(IDC_SINK_VBUS) != ""; }));
+    ASSERT_TRUE(ShowUntil([&] { return window.GetText(IDC_SINK_VBUS) != ""; }));
     EXPECT_EQ(window.GetText(IDC_SINK_VBUS).substr(0, 3), "5.0");
 
-    // Choose the 9 V profile.
-    window.SelectItem(IDC_SELECT_PROFILE, 1);
+    // Choose the 9 V profile, as the window hands it over.
+    live.requestedProfileIndex = 1;
     live.profileSelectPending = true;
-    ASSERT_TRUE(CycleUntil([&] { return window.GetText(IDC_SINK_VBUS).substr(0, 2) == "9."; }));
+    ASSERT_TRUE(ShowUntil([&] { return window.GetText(IDC_SINK_VBUS).substr(0, 2) == "9."; }));
 
     // Draw 2 A: the load ramps there over the change time.
     live.requestedLoadMa = 2000;
     live.loadCurrentPending = true;
-    ASSERT_TRUE(CycleUntil([&] { return std::abs(std::atoi(window.GetText(IDC_SINK_CURRENT).c_str()) - 2000) < 30; }));
+    ASSERT_TRUE(ShowUntil([&] { return std::abs(std::atoi(window.GetText(IDC_SINK_CURRENT).c_str()) - 2000) < 30; }));
     double volts = std::atof(window.GetText(IDC_SINK_VBUS).c_str());
     EXPECT_LT(volts, 9.0) << "the cable and charger droop under load";
     EXPECT_GT(volts, 8.5);
+    EXPECT_GT(window.Get(IDC_LOG_PANE).repaints, 0) << "the capabilities were logged and painted";
 
-    bench.simulator.Unplug();
-    ASSERT_TRUE(CycleUntil([&] { return !live.sinkActive; }));
-    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ");
+    // A consumer waiting for a measurement learns of the detach at once.
+    MeasurementMark after = live.Mark();
+    std::atomic<bool> waiting{true};
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        bench.simulator.Unplug();
+        for (; waiting; std::this_thread::sleep_for(std::chrono::milliseconds(2)))
+            bench.simulator.Poke();
+    });
+    FreshMeasurement waited{MeasurementWait::Fresh, {}};
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (waited.result == MeasurementWait::Fresh && std::chrono::steady_clock::now() < end) {
+        waited = WaitForMeasurementAfter(live, after, 5000, SystemClock());
+        after = {waited.measurement.sequence, waited.measurement.sinkEpoch};
+    }
+    waiting = false;
+    unplug.join();
+    EXPECT_EQ(waited.result, MeasurementWait::SinkLost);
+    ASSERT_TRUE(ShowUntil([&] { return window.GetText(IDC_SINK_VBUS) == " "; }));
+    EXPECT_FALSE(live.sinkActive);
 }

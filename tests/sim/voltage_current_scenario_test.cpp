@@ -49,7 +49,7 @@ struct Rig {
     TestRunParts parts;
     LiveState& live = parts.live;
     CycleClock loopClock{bench}, testClock{bench};
-    StatusPollLoop loop{bench.connection, live, parts.log, parts.window, parts.events, loopClock};
+    StatusPollLoop loop{bench.connection, live, parts.log, parts.events, loopClock};
 
     void Attach(const char* charger, uint16_t cableMilliohm, int profileIndex, uint32_t currentLimitMode) {
         testClock.loop = &loop;
@@ -67,7 +67,7 @@ struct Rig {
         live.loadCurrentPending = false;
         testClock.SleepMs(2000);  // attached, its capabilities read
         ASSERT_TRUE(live.sinkActive);
-        parts.window.SelectItem(IDC_SELECT_PROFILE, profileIndex);
+        live.requestedProfileIndex = profileIndex;
         live.profileSelectPending = profileIndex != 0;
         ASSERT_TRUE(SimBench::WaitUntil(
             [&] {
@@ -123,7 +123,7 @@ void Rig::Run(const Scenario& s) {
     std::string detachVerdict = Format("Under Voltage, V=0.000V, I=%dmA, P=0.00W", s.lastStepMa + 100);
     EXPECT_EQ(verdicts.back() == detachVerdict, s.detaches);
     testClock.SleepMs(100);
-    EXPECT_TRUE(live.sinkCurrentMa < 50 || !live.sinkActive) << "the load is off after the test";
+    EXPECT_TRUE(live.LatestMeasurement().sinkCurrentMa < 50 || !live.sinkActive) << "the load is off after the test";
 }
 }  // namespace
 

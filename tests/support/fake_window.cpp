@@ -1,5 +1,14 @@
 #include "support/fake_window.h"
 
+#include <cstdio>
+
+void FakeWindow::CheckThread(int id) {
+    std::thread::id owner = owner_.load();
+    if (owner == std::thread::id() || owner == std::this_thread::get_id()) return;
+    ++foreignCalls_;
+    std::fprintf(stderr, "control %d of the window was used from another thread than the window's\n", id);
+}
+
 void FakeWindow::ClearItems(int id) {
     Locked<Control> c = At(id);
     c->items.clear();

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/locked.h"
@@ -51,8 +53,14 @@ public:
     int Position(int id) override { return At(id)->position; }
     void SetLineSize(int id, int size) override { At(id)->lineSize = size; }
     void SetScrollBar(int id, bool shown, int maximum, int page, int position) override;
-    void StartTimer(int timerId, uint32_t periodMs) override { (*Lock(lock_, timers_))[timerId] = periodMs; }
-    void StopTimer(int timerId) override { Lock(lock_, timers_)->erase(timerId); }
+    void StartTimer(int timerId, uint32_t periodMs) override {
+        CheckThread(timerId);
+        (*Lock(lock_, timers_))[timerId] = periodMs;
+    }
+    void StopTimer(int timerId) override {
+        CheckThread(timerId);
+        Lock(lock_, timers_)->erase(timerId);
+    }
     void Repaint(int id) override { ++At(id)->repaints; }
 
     int ShowMessage(const std::string& text, const std::string& title, uint32_t style) override;
@@ -72,10 +80,22 @@ public:
     // Runs while a message box is up, as a message handled by its loop would.
     void WhileMessageShown(std::function<void()> action) { *Lock(lock_, whileMessageShown_) = std::move(action); }
 
+    // From now on, a call on the controls from any other thread than this
+    // one is counted (and reported), as only a window's own thread may use
+    // a window; a test expects none.
+    void OwnedByThisThread() { owner_ = std::this_thread::get_id(); }
+    int ForeignThreadCalls() const { return foreignCalls_; }
+
 private:
     // The control, looked up and used under the lock.
-    Locked<Control> At(int id) { return {std::unique_lock<std::mutex>(lock_), controls_[id]}; }
+    Locked<Control> At(int id) {
+        CheckThread(id);
+        return {std::unique_lock<std::mutex>(lock_), controls_[id]};
+    }
+    void CheckThread(int id);
 
+    std::atomic<std::thread::id> owner_{};
+    std::atomic<int> foreignCalls_{0};
     mutable std::mutex lock_;
     std::map<int, Control> controls_;
     std::map<int, uint32_t> timers_;
