@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "cli/tester_ports.h"
+#include "monitor/load_off.h"
 #include "monitor/sink_test_settings.h"
 #include "platform/clock.h"
 
@@ -100,12 +101,14 @@ bool TesterSession::Answering() {
     return false;
 }
 
-void TesterSession::Finish() {
+std::optional<uint16_t> TesterSession::Finish() {
     if (loop_) loop_->Stop();
     loop_.reset();
-    if (opened_ && loadOffAtEnd) tester.SetLoadCurrent(0, 0);
+    std::optional<uint16_t> leftOnMa;
+    if (opened_ && loadOffAtEnd) leftOnMa = SwitchLoadOff(tester, live, live.requestedLoadMa);
     opened_ = false;
     tester.Close();
+    return leftOnMa;
 }
 
 std::optional<int> NumberOption(const CliArgs& args, const char* name, int minimum, int maximum, std::string& error) {

@@ -33,9 +33,11 @@ public:
     bool StartPolling();
     // False once the tester has stopped answering.
     bool Answering();
-    // Stops the poll loop and switches the load off where the tester can
-    // still be reached. Runs at the latest when the session ends.
-    void Finish();
+    // Stops the poll loop and, for a command that loads the charger,
+    // switches the load off and confirms it. Runs at the latest when the
+    // session ends. The set point the load may still be at when that could
+    // not be confirmed.
+    std::optional<uint16_t> Finish();
 
     // Prints "ampwright-cli COMMAND: message" to standard error; returns
     // the exit code of a tester error.

@@ -9,6 +9,7 @@
 #include "graphs/test_csv.h"
 #include "graphs/voltage_current_settings.h"
 #include "graphs/voltage_current_test.h"
+#include "platform/format.h"
 
 const char* const kViTestHelp =
     "Usage: ampwright-cli vi-test --step MA --step-time MS [--load-change MS]\n"
@@ -16,8 +17,13 @@ const char* const kViTestHelp =
     "Runs the voltage-versus-current test on the negotiated profile: loads the\n"
     "charger in steps of MA up to the load current limit, holds each step MS\n"
     "and judges the voltage measured against the profile's limits. The test's\n"
-    "log lines go to standard error as it runs; the load is switched off at the\n"
-    "end, on Ctrl-C and on every error.\n\n"
+    "log lines go to standard error as it runs. A step without a measurement\n"
+    "of its own at the step's current (a tester that stops answering, a load\n"
+    "the tester did not take) ends the run as incomplete: nothing after it is\n"
+    "judged and no CSV is written. A step passes when its point lies in the\n"
+    "plot's required operating range or permissible shut-down region. The\n"
+    "load is switched off, and confirmed off, at the end, on Ctrl-C and on\n"
+    "every error.\n\n"
     "  --step MA          current added per step, 5..500 mA\n"
     "  --step-time MS     time each step is held, 30..60000 ms (at least 4/3 of\n"
     "                     the step in ms per mA)\n"
@@ -26,7 +32,8 @@ const char* const kViTestHelp =
     "  -o FILE.csv        write the result as the graph window's CSV (replaced\n"
     "                     only when complete)\n"
     "Exit codes: 0 every step passed, 1 a step failed, 2 a wrong command line,\n"
-    "no charger, a tester error, a detach, Ctrl-C or a test stopped early.\n";
+    "no charger, a tester error, a detach, Ctrl-C, an incomplete run or a\n"
+    "load that could not be confirmed off.\n";
 
 namespace {
 // Copies the log's new records to standard error and turns Ctrl-C into the
@@ -101,7 +108,7 @@ int RunViTestCommand(const std::vector<std::string>& args, CliIo& io) {
 
     VoltageCurrentTest test;
     SilentTestView view;
-    TestContext context{live, session.log, session.events, view, session.prompts, SystemClock()};
+    TestContext context{live, session.log, session.events, view, session.prompts, SystemClock(), &session.tester};
     bool attached = live.sinkActive;
     RunWatcher watcher(session);
     live.testIdle = false;
@@ -110,22 +117,28 @@ int RunViTestCommand(const std::vector<std::string>& args, CliIo& io) {
     live.testIdle = true;
     watcher.End();
     bool answering = session.Answering();
-    session.Finish();
+    // The test confirmed the load off already; this tries again where it
+    // could not, and has the last word.
+    std::optional<uint16_t> leftOnMa = session.Finish();
 
     if (!attached) return kCliBadInput;  // the test said so
-    if (watcher.Stopped()) return session.Fail("stopped by Ctrl-C; the load is off");
-    if (!answering) return session.Fail("the tester stopped answering");
-    if (!live.sinkActive) return session.Fail("the charger detached during the test; the load is off");
     VoltageCurrentResult result = test.Result();
     std::vector<bool> verdicts = StepVerdicts(result);
-    if (verdicts.empty()) return session.Fail("no step was measured");
-    // A run cut short (a profile change, a load that stayed on) judged only
-    // part of the curve: never a pass.
-    if (!result.complete) return session.Fail("the test ended before its last step; the load is off");
+    std::string load = leftOnMa ? Format("the load may still be on at %d mA", *leftOnMa) : "the load is off";
+    std::string measured = Format("%zu steps measured", verdicts.size());
+    // A run cut short judged only part of the curve: never a pass, and no CSV.
+    if (watcher.Stopped()) return session.Fail("stopped by Ctrl-C; " + measured + "; " + load);
+    if (!result.endReason.empty())
+        return session.Fail("the test is incomplete: " + result.endReason + "; " + measured + "; " + load);
+    if (!answering) return session.Fail("the tester stopped answering; " + measured + "; " + load);
+    if (!live.sinkActive) return session.Fail("the charger detached during the test; " + measured + "; " + load);
+    if (verdicts.empty()) return session.Fail("no step was measured; " + load);
+    if (!result.complete) return session.Fail("the test ended before its last step; " + measured + "; " + load);
     std::optional<std::string> output = parsed.Value({"-o", "--output"});
     if (output == "-") output.reset();
     if (!WriteCliOutput(output, TestCsvText(result), io, error)) return session.Fail(error);
     int failed = static_cast<int>(std::count(verdicts.begin(), verdicts.end(), false));
     io.err << verdicts.size() << " steps measured, " << failed << " failed\n";
+    if (leftOnMa) return session.Fail(load);
     return failed > 0 ? kCliFailed : kCliOk;
 }

@@ -414,13 +414,17 @@ bool TesterConnection::SetSpectrumCapture(bool on) {
 bool TesterConnection::GetSpectrum(Spectrum& out) {
     std::lock_guard<std::mutex> held(lock_);
     if (!SendLocked(kCmdGetSpectrum, {})) return false;
+    // Filled whole or not at all: a short frame is a failed read, not zeros.
+    Spectrum spectrum;
     for (size_t frame = 0; frame < kSpectrumFrames; ++frame) {
         Response r;
         if (AwaitResponseLocked(kCmdGetSpectrum, r) != ExchangeResult::Ok) return false;
+        if (!r.Carries(1, 2 * kSpectrumValuesPerFrame)) return false;
         for (size_t k = 0; k < kSpectrumValuesPerFrame; ++k) {
-            out[frame * kSpectrumValuesPerFrame + k] = static_cast<int16_t>(ReadU16(r.bytes.data() + 1 + 2 * k));
+            spectrum[frame * kSpectrumValuesPerFrame + k] = static_cast<int16_t>(ReadU16(r.bytes.data() + 1 + 2 * k));
         }
     }
+    out = spectrum;
     return true;
 }
 

@@ -12,9 +12,6 @@ constexpr float kUsbHighV = 5.5f;
 constexpr float kUsbLowV = 4.75f;
 constexpr float kDcpFloorV = 2.0f;  // a DCP may fall this far once it gives more than 500 mA
 constexpr int kDcpKneeMa = 500;
-// The green region's corner on the chart's bottom when its lower edge would
-// leave the chart.
-constexpr int kSteepFallMa = 3000;
 
 ComplianceShape Box(int fromMa, float fromV, int toMa, float toV, Color color) {
     return {true, {fromMa, toMa}, {fromV, toV}, color};
@@ -24,36 +21,91 @@ ComplianceShape Polygon(std::vector<int> currentMa, std::vector<float> volts, Co
     return {false, std::move(currentMa), std::move(volts), color};
 }
 
-// The allowances below the nominal voltage for the cable and the load; none
-// while the tester estimates the upstream voltage itself.
-struct Allowances {
+enum class RegionKind { None, Usb, Dcp, Negotiated };
+
+// The regions of one profile as functions of the current. The painter draws
+// them and the verdict reads them, so a point is judged by where it is drawn.
+struct Regions {
+    RegionKind kind = RegionKind::None;
     const TestProfile& profile;
-    float Drop(int currentMa) const { return profile.estimateUpstreamVbus ? 0.0f : currentMa / 1000.0f * 0.834f; }
-    float Ir(int currentMa) const {
-        float rating = profile.ratedMa <= 3000 ? 3000.0f : 5000.0f;
-        return profile.estimateUpstreamVbus ? 0.0f : currentMa / rating * 0.75f;
+    VoltageAxis axis;
+    float high = kUsbHighV;  // the top of the required range
+    float low = kUsbLowV;    // its lower edge at 0 mA
+    float knee = kUsbLowV;   // a DCP's lower edge at 500 mA
+
+    // The allowance below `low` for the cable (drop: the 5 V kinds and QC)
+    // or the load (IR: Type-C, PD and EPR); none while the tester estimates
+    // the upstream voltage itself.
+    float Allowance(int currentMa) const {
+        if (profile.estimateUpstreamVbus) return 0.0f;
+        if (kind == RegionKind::Negotiated && profile.type != kProfileQc) {
+            float rating = profile.ratedMa <= 3000 ? 3000.0f : 5000.0f;
+            return currentMa / rating * 0.75f;
+        }
+        return currentMa / 1000.0f * 0.834f;
+    }
+    // The required range's lower edge at a current.
+    float LowerEdge(int currentMa) const {
+        if (kind != RegionKind::Dcp) return low - Allowance(currentMa);
+        if (currentMa >= kDcpKneeMa) return kDcpFloorV;
+        return kUsbLowV + (knee - kUsbLowV) * static_cast<float>(currentMa) / kDcpKneeMa;
+    }
+    // Where any voltage below the top may be: the charger may shut down
+    // there, or (a DCP past 500 mA) fall as far as it likes.
+    bool ShutDownAllowed(int currentMa) const {
+        if (kind == RegionKind::Dcp && currentMa >= kDcpKneeMa) return true;
+        return profile.ratedMa < profile.limitMa && currentMa >= profile.ratedMa;
     }
 };
 
+Regions RegionsFor(const TestProfile& profile) {
+    Regions regions{RegionKind::None, profile, VoltageAxisFor(profile)};
+    switch (profile.type) {
+        case kProfileLegacy:
+        case kProfileApple:
+            regions.kind = RegionKind::Usb;
+            break;
+        case kProfileBc:
+            if (profile.subtype == kSubtypeSdp || profile.subtype == kSubtypeCdp) regions.kind = RegionKind::Usb;
+            if (profile.subtype == kSubtypeDcp) regions.kind = RegionKind::Dcp;
+            break;
+        case kProfileQc:
+        case kProfileUsbc:
+        case kProfilePd:
+        case kProfileEpr:
+            regions.kind = RegionKind::Negotiated;
+            break;
+        default:
+            break;
+    }
+    regions.knee = profile.estimateUpstreamVbus ? kUsbLowV : 4.333f;
+    if (regions.kind == RegionKind::Negotiated) {
+        float nominal = profile.voltageMv / 1000.0f;
+        regions.high = nominal * 1.05f;
+        regions.low = nominal * 0.95f;
+        if (profile.type == kProfileUsbc || (profile.type == kProfilePd && profile.voltageMv == 5000))
+            regions.high = kUsbHighV;
+    }
+    return regions;
+}
+
 // Chargers held to the 5 V USB range: 4.75 V less the cable drop up to 5.5 V.
-void AddUsbRegions(std::vector<ComplianceShape>& shapes, const TestProfile& profile, const VoltageAxis& axis) {
-    Allowances allow{profile};
-    int limit = profile.limitMa, rated = profile.ratedMa, edge = std::min(rated, limit);
-    shapes.push_back(Box(0, kUsbHighV, limit, axis.maximumV, kOutOfSpecColor));
+void AddUsbRegions(std::vector<ComplianceShape>& shapes, const Regions& r) {
+    int limit = r.profile.limitMa, rated = r.profile.ratedMa, edge = std::min(rated, limit);
+    shapes.push_back(Box(0, kUsbHighV, limit, r.axis.maximumV, kOutOfSpecColor));
     shapes.push_back(
-        Polygon({0, limit, limit, 0}, {kUsbHighV, kUsbHighV, kUsbLowV - allow.Drop(limit), kUsbLowV}, kOperatingColor));
-    shapes.push_back(Polygon({0, edge, edge, 0}, {kUsbLowV, kUsbLowV - allow.Drop(edge), 0, 0}, kOutOfSpecColor));
+        Polygon({0, limit, limit, 0}, {kUsbHighV, kUsbHighV, r.LowerEdge(limit), r.LowerEdge(0)}, kOperatingColor));
+    shapes.push_back(Polygon({0, edge, edge, 0}, {r.LowerEdge(0), r.LowerEdge(edge), 0, 0}, kOutOfSpecColor));
     if (rated < limit) shapes.push_back(Box(rated, 0, limit, kUsbHighV, kShutDownColor));
 }
 
 // A dedicated charging port may fall to 2 V once it gives more than 500 mA.
-void AddDcpRegions(std::vector<ComplianceShape>& shapes, const TestProfile& profile, const VoltageAxis& axis) {
-    float knee = profile.estimateUpstreamVbus ? kUsbLowV : 4.333f;
-    int limit = profile.limitMa, rated = profile.ratedMa;
-    shapes.push_back(Box(0, kUsbHighV, limit, axis.maximumV, kOutOfSpecColor));
+void AddDcpRegions(std::vector<ComplianceShape>& shapes, const Regions& r) {
+    int limit = r.profile.limitMa, rated = r.profile.ratedMa;
+    shapes.push_back(Box(0, kUsbHighV, limit, r.axis.maximumV, kOutOfSpecColor));
     shapes.push_back(Polygon({0, limit, limit, kDcpKneeMa, kDcpKneeMa, 0},
-                             {kUsbHighV, kUsbHighV, kDcpFloorV, kDcpFloorV, knee, kUsbLowV}, kOperatingColor));
-    shapes.push_back(Polygon({0, kDcpKneeMa, kDcpKneeMa, 0}, {kUsbLowV, knee, 0, 0}, kOutOfSpecColor));
+                             {kUsbHighV, kUsbHighV, kDcpFloorV, kDcpFloorV, r.knee, kUsbLowV}, kOperatingColor));
+    shapes.push_back(Polygon({0, kDcpKneeMa, kDcpKneeMa, 0}, {kUsbLowV, r.knee, 0, 0}, kOutOfSpecColor));
     if (rated < limit) {
         shapes.push_back(Box(kDcpKneeMa, 0, rated, kDcpFloorV, kShutDownColor));
         shapes.push_back(Box(rated, 0, limit, kUsbHighV, kShutDownColor));
@@ -62,28 +114,25 @@ void AddDcpRegions(std::vector<ComplianceShape>& shapes, const TestProfile& prof
     }
 }
 
-// Negotiated voltages: 5 % either side, the lower bound less the load's
-// allowance (the cable drop for QC, the IR allowance for Type-C and PD).
-void AddNegotiatedRegions(std::vector<ComplianceShape>& shapes, const TestProfile& profile, const VoltageAxis& axis) {
-    Allowances allow{profile};
-    bool qc = profile.type == kProfileQc;
-    auto allowance = [&](int currentMa) { return qc ? allow.Drop(currentMa) : allow.Ir(currentMa); };
-    float nominal = profile.voltageMv / 1000.0f;
-    float high = nominal * 1.05f, low = nominal * 0.95f;
-    if (profile.type == kProfileUsbc || (profile.type == kProfilePd && profile.voltageMv == 5000)) high = kUsbHighV;
-    int limit = profile.limitMa, rated = profile.ratedMa, edge = std::min(rated, limit);
-    float bottom = axis.minimumV, lowest = low - allowance(limit);
+// Negotiated voltages: 5 % either side, the lower edge less the load's
+// allowance; where that edge leaves the chart the green region follows the
+// chart's bottom from the current where it crosses it.
+void AddNegotiatedRegions(std::vector<ComplianceShape>& shapes, const Regions& r) {
+    int limit = r.profile.limitMa, rated = r.profile.ratedMa, edge = std::min(rated, limit);
+    float bottom = r.axis.minimumV, lowest = r.LowerEdge(limit);
 
-    shapes.push_back(Box(0, high, limit, axis.maximumV, kOutOfSpecColor));
+    shapes.push_back(Box(0, r.high, limit, r.axis.maximumV, kOutOfSpecColor));
     if (lowest <= bottom) {
+        float perMa = r.Allowance(limit) / static_cast<float>(std::max(limit, 1));
+        int crossingMa = std::clamp(static_cast<int>((r.low - bottom) / perMa + 0.5f), 0, limit);
         shapes.push_back(
-            Polygon({0, limit, limit, kSteepFallMa, 0}, {high, high, bottom, bottom, low}, kOperatingColor));
+            Polygon({0, limit, limit, crossingMa, 0}, {r.high, r.high, bottom, bottom, r.low}, kOperatingColor));
     } else {
-        shapes.push_back(Polygon({0, limit, limit, 0}, {high, high, lowest, low}, kOperatingColor));
+        shapes.push_back(Polygon({0, limit, limit, 0}, {r.high, r.high, lowest, r.low}, kOperatingColor));
     }
-    shapes.push_back(Polygon({0, edge, edge, 0}, {low, low - allowance(edge), bottom, bottom}, kOutOfSpecColor));
+    shapes.push_back(Polygon({0, edge, edge, 0}, {r.low, r.LowerEdge(edge), bottom, bottom}, kOutOfSpecColor));
     // Only a rated current below the limit leaves room to shut down.
-    if (rated < limit) shapes.push_back(Box(rated, bottom, limit, high, kShutDownColor));
+    if (rated < limit) shapes.push_back(Box(rated, bottom, limit, r.high, kShutDownColor));
 }
 
 struct LegendEntry {
@@ -101,25 +150,31 @@ constexpr LegendEntry kLegend[] = {
 
 std::vector<ComplianceShape> ComplianceRegions(const TestProfile& profile) {
     std::vector<ComplianceShape> shapes;
-    VoltageAxis axis = VoltageAxisFor(profile);
-    switch (profile.type) {
-        case kProfileApple:
-            AddUsbRegions(shapes, profile, axis);
+    Regions regions = RegionsFor(profile);
+    switch (regions.kind) {
+        case RegionKind::Usb:
+            AddUsbRegions(shapes, regions);
             break;
-        case kProfileBc:
-            if (profile.subtype == kSubtypeSdp || profile.subtype == kSubtypeCdp) AddUsbRegions(shapes, profile, axis);
-            if (profile.subtype == kSubtypeDcp) AddDcpRegions(shapes, profile, axis);
+        case RegionKind::Dcp:
+            AddDcpRegions(shapes, regions);
             break;
-        case kProfileQc:
-        case kProfileUsbc:
-        case kProfilePd:
-        case kProfileEpr:
-            AddNegotiatedRegions(shapes, profile, axis);
+        case RegionKind::Negotiated:
+            AddNegotiatedRegions(shapes, regions);
             break;
-        default:
+        case RegionKind::None:
             break;
     }
     return shapes;
+}
+
+std::optional<RegionEdges> RegionEdgesAt(const TestProfile& profile, int currentMa) {
+    Regions regions = RegionsFor(profile);
+    if (regions.kind == RegionKind::None) return std::nullopt;
+    return RegionEdges{regions.LowerEdge(currentMa), regions.high, regions.ShutDownAllowed(currentMa)};
+}
+
+bool InsideRegions(const RegionEdges& edges, float volts) {
+    return volts < edges.maximumV && (edges.shutDownAllowed || volts > edges.minimumV);
 }
 
 void PaintComplianceRegions(ChartFills& chart, Canvas& canvas, const TestProfile& profile, uint16_t stepMa,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -23,8 +24,22 @@ inline constexpr Color kOperatingColor{0, 255, 0, 0x40};
 inline constexpr Color kShutDownColor{100, 100, 100, 0x40};
 
 // The shapes in painting order; none for profiles without regions (unknown,
-// legacy, and battery-charging kinds other than SDP, CDP and DCP).
+// and battery-charging kinds other than SDP, CDP and DCP).
 std::vector<ComplianceShape> ComplianceRegions(const TestProfile& profile);
+
+// The regions' edges at one current as drawn: between minimumV and
+// maximumV is the required operating range; where shutDownAllowed, any
+// voltage below maximumV lies in the permissible shut-down region. Nothing
+// for profiles without regions.
+struct RegionEdges {
+    float minimumV = 0;
+    float maximumV = 0;
+    bool shutDownAllowed = false;
+};
+std::optional<RegionEdges> RegionEdgesAt(const TestProfile& profile, int currentMa);
+// A step's verdict: a pass when its point is drawn in the required range or
+// the shut-down region (edges excluded), a fail when drawn out of spec.
+bool InsideRegions(const RegionEdges& edges, float volts);
 
 // The chart's translucent fills in data coordinates: x in mA with
 // maPerCategory mA per category, y in volts, alpha 0x40.

@@ -167,11 +167,28 @@ void GraphWindow::OnListChange(int id) {
 bool GraphWindow::OnTimer() {
     LiveState& live = parts_.live;
     updates_.Apply(parts_.window);
-    if (live.profileChanged && graphType_ == kGraphRealTime && live.sinkVoltageMv != profile_.sinkVoltageMv) {
+    // A renegotiated voltage moves a running real-time graph's sink-voltage
+    // range; a finished run keeps what it shows.
+    if (running_ && graphType_ == kGraphRealTime && live.profileChanged &&
+        live.sinkVoltageMv != profile_.sinkVoltageMv) {
         live.profileChanged = false;
-        SetupChart();
+        RescaleSinkVoltage();
     }
     return !live.testIdle;
+}
+
+void GraphWindow::RescaleSinkVoltage() {
+    LiveState& live = parts_.live;
+    profile_ = {live.sinkProfileType, live.sinkProfileSubtype, live.sinkVoltageMv, live.sinkRatedCurrentMa,
+                live.loadCurrentLimit};
+    testProfile_ = CopyTestProfile(live);
+    if (runSignal_ != kSignalSinkVoltage || !chart_) return;
+    VoltageAxis axis = VoltageAxisFor(testProfile_);
+    auto held = chart_->Hold();
+    chart_->SetYRange(axis.minimumV, axis.maximumV);
+    chart_->SetYDivisions(axis.divisions);
+    parts_.settings.yMin = static_cast<int>(axis.minimumV);
+    parts_.settings.yMax = static_cast<int>(axis.maximumV);
 }
 
 void GraphWindow::ShowGraphParameters(int type) {

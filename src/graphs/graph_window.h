@@ -84,6 +84,7 @@ public:
 
     bool ValidateGraphSettings(int type, bool withMessages);
     void ShowGraphParameters(int type);
+    void RescaleSinkVoltage();
     void SetupChart();
     void SaveGraph();
 

@@ -1,5 +1,6 @@
 #include "graphs/test_csv.h"
 
+#include "graphs/compliance_regions.h"
 #include "platform/format.h"
 #include "ui/save_csv_as.h"
 
@@ -8,9 +9,11 @@ std::vector<bool> StepVerdicts(const VoltageCurrentResult& result) {
     size_t steps = static_cast<size_t>(StepCount(result.profile.limitMa, result.stepMa));
     const StepLimits& limits = result.limits;
     for (size_t k = 0; k < steps && k < result.raw.size() && result.raw[k] != NO_DATA; ++k) {
-        // A step passes when its voltage lies strictly inside the step's limits.
+        // A step passes when its point is drawn in the required range or the
+        // permissible shut-down region.
         float volts = result.raw[k];
-        verdicts.push_back(k < limits.minimumV.size() && limits.minimumV[k] < volts && volts < limits.maximumV[k]);
+        verdicts.push_back(k < limits.minimumV.size() &&
+                           InsideRegions({limits.minimumV[k], limits.maximumV[k], limits.shutDownAllowed[k]}, volts));
     }
     return verdicts;
 }

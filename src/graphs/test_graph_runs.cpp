@@ -4,6 +4,7 @@
 #include "graphs/fft_graph.h"
 #include "graphs/graph_settings.h"
 #include "graphs/graph_window.h"
+#include "monitor/load_off.h"
 #include "ui/graph_ids.h"
 
 namespace {
@@ -68,8 +69,14 @@ void RunVoltageCurrentGraph(GraphRun& run, const TestGraphParts& parts) {
     params.stepTimeMs = static_cast<uint16_t>(run.settings.stepTimeMs.load());
     params.loadChangeSpeedMs = run.live.loadChangeSpeedMs;
     ChartTestView view(run.chart, kGraphVoltageVsCurrent, params.stepMa, parts.updates);
-    TestContext context{run.live, parts.log, run.events, view, run.prompts, parts.clock};
+    TestContext context{run.live, parts.log, run.events, view, run.prompts, parts.clock, run.tester};
     parts.test.Run(params, parts.profile, context);
+    // An incomplete run and a load left on are said plainly, not only logged.
+    VoltageCurrentResult result = parts.test.Result();
+    std::string problem;
+    if (!result.endReason.empty()) problem = "The Voltage vs. Current test is incomplete: " + result.endReason + ".";
+    if (result.loadLeftOnMa) problem += (problem.empty() ? "" : "\n") + LoadMayStillBeOnText(*result.loadLeftOnMa);
+    if (!problem.empty()) run.prompts.ShowMessage(problem, "Ampwright Error", Prompts::kOk | Prompts::kIconError);
 }
 
 void RunFftGraph(GraphRun& run, const TestGraphParts& parts) {

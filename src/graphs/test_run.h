@@ -35,6 +35,9 @@ struct TestContext {
     TestView& view;
     Prompts& prompts;  // message boxes owned by the graph window
     Clock& clock;
+    // Where the test confirms the load is off at its end; without one it
+    // only asks the poll loop.
+    TesterConnection* tester = nullptr;
 };
 
 enum class TestWait { Done, TimedOut, Stopped, Detached, Idle };

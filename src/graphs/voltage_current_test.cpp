@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "graphs/compliance_regions.h"
+#include "monitor/load_off.h"
 #include "monitor/log_category.h"
 #include "platform/format.h"
 
@@ -43,13 +45,11 @@ StepLimits ComputeStepLimits(const TestProfile& profile, uint16_t stepMa) {
     StepLimits steps;
     stepMa = std::max<uint16_t>(stepMa, 1);
     for (uint32_t currentMa = 0; currentMa <= profile.limitMa; currentMa += stepMa) {
-        // Each step is judged as if the load drew exactly its current, so a
-        // BC-DCP step from 500 mA on gets the lowered minimum its region shows.
-        uint16_t ma = static_cast<uint16_t>(currentMa);
-        std::optional<VoltageLimits> limits = LimitsAt(profile, ma, ma);
-        if (!limits) return {};
-        steps.minimumV.push_back(limits->minimumV);
-        steps.maximumV.push_back(limits->maximumV);
+        std::optional<RegionEdges> edges = RegionEdgesAt(profile, static_cast<int>(currentMa));
+        if (!edges) return {};
+        steps.minimumV.push_back(edges->minimumV);
+        steps.maximumV.push_back(edges->maximumV);
+        steps.shutDownAllowed.push_back(edges->shutDownAllowed);
     }
     return steps;
 }
@@ -83,18 +83,21 @@ public:
         for (uint32_t currentMa = 0;;) {
             if (live_.testIdle) return;
             TestWait wait = WaitForTest(context_, stepTimeMs_, kStepSliceMs);
-            if (wait == TestWait::TimedOut) wait = WaitForFreshSample();
+            Measurement m;
+            if (wait == TestWait::TimedOut) wait = SampleStep(currentMa, m);
             if (live_.profileChanged) {
                 context_.prompts.ShowMessage(kProfileChangedText, "Test stopped", Prompts::kOk | Prompts::kIconWarning);
                 live_.profileChanged = false;
                 return;
             }
-            if (wait == TestWait::Stopped || wait == TestWait::Idle) return;
+            // A step without its own measurement ends the run: nothing is
+            // recorded for it or after it.
+            if (wait == TestWait::Stopped || wait == TestWait::Idle || wait == TestWait::TimedOut) return;
 
             int step = static_cast<int>(currentMa / stepMa_);
             bool detached = wait == TestWait::Detached;
             // One measurement for the sample, its status and its verdict.
-            Measurement m = live_.LatestMeasurement();
+            if (detached) m = live_.LatestMeasurement();
             float volts = detached ? 0.0f : m.SinkVolts();
             if (detached) {
                 live_.testIdle = true;
@@ -103,7 +106,7 @@ public:
                 Record(step, volts);
             }
             UpdateStatus(m);
-            Judge(volts, static_cast<int>(currentMa), m);
+            Judge(volts, static_cast<int>(currentMa));
             ShowDisplay();
             if (detached) return;
 
@@ -136,13 +139,46 @@ private:
         return false;
     }
 
-    // Waits for a measurement taken after the step time, so the sample shows
-    // the settled load rather than a reading from before or during its ramp.
-    TestWait WaitForFreshSample() {
+    // The step's sample: a measurement taken after the step was held that
+    // shows the tester at the step's set point. A set point the tester did
+    // not take is asked for once more. Done with the sample; Stopped,
+    // Detached or Idle as the wait ended; TimedOut when the run is
+    // incomplete (the reason is logged).
+    TestWait SampleStep(uint32_t currentMa, Measurement& sample) {
+        for (int tries = 1;; ++tries) {
+            TestWait wait = WaitForFreshSample(sample);
+            if (wait == TestWait::TimedOut) {
+                EndIncomplete(Format("the tester stopped answering at %d mA", static_cast<int>(currentMa)));
+            }
+            if (wait != TestWait::Done) return wait;
+            if (sample.loadSetpointMa == currentMa) return TestWait::Done;
+            if (tries == 2) {
+                EndIncomplete(Format("the tester did not take the load of %d mA (it reports %d mA)",
+                                     static_cast<int>(currentMa), sample.loadSetpointMa));
+                return TestWait::TimedOut;
+            }
+            RequestLoad(live_, static_cast<uint16_t>(currentMa));
+            wait = WaitForTest(context_, stepTimeMs_, kStepSliceMs);
+            if (wait != TestWait::TimedOut) return wait;
+        }
+    }
+
+    // Waits for a measurement taken after now, so the sample shows the
+    // settled load rather than a reading from before or during its ramp.
+    TestWait WaitForFreshSample(Measurement& sample) {
         uint64_t seen = live_.MeasurementSequence();
         TestWait wait = WaitForTest(context_, kFreshSampleTimeoutMs, 1,
-                                    [this, seen] { return live_.MeasurementSequence() != seen; });
-        return wait == TestWait::Done ? TestWait::TimedOut : wait;
+                                    [this, seen] { return live_.MeasurementSequence() > seen; });
+        if (wait == TestWait::Done) sample = live_.LatestMeasurement();
+        return wait;
+    }
+
+    void EndIncomplete(const std::string& reason) {
+        {
+            std::lock_guard<std::mutex> held(test_.lock_);
+            test_.result_.endReason = reason;
+        }
+        Log("Voltage vs. Current test incomplete: " + reason, kLogError);
     }
 
     // The measured voltage as it is, and plotted no lower than the chart's
@@ -194,14 +230,15 @@ private:
                                         minimumV_, maximumV_, minimumMa_, maximumMa_));
     }
 
-    // The verdict at the set point the tester reports for this sample.
-    void Judge(float volts, int currentMa, const Measurement& m) {
+    // The verdict of the region the point is drawn in, at the step's
+    // current (the set point the tester reported for the sample).
+    void Judge(float volts, int currentMa) {
         float powerW = currentMa * volts / 1000;
-        std::optional<VoltageLimits> limits = LimitsAt(profile_, m.loadSetpointMa, m.sinkCurrentMa);
-        if (limits && limits->minimumV > volts) {
-            Log(Format("Under Voltage, V=%.3fV, I=%dmA, P=%.2fW", volts, currentMa, powerW), kLogError);
-        } else if (limits && volts > limits->maximumV) {
+        std::optional<RegionEdges> edges = RegionEdgesAt(profile_, currentMa);
+        if (edges && !InsideRegions(*edges, volts) && volts >= edges->maximumV) {
             Log(Format("Over Voltage,V=%.3fV, I=%dmA, P=%.2fW", volts, currentMa, powerW), kLogError);
+        } else if (edges && !InsideRegions(*edges, volts)) {
+            Log(Format("Under Voltage, V=%.3fV, I=%dmA, P=%.2fW", volts, currentMa, powerW), kLogError);
         } else {
             Log(Format("V=%.2fV, I=%dmA, P=%.2fW", volts, currentMa, powerW), kLogDiagnostics);
         }
@@ -233,7 +270,10 @@ void VoltageCurrentTest::Run(const VoltageCurrentParams& params, const TestProfi
     live.loadChangeSpeedMs = params.loadChangeSpeedMs;
     {
         std::lock_guard<std::mutex> held(lock_);
-        result_ = VoltageCurrentResult{profile, stepMa, {}, {}, ComputeStepLimits(profile, stepMa)};
+        result_ = VoltageCurrentResult();
+        result_.profile = profile;
+        result_.stepMa = stepMa;
+        result_.limits = ComputeStepLimits(profile, stepMa);
     }
     if (!live.sinkActive) {
         context.prompts.ShowMessage("No Device Under Test detected.", "Ampwright: Error",
@@ -243,7 +283,14 @@ void VoltageCurrentTest::Run(const VoltageCurrentParams& params, const TestProfi
         VoltageCurrentRun(*this, params, context).Run();
         context.view.EnableSettings(true);
     }
-    RequestLoad(live, 0);
+    if (context.tester) {
+        std::optional<uint16_t> leftOnMa = SwitchLoadOff(*context.tester, live, live.requestedLoadMa);
+        if (leftOnMa) context.log.LogEvent(LoadMayStillBeOnText(*leftOnMa), kLogError);
+        std::lock_guard<std::mutex> held(lock_);
+        result_.loadLeftOnMa = leftOnMa;
+    } else {
+        RequestLoad(live, 0);
+    }
     context.log.LogEvent("End Voltage vs. Current Test", kLogDiagnostics);
 }
 

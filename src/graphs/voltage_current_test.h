@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "graphs/no_data.h"
@@ -20,10 +22,12 @@ int StepCount(uint16_t limitMa, uint16_t stepMa);
 // The chart's category label divisions: L / s, halved while above 60.
 int CurrentAxisDivisions(uint16_t limitMa, uint16_t stepMa);
 
-// The acceptable voltage at each step's current.
+// The drawn region edges at each step's current: the required range, and
+// whether the step lies in the permissible shut-down region.
 struct StepLimits {
     std::vector<float> minimumV;
     std::vector<float> maximumV;
+    std::vector<bool> shutDownAllowed;
 };
 StepLimits ComputeStepLimits(const TestProfile& profile, uint16_t stepMa);
 
@@ -35,16 +39,25 @@ struct VoltageCurrentResult {
     std::vector<float> display;  // series 0 as plotted: never below the chart's range
     StepLimits limits;
     bool complete = false;  // every step up to the limit was measured
+    // Why the run ended before its last step when a step got no measurement
+    // of its own ("the tester stopped answering at 1500 mA"); empty otherwise.
+    std::string endReason;
+    // The set point the load may still be at when switching it off at the
+    // end could not be confirmed.
+    std::optional<uint16_t> loadLeftOnMa;
 };
 
 // The voltage-versus-current test: loads the device under test on the sink
 // port in equal steps up to the load current limit through LiveState's load
-// request (the poll loop carries it out), samples the sink voltage one step
-// time after each request, plots it and logs a verdict per step.
+// request (the poll loop carries it out), samples the sink voltage from a
+// measurement taken one step time after each request that shows the tester
+// at the step's set point, plots it and logs a verdict per step. A step
+// without such a measurement ends the run as incomplete.
 class VoltageCurrentTest {
 public:
     // Prelude, test and epilogue on the calling thread (the graph runner's).
-    // The load is switched off at the end whatever happened.
+    // The load is switched off at the end whatever happened, and with the
+    // context's tester that is confirmed from the set point it reports.
     void Run(const VoltageCurrentParams& params, const TestProfile& profile, TestContext& context);
 
     // A consistent copy of the buffers and limits, safe while a run writes.

@@ -224,7 +224,10 @@ void StatusPollLoop::ServeRequests(bool measured) {
     if (Stopping()) return;
     if (live_.loadCurrentPending.exchange(false, std::memory_order_acquire)) {
         resendSetpoint_ = false;
-        tester_.SetLoadCurrent(live_.requestedLoadMa, live_.loadChangeSpeedMs);
+        // A load the tester did not take is asked for again next cycle: a
+        // switch-off must reach a tester that was silent for a while.
+        if (!tester_.SetLoadCurrent(live_.requestedLoadMa, live_.loadChangeSpeedMs))
+            live_.loadCurrentPending.store(true, std::memory_order_release);
     } else if (resendSetpoint_ && measured) {
         resendSetpoint_ = false;
         tester_.SetLoadCurrent(live_.LatestMeasurement().loadSetpointMa, live_.loadChangeSpeedMs);

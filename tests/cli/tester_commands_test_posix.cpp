@@ -168,6 +168,38 @@ TEST_F(TesterCommands, ViTestPassesAndFails) {
     }
 }
 
+// A tester that goes silent or vanishes part-way: the steps it measured are
+// counted, nothing is judged after them, no CSV is written, and the load is
+// not claimed off when that could not be confirmed.
+TEST_F(TesterCommands, ViTestWhoseTesterStopsAnsweringIsIncomplete) {
+    for (auto [fault, mend] : {std::pair{"silent on", "silent off"}, std::pair{"vanish", "reappear"}}) {
+        SCOPED_TRACE(fault);
+        SimProcess& tester = sim;
+        tester.Send("plug pd65", true);
+        ASSERT_EQ(Cli({"profile", "1", "--port", tester.link}).code, 0);
+        ASSERT_TRUE(tester.Shows("sink: profile 1 type"));
+        fs::path csv = Temp("vi-incomplete-");
+        Outcome run;
+        std::thread test([&] {
+            run = Cli({"vi-test", "--step", "500", "--step-time", "700", "-o", csv.string(), "--port", tester.link});
+        });
+        bool loading = false;
+        for (int i = 0; i < 5 && !loading; ++i)
+            loading = tester.Shows("load 1000 mA");
+        tester.Send(fault);
+        test.join();
+        ASSERT_TRUE(loading);
+        EXPECT_EQ(run.code, 2) << run.err;
+        std::string last = run.err.substr(run.err.rfind('\n', run.err.size() - 2) + 1);
+        EXPECT_EQ(last.rfind("ampwright-cli vi-test: the test is incomplete: the tester stopped answering at ", 0), 0u)
+            << run.err;
+        EXPECT_NE(last.find(" steps measured; the load may still be on at "), std::string::npos) << last;
+        EXPECT_EQ(run.err.find("PASS"), std::string::npos);
+        EXPECT_FALSE(fs::exists(csv)) << "no CSV for an incomplete run";
+        tester.Send(mend, true);
+    }
+}
+
 TEST_F(TesterCommands, CtrlCDuringViTestSwitchesTheLoadOff) {
     sim.Send("plug pd65", true);
     ASSERT_EQ(Cli({"profile", "1", "--port", sim.link}).code, 0);

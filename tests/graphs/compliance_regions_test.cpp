@@ -52,7 +52,8 @@ TEST(ComplianceRegions, PdProfilesAreHeldToFivePercentLessTheIrAllowance) {
     auto five = ComplianceRegions({kProfilePd, 0, 5000, 3000, 3000, false});
     ASSERT_EQ(five.size(), 3u) << "no shut-down region when the limit is the rated current";
     EXPECT_FLOAT_EQ(five[1].volts[0], 5.5f) << "5 V PD may reach 5.5 V, not 5.25 V";
-    EXPECT_TRUE(ComplianceRegions({kProfileLegacy, 0, 5000, 1000, 1000, false}).empty());
+    EXPECT_EQ(ComplianceRegions({kProfileLegacy, 0, 5000, 1000, 1000, false}).size(), 3u)
+        << "a legacy charger is held to the 5 V USB range it is judged by";
 }
 
 TEST(ComplianceRegions, PaintsInDataUnitsWithTheLegendBelowTheChart) {

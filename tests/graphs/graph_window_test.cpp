@@ -208,3 +208,30 @@ TEST_F(GraphWindowRules, SaveGraphPicksTheFormatAndReportsTheOutcome) {
     EXPECT_EQ(window.Messages()[1].text,
               "Could not save to image file.\nCheck that the appropriate permissions are set for the file/directory.");
 }
+
+// A renegotiated sink voltage moves a running sink-voltage graph's range and
+// keeps its samples; a finished run is left as it is, ready to be saved.
+TEST_F(GraphWindowRules, ARenegotiationRescalesOnlyARunningSinkVoltageGraph) {
+    Measurements fiveVolts;
+    fiveVolts.sinkVbusMv = 5000;
+    live.PublishMeasurement(fiveVolts, 0);
+    live.sinkProfileType = 6;
+    live.sinkVoltageMv = 5000;
+    settings.signal = kSignalSinkVoltage;
+    RunUntilSampled();
+    EXPECT_EQ(rules.Chart()->YMin(), 3.0f);
+    live.sinkVoltageMv = 9000;
+    live.profileChanged = true;
+    rules.OnTimer();
+    EXPECT_EQ(rules.Chart()->YMin(), 7.0f);
+    EXPECT_EQ(rules.Chart()->YMax(), 11.0f);
+    EXPECT_EQ(rules.Chart()->Value(0, 0), 5.0f) << "the samples stay";
+
+    rules.OnCommand(IDC_GRAPH_RUN, 0);
+    rules.JoinRunner();
+    live.sinkVoltageMv = 5000;
+    live.profileChanged = true;
+    rules.OnTimer();
+    EXPECT_EQ(rules.Chart()->YMin(), 7.0f) << "a finished run keeps its range";
+    EXPECT_EQ(rules.Chart()->Value(0, 0), 5.0f);
+}

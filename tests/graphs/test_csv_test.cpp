@@ -11,8 +11,12 @@
 
 namespace {
 VoltageCurrentResult NinePdResult(std::vector<float> raw) {
-    TestProfile profile{kProfilePd, 0, 9000, 1000, 1000, false};
-    return {profile, 250, raw, raw, ComputeStepLimits(profile, 250)};
+    VoltageCurrentResult result;
+    result.profile = {kProfilePd, 0, 9000, 1000, 1000, false};
+    result.stepMa = 250;
+    result.raw = result.display = raw;
+    result.limits = ComputeStepLimits(result.profile, 250);
+    return result;
 }
 }  // namespace
 

@@ -6,21 +6,42 @@
 
 #include "monitor/log_category.h"
 #include "monitor/profile_type.h"
+#include "device/frame.h"
+#include "graphs/test_csv.h"
+#include "support/memory_line.h"
 #include "support/test_run_bench.h"
 
 namespace {
 // A 9 V PD charger, 1000 mA in steps of 250 mA, whose voltage is over the top
 // at 0 mA, inside at 250 and 1000, under at 500, below the chart's 7 V bottom
-// at 750. Each of the test's sleeps passes as the poll loop would serve it.
+// at 750. Each of the test's sleeps passes as the poll loop would serve it,
+// with a measurement; the tester on the line answers the switch-off at the
+// end.
 struct RunBench : TestRunParts {
     RunBench() {
         live.sinkActive = true;
         live.testIdle = false;
         live.loadCurrentPending = false;
+        line.tester.SetHandler([this](uint8_t cmd, std::span<const uint8_t> payload) {
+            if (cmd == kCmdSetLoadCurrent && !(payload[0] == 0 && payload[1] == 0 && loadWontGoOff)) {
+                setpointMa = ReadU16(payload.data());
+            }
+            if (cmd != kCmdGetMeasurements) return ScriptedTester::Frame(cmd);
+            uint16_t ma = setpointMa;
+            return ScriptedTester::Frame(cmd, {25, 0x28, 0x23, 0, 0, uint8_t(ma), uint8_t(ma >> 8), uint8_t(ma),
+                                               uint8_t(ma >> 8), 0, 0});
+        });
+        tester.Connect("COM7", [](int) {});
+        context.tester = &tester;
         clock.onSleep = [this](uint64_t nowMs) {
-            if (live.loadCurrentPending.exchange(false)) setpointMa = live.requestedLoadMa.load();
+            if (live.loadCurrentPending.exchange(false)) {
+                uint16_t requested = live.requestedLoadMa;
+                // A dropped request leaves the tester where it was.
+                if (requested != dropRequestsOfMa || dropsLeft-- <= 0) setpointMa = requested;
+            }
             uint16_t ma = setpointMa;
             if (ma == triggerMa && trigger) std::exchange(trigger, nullptr)();
+            if (ma >= silentFromMa) return;  // the tester stopped answering
             Measurements m;
             m.loadSetpointMa = ma;
             m.sinkCurrentMa = stuckMa ? stuckMa : ma;
@@ -41,7 +62,14 @@ struct RunBench : TestRunParts {
     std::function<void()> trigger;  // runs once the load is at triggerMa
     uint16_t triggerMa = 500;
     uint16_t stuckMa = 0;  // a load that never falls
-    uint16_t setpointMa = 0;
+    std::atomic<uint16_t> setpointMa{0};
+    uint16_t silentFromMa = 65535;  // no measurements once the load reaches this
+    uint16_t dropRequestsOfMa = 65535;
+    int dropsLeft = 0;
+    bool loadWontGoOff = false;
+    MemoryLine line;
+    FastClock lineClock;
+    TesterConnection tester{line.Factory(), lineClock};
 };
 }  // namespace
 
@@ -121,5 +149,53 @@ TEST(VoltageCurrentRun, EndsEarlyAndAlwaysSwitchesTheLoadOff) {
         EXPECT_EQ(bench.live.requestedLoadMa, 0);
         EXPECT_TRUE(bench.live.loadCurrentPending);
         EXPECT_FALSE(bench.live.profileChanged);
+    }
+}
+
+// A step needs a measurement of its own at the step's set point: a tester
+// that stops answering, or that never takes a step's load, ends the run as
+// incomplete with nothing recorded from that step on; a load taken on the
+// second request is fine. At the end the load is confirmed off, or the run
+// says where it may still be.
+TEST(VoltageCurrentRun, AStepWithoutItsOwnMeasurementEndsTheRunIncomplete) {
+    struct Case {
+        const char* name;
+        uint16_t silentFromMa, dropsOf500;
+        bool loadWontGoOff;
+        std::string endReason;
+        size_t measured;
+        std::optional<uint16_t> leftOnMa;
+    };
+    const Case cases[] = {
+        {"complete", 65535, 0, false, "", 5, std::nullopt},
+        {"silent from 500 mA", 500, 0, false, "the tester stopped answering at 500 mA", 2, std::nullopt},
+        {"500 mA dropped once", 65535, 1, false, "", 5, std::nullopt},
+        {"500 mA never taken", 65535, 9, false, "the tester did not take the load of 500 mA (it reports 250 mA)", 2,
+         std::nullopt},
+        {"the load stays on", 65535, 0, true, "", 5, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunBench bench;
+        bench.silentFromMa = c.silentFromMa;
+        bench.dropRequestsOfMa = 500;
+        bench.dropsLeft = c.dropsOf500;
+        bench.loadWontGoOff = c.loadWontGoOff;
+        bench.Run();
+        VoltageCurrentResult result = bench.test.Result();
+        EXPECT_EQ(result.complete, c.endReason.empty());
+        EXPECT_EQ(result.endReason, c.endReason);
+        EXPECT_EQ(StepVerdicts(result).size(), c.measured) << "nothing recorded from the lost step on";
+        EXPECT_EQ(std::count(result.raw.begin(), result.raw.end(), NO_DATA), static_cast<long>(5 - c.measured));
+        EXPECT_EQ(result.loadLeftOnMa, c.leftOnMa);
+        std::vector<std::string> texts = bench.LogTexts();
+        if (!c.endReason.empty()) {
+            EXPECT_EQ(texts[texts.size() - 2], "Voltage vs. Current test incomplete: " + c.endReason);
+        }
+        if (c.leftOnMa) {
+            EXPECT_EQ(texts[texts.size() - 2], "The load could not be switched off: it may still be on at 1000 mA.");
+        } else {
+            EXPECT_EQ(bench.setpointMa, 0) << "the load is off on the wire";
+        }
     }
 }

@@ -257,6 +257,15 @@ TEST_F(PollLoopTest, FailedReadsAreRetriedAndNeverActedOn) {
     live.loadCurrentPending = true;
     Cycle();
     EXPECT_EQ(state.loadRequests, (LoadRequests{{700, 200}})) << "a failed measurement still serves requests";
+
+    state.failures[kCmdSetLoadCurrent] = 1;
+    live.requestedLoadMa = 0;
+    live.loadCurrentPending = true;
+    Cycle();
+    Cycle();
+    Cycle();
+    EXPECT_EQ(state.loadRequests, (LoadRequests{{700, 200}, {0, 200}}))
+        << "a load the tester refused is asked for again, and once taken no more";
 }
 
 TEST_F(PollLoopTest, ProfileChangeAndRangedVoltageControls) {
