@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "config/edit_number.h"
 #include "platform/format.h"
 #include "ui/config_ids.h"
 
@@ -13,8 +14,9 @@ namespace {
 constexpr const char* kErrorTitle = "Voltiq Error";
 constexpr const char* kConfirmTitle = "Voltiq";
 constexpr uint32_t kSecondButtonDefault = 0x100;
-constexpr size_t kNumberCharacters = 9;
 constexpr int kVbus = 0;
+constexpr float kLowestUsualGain = 0.9f;
+constexpr float kHighestUsualGain = 1.1f;
 
 // The sink channels use the source channels' spacing: two points 1 mV apart
 // would give a calibration line that is mostly noise.
@@ -33,16 +35,6 @@ int Quantity(int channel) {
 
 const CalibrationChannel& CalibrationChannelInfo(int channel) {
     return kChannels.at(static_cast<size_t>(channel));
-}
-
-std::optional<int> ReadCalibrationNumber(const std::string& text) {
-    std::string kept = text.substr(0, kNumberCharacters);
-    if (kept.empty()) return std::nullopt;
-    size_t start = kept[0] == '-' ? 1 : 0;
-    for (size_t i = start; i < kept.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(kept[i]))) return std::nullopt;
-    }
-    return std::atoi(kept.c_str());
 }
 
 std::optional<CalibrationLine> LineThrough(int r1, int t1, int r2, int t2) {
@@ -112,11 +104,16 @@ void Calibration::ShowChannel() {
     Controls& d = parts_.dialog;
     int channel = Channel();
     CalibrationRecord record;
-    // A failed read shows nothing stored rather than another channel's values.
-    if (parts_.tester.GetCalibration(static_cast<uint8_t>(channel), record) && record.stored != 0) {
+    // A failed read shows nothing of another channel's values, and says so.
+    bool read = parts_.tester.GetCalibration(static_cast<uint8_t>(channel), record);
+    if (read && record.stored != 0) {
         ShowStored(record);
     } else {
         ShowNothingStored();
+    }
+    if (!read) {
+        for (int id : {IDC_CAL_DATE, IDC_CAL_GAIN, IDC_CAL_OFFSET})
+            d.SetText(id, "read failed");
     }
     const CalibrationChannel& info = CalibrationChannelInfo(channel);
     d.SetText(IDC_CAL_APPLIED_HEADING, info.appliedHeading);
@@ -157,8 +154,13 @@ void Calibration::OnCommand(int id) {
 }
 
 bool Calibration::CheckPoints(int upToPoint) {
-    const CalibrationChannel& info = CalibrationChannelInfo(Channel());
-    std::optional<int> p1 = ReadCalibrationNumber(parts_.dialog.GetText(IDC_CAL_APPLIED_1));
+    return CheckPoints(Channel(), parts_.dialog.GetText(IDC_CAL_APPLIED_1), parts_.dialog.GetText(IDC_CAL_APPLIED_2),
+                       upToPoint);
+}
+
+bool Calibration::CheckPoints(int channel, const std::string& applied1, const std::string& applied2, int upToPoint) {
+    const CalibrationChannel& info = CalibrationChannelInfo(channel);
+    std::optional<int> p1 = ParseEditNumber(applied1);
     double lowest = 0.95 * info.defaultPoint1;
     if (!p1) {
         Error("\"To be applied value\" for point 1 is incorrect");
@@ -170,7 +172,7 @@ bool Calibration::CheckPoints(int upToPoint) {
         return false;
     }
     if (upToPoint < 2) return true;
-    std::optional<int> p2 = ReadCalibrationNumber(parts_.dialog.GetText(IDC_CAL_APPLIED_2));
+    std::optional<int> p2 = ParseEditNumber(applied2);
     double highest = 1.05 * info.defaultPoint2;
     if (!p2) {
         Error("\"To be applied value\" for point 2 is incorrect");
@@ -188,10 +190,13 @@ bool Calibration::CheckPoints(int upToPoint) {
     return true;
 }
 
+// Every measurement carries the source side's channels, whichever port made
+// the poll loop measure; the sink's mean something only with a charger on.
 bool Calibration::PortMeasuring(int channel) {
     LiveState& live = parts_.live;
     if (!live.connected) return false;
-    return channel < 2 ? live.sourceActive || live.loopbackEnabled : live.sinkActive.load();
+    if (channel >= 2) return live.sinkActive;
+    return live.sinkActive || live.sourceActive || live.loopbackEnabled;
 }
 
 std::optional<int> Calibration::AverageReading(int channel) {
@@ -241,7 +246,7 @@ void Calibration::ReadPoint(int point) {
     if (result) {
         d.SetText(measured, std::to_string(*result));
         if (point == 2) {
-            int64_t applied = ReadCalibrationNumber(d.GetText(IDC_CAL_APPLIED_2)).value_or(0);
+            int64_t applied = ParseEditNumber(d.GetText(IDC_CAL_APPLIED_2)).value_or(0);
             if (applied != 0 && std::llabs(*result - applied) * 100 / applied > 20) {
                 Error("The measured value is not close to the applied value.");
             }
@@ -253,17 +258,20 @@ void Calibration::ReadPoint(int point) {
 
 void Calibration::Calibrate() {
     Controls& d = parts_.dialog;
+    // Everything is read before asking: the dialog stays usable under the
+    // main window's question, and the answer is about what was shown.
+    int channel = Channel();
+    std::string applied1Text = d.GetText(IDC_CAL_APPLIED_1), applied2Text = d.GetText(IDC_CAL_APPLIED_2);
+    std::optional<int> measured1 = ParseEditNumber(d.GetText(IDC_CAL_MEASURED_1));
+    std::optional<int> measured2 = ParseEditNumber(d.GetText(IDC_CAL_MEASURED_2));
     int answer = parts_.prompts.ShowMessage("Are you sure you want to overwrite the calibration data?", kConfirmTitle,
                                             Prompts::kYesNo | Prompts::kIconWarning | kSecondButtonDefault);
-    if (answer != Prompts::kAnswerYes || !CheckPoints(2)) return;
-    std::optional<int> measured1 = ReadCalibrationNumber(d.GetText(IDC_CAL_MEASURED_1));
+    if (answer != Prompts::kAnswerYes || !CheckPoints(channel, applied1Text, applied2Text, 2)) return;
     if (!measured1) return Error("Please carry out the measurement for point 1");
-    std::optional<int> measured2 = ReadCalibrationNumber(d.GetText(IDC_CAL_MEASURED_2));
     if (!measured2) return Error("Please carry out the measurement for point 2");
-    int applied1 = *ReadCalibrationNumber(d.GetText(IDC_CAL_APPLIED_1));
-    int applied2 = *ReadCalibrationNumber(d.GetText(IDC_CAL_APPLIED_2));
+    int applied1 = *ParseEditNumber(applied1Text);
+    int applied2 = *ParseEditNumber(applied2Text);
 
-    int channel = Channel();
     bool vbus = Quantity(channel) == kVbus;
     std::array<int, 4> values = vbus ? std::array<int, 4>{applied1, *measured1, applied2, *measured2}
                                      : std::array<int, 4>{*measured1, applied1, *measured2, applied2};
@@ -278,6 +286,24 @@ void Calibration::Calibrate() {
             "The Voltiq's values of point 1 and point 2 are equal: such a calibration would turn every reading "
             "into one value.\nMeasure two different points.");
     }
+    // A typo must not overwrite the stored calibration: a falling line is
+    // refused, and one far from the identity is stored only when confirmed.
+    if (line->gain <= 0) {
+        return Error(Format("These points give a gain of %f: a higher reading would mean a lower value.\n"
+                            "Check the measured values and the points.",
+                            line->gain));
+    }
+    if (line->gain < kLowestUsualGain || line->gain > kHighestUsualGain) {
+        std::string question = Format(
+            "These points give a gain of %f and an offset of %f, far from a gain of 1.\n"
+            "Store this calibration anyway?",
+            line->gain, line->offset);
+        if (parts_.prompts.ShowMessage(question, kConfirmTitle,
+                                       Prompts::kYesNo | Prompts::kIconWarning | kSecondButtonDefault) !=
+            Prompts::kAnswerYes) {
+            return;
+        }
+    }
     auto [year, month] = parts_.today();
     std::array<int16_t, 4> sent = {static_cast<int16_t>(values[0]), static_cast<int16_t>(values[1]),
                                    static_cast<int16_t>(values[2]), static_cast<int16_t>(values[3])};
@@ -285,6 +311,8 @@ void Calibration::Calibrate() {
                                       static_cast<uint8_t>(month), sent)) {
         return Error("The Voltiq did not store the calibration; it keeps the one it had.");
     }
+    // The dialog shows the channel stored, unless the user chose another.
+    if (Channel() != channel) return;
     d.SetText(IDC_CAL_GAIN, Format("%f", line->gain));
     d.SetText(IDC_CAL_OFFSET, Format("%f", line->offset));
     d.SetText(IDC_CAL_DATE, Format("%04d/%02d", year, month));
@@ -292,12 +320,14 @@ void Calibration::Calibrate() {
 
 void Calibration::Reset() {
     Controls& d = parts_.dialog;
+    int channel = Channel();  // the channel shown when asked
     int answer = parts_.prompts.ShowMessage("Are you sure you want to reset the calibration data?", kConfirmTitle,
                                             Prompts::kYesNo | Prompts::kIconWarning | kSecondButtonDefault);
     if (answer != Prompts::kAnswerYes) return;
-    if (!parts_.tester.ResetCalibration(static_cast<uint8_t>(Channel()))) {
+    if (!parts_.tester.ResetCalibration(static_cast<uint8_t>(channel))) {
         return Error("The Voltiq did not reset the calibration; it keeps the one it had.");
     }
+    if (Channel() != channel) return;
     d.SetCheck(IDC_CAL_USER_POINTS, false);
     d.Enable(IDC_CAL_APPLIED_1, false);
     d.Enable(IDC_CAL_APPLIED_2, false);

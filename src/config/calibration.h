@@ -21,10 +21,6 @@ struct CalibrationChannel {
 };
 const CalibrationChannel& CalibrationChannelInfo(int channel);
 
-// An edit's number for calibration: non-empty, an optional "-", then decimal
-// digits (at most 9 characters are read); a lone "-" is 0.
-std::optional<int> ReadCalibrationNumber(const std::string& text);
-
 // The line through the two points that maps a tester value to the reference
 // value; nothing when both tester values are equal.
 struct CalibrationLine {
@@ -66,6 +62,7 @@ private:
     std::optional<int> AverageReading(int channel);
     bool PortMeasuring(int channel);
     bool CheckPoints(int upToPoint);
+    bool CheckPoints(int channel, const std::string& applied1, const std::string& applied2, int upToPoint);
     void Calibrate();
     void Reset();
     void Error(const std::string& text);

@@ -13,6 +13,7 @@ namespace {
 constexpr const char* kErrorTitle = "Ampwright: Error";
 constexpr uint8_t kOptionOff = 255;
 constexpr size_t kNameCharacters = 15;
+constexpr size_t kNameBytes = 15;
 constexpr size_t kEditCharacters = 15;
 constexpr uint8_t kFixed = 0, kProgrammable = 1;
 constexpr int kMinimumMv = 3300, kMaximumMv = 21000, kMinimumMa = 100, kMaximumMa = 5000;
@@ -103,8 +104,12 @@ SourceTypeRecord SourceTypeToRecord(const SourceTypeConfig& c, const std::string
 }
 
 std::optional<std::string> SourceTypeProblem(const SourceTypeConfig& c, const std::string& name) {
-    size_t characters = Utf8ToUtf16(name).size();
-    if (characters < 1 || characters > kNameCharacters) return "Invalid SRC Type Name";
+    // The tester keeps a name in 15 bytes of UTF-8: an accented letter takes
+    // two of them.
+    if (name.empty() || name.size() > kNameBytes) {
+        return "Invalid SRC Type Name\r\nThe Voltiq keeps 15 bytes of a name: up to 15 plain letters, fewer with "
+               "accented letters or symbols.";
+    }
     for (size_t k = 0; k < c.pd.size(); ++k) {
         const SourceProfileSetting& p = c.pd[k];
         int n = static_cast<int>(k + 1);
@@ -119,6 +124,19 @@ std::optional<std::string> SourceTypeProblem(const SourceTypeConfig& c, const st
             return Format("Invalid Min Voltage for PD Profile %d\r\nSelect between 3300mV - %umV", n,
                           static_cast<unsigned>(p.maximumMv));
         }
+    }
+    return std::nullopt;
+}
+
+// An enabled profile's edit whose text is not a whole number.
+std::optional<std::string> SourceTypes::NotAWholeNumber() {
+    for (size_t k = 0; k < config_.pd.size(); ++k) {
+        if (!config_.pd[k].enabled) continue;
+        int n = static_cast<int>(k + 1);
+        if (notNumbers_.count(MinimumId(k)) && config_.pd[k].type == kProgrammable)
+            return Format("Min Voltage for PD Profile %d must be a whole number.", n);
+        if (notNumbers_.count(MaximumId(k))) return Format("Max Voltage for PD Profile %d must be a whole number.", n);
+        if (notNumbers_.count(CurrentId(k))) return Format("Max Current for PD Profile %d must be a whole number.", n);
     }
     return std::nullopt;
 }
@@ -199,6 +217,8 @@ void SourceTypes::ShowProfile(size_t k) {
     const SourceProfileSetting& p = config_.pd[k];
     bool wasFilling = filling_;
     filling_ = true;
+    for (int id : {MinimumId(k), MaximumId(k), CurrentId(k)})
+        notNumbers_.erase(id);
     bool pps = p.type == kProgrammable;
     d.SetCheck(CheckId(k), p.enabled);
     d.ClearItems(TypeId(k));
@@ -243,7 +263,14 @@ void SourceTypes::OnProfileCheck(size_t k) {
 void SourceTypes::OnProfileEdit(int id) {
     size_t k = static_cast<size_t>(ProfileOf(id));
     std::string text = CutCharacters(parts_.dialog.GetText(id), kEditCharacters);
-    uint16_t value = static_cast<uint16_t>(std::min(ReadUnsignedEdit(text), 65535));
+    // Text that is not a whole number changes nothing; APPLY refuses it.
+    std::optional<int> number = ParseUnsignedEdit(text);
+    if (!number) {
+        notNumbers_.insert(id);
+        return;
+    }
+    notNumbers_.erase(id);
+    uint16_t value = static_cast<uint16_t>(std::min(*number, 65535));
     SourceProfileSetting& p = config_.pd[k];
     if (id == MinimumId(k)) p.minimumMv = value;
     if (id == MaximumId(k)) p.maximumMv = value;
@@ -318,7 +345,9 @@ void SourceTypes::Apply() {
     int index = SelectedType();
     if (index < 0) return;
     const std::string& name = names_[static_cast<size_t>(index)];
-    if (std::optional<std::string> problem = SourceTypeProblem(config_, name)) {
+    std::optional<std::string> problem = NotAWholeNumber();
+    if (!problem) problem = SourceTypeProblem(config_, name);
+    if (problem) {
         parts_.mainPrompts.ShowMessage(*problem, kErrorTitle, Prompts::kOk | Prompts::kIconError);
         return;
     }

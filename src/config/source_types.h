@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "device/tester_connection.h"
@@ -60,6 +61,7 @@ public:
     static constexpr int kSelectionChanged = 1;  // CBN_SELCHANGE
 
 private:
+    std::optional<std::string> NotAWholeNumber();
     void FillTypeList();
     void ShowType(int index, bool picked);
     void ShowConfig();
@@ -74,4 +76,5 @@ private:
     SourceTypeConfig config_;
     int selectedType_ = 0;  // the type the port offers, as the tester last said
     bool filling_ = false;  // the dialog's own changes to its edits are not edits
+    std::set<int> notNumbers_;  // profile edits whose text is not a whole number
 };

@@ -49,15 +49,19 @@ bool DangerConfirmation::OnAccept() {
 }
 
 int TestConfiguration::Number(int id) {
-    return ReadUnsignedEdit(parts_.dialog.GetText(id));
+    return ParseUnsignedEdit(parts_.dialog.GetText(id)).value_or(0);
 }
 
 void TestConfiguration::Open() {
     // What the tester holds now; the current limit mode, which it does not
     // report, is the one last sent. A failed read shows what the cache holds.
-    TesterConfig config;
-    parts_.tester.GetConfig(config);
-    parts_.live.UpdateSettings([&config](SinkTestSettings& s) { LoadSinkSettings(config, s); });
+    // Settings an OK stored that the poll loop has not sent yet are what the
+    // tester is about to hold: they are shown, never the old registers.
+    if (!parts_.live.configDirty.load(std::memory_order_acquire)) {
+        TesterConfig config;
+        parts_.tester.GetConfig(config);
+        parts_.live.UpdateSettings([&config](SinkTestSettings& s) { LoadSinkSettings(config, s); });
+    }
     opened_ = parts_.live.Settings();
     limitChanged_ = false;
     FillControls(opened_);
@@ -241,6 +245,8 @@ void TestConfiguration::OnDangerousMode(uint32_t mode, int buttonId, bool& accep
         SetMode(kModeEnforce);
         d.SetCheck(IDC_TC_ENFORCE, true);
         d.SetCheck(buttonId, false);
+        // An automatic radio button that gets the focus back checks itself.
+        d.SetFocus(IDC_TC_ENFORCE);
         return;
     }
     accepted = true;
@@ -263,9 +269,40 @@ bool TestConfiguration::Reject(const std::string& message, int editId, const std
     return false;
 }
 
+// The number edits OK reads, each with the name its message gives it, and
+// whether OK reads it as the dialog stands.
+std::optional<std::string> TestConfiguration::NotAWholeNumber() {
+    Controls& d = parts_.dialog;
+    struct Field {
+        int id;
+        const char* name;
+        bool read;
+    };
+    const Field fields[] = {
+        {IDC_TC_VOLTAGE, "Default Voltage", !d.IsChecked(IDC_TC_VOLTAGE_MAX)},
+        {IDC_TC_CURRENT, "Default Current", !d.IsChecked(IDC_TC_CURRENT_MAX)},
+        {IDC_TC_CABLE, "Cable Resistance", true},
+        {IDC_TC_OPERATING, "Operating Current",
+         d.IsChecked(IDC_TC_SET_OPERATING) && d.GetText(IDC_TC_OPERATING) != "Max"},
+        {IDC_TC_CAP2_MV, "Voltage of the sink's capability", d.IsChecked(IDC_TC_CAP2)},
+        {IDC_TC_CAP2_MA, "Current of the sink's capability", d.IsChecked(IDC_TC_CAP2)},
+    };
+    for (const Field& field : fields) {
+        if (field.read && !ParseEditNumber(d.GetText(field.id))) {
+            return Format("%s must be a whole number.", field.name);
+        }
+    }
+    return std::nullopt;
+}
+
 bool TestConfiguration::Ok() {
     Controls& d = parts_.dialog;
     LiveState& live = parts_.live;
+    // A field that is not a number stores nothing at all.
+    if (std::optional<std::string> problem = NotAWholeNumber()) {
+        parts_.prompts.ShowMessage(*problem, kErrorTitle, Prompts::kOk | Prompts::kIconError);
+        return false;
+    }
     SinkTestSettings s = live.Settings();
     // Each step takes effect at once: a rejected field leaves the ones
     // before it stored.
@@ -314,7 +351,7 @@ bool TestConfiguration::Ok() {
         return stopAt("Maximum value for Cable Resistance is 1000 milliohms", IDC_TC_CABLE, "0");
     }
     s.cableResistanceMilliohm = static_cast<uint16_t>(cable);
-    parts_.mainWindow.SetText(IDC_SINK_VBUS_LABEL, s.estimateUpstreamVbus ? "Upstream VBUS" : "Downstream VBUS");
+    ShowVbusLabel(s.estimateUpstreamVbus);
 
     if (!d.IsChecked(IDC_TC_SET_OPERATING)) {
         s.operatingCurrentMa = kNotSet;
@@ -367,16 +404,20 @@ bool TestConfiguration::Ok() {
     return true;
 }
 
+void TestConfiguration::ShowVbusLabel(bool upstream) {
+    parts_.mainWindow.SetText(IDC_SINK_VBUS_LABEL, upstream ? "Upstream VBUS" : "Downstream VBUS");
+}
+
 void TestConfiguration::Cancel() {
-    // A mode chosen here and then cancelled never reached the tester: the
-    // poll loop must not compute the load limit from it either.
-    SinkTestSettings opened = opened_;
-    parts_.live.UpdateSettings([&opened](SinkTestSettings& s) {
-        s.currentLimitMode = opened.currentLimitMode;
-        s.estimateUpstreamVbus = opened.estimateUpstreamVbus;
-    });
-    if (limitChanged_) {
-        SinkTestSettings s = parts_.live.Settings();
-        ShowLoadLimit(LoadCurrentLimit(s.currentLimitMode, s.forcedLimitIndex, parts_.live.sinkRatedCurrentMa));
+    // Nothing chosen here and then cancelled reached the tester, so nothing
+    // of it stays: not a mode or an estimate clicked, nor the fields a
+    // rejected OK stored before the one it refused, nor the limit and the
+    // label that OK showed.
+    SinkTestSettings now = parts_.live.Settings();
+    parts_.live.SetSettings(opened_);
+    if (limitChanged_ || !(now == opened_)) {
+        ShowLoadLimit(LoadCurrentLimit(opened_.currentLimitMode, opened_.forcedLimitIndex,
+                                       parts_.live.sinkRatedCurrentMa));
+        ShowVbusLabel(opened_.estimateUpstreamVbus);
     }
 }

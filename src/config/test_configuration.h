@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "device/tester_connection.h"
@@ -66,6 +67,8 @@ private:
     void OnDangerousMode(uint32_t mode, int buttonId, bool& accepted);
     void SetMode(uint32_t mode);
     void ShowLoadLimit(uint16_t limitMa);
+    void ShowVbusLabel(bool upstream);
+    std::optional<std::string> NotAWholeNumber();
     bool Reject(const std::string& message, int editId, const std::string& editText);
     int Number(int id);
 

@@ -23,3 +23,6 @@ enum ConfigRegister : uint8_t {
     kRegLoadChangeTime = 0x21,
     kRegUsbcDefaultLimit = 0x22,
 };
+
+// A register's name for people ("load change time").
+const char* ConfigRegisterName(uint8_t reg);

@@ -48,6 +48,70 @@ std::vector<std::vector<uint8_t>> ConfigWrites(const TesterConfig& c) {
         {kRegQcDetection, c.qcDetection},
     };
 }
+
+// Takes the fields one register write carries from `from` into `to`.
+void CopyRegister(uint8_t reg, const TesterConfig& from, TesterConfig& to) {
+    switch (reg) {
+        case kRegLoopback:
+            to.loopbackMode = from.loopbackMode;
+            break;
+        case kRegCurrentLimit:
+            to.currentLimitMode = from.currentLimitMode;
+            to.forcedCurrentLimitMa = from.forcedCurrentLimitMa;
+            break;
+        case kRegSdpLimit:
+            to.sdpCurrentLimitMa = from.sdpCurrentLimitMa;
+            break;
+        case kRegUsbcDefaultLimit:
+            to.usbcDefaultCurrentLimitMa = from.usbcDefaultCurrentLimitMa;
+            break;
+        case kRegEstimateVbus:
+            to.estimateUpstreamVbus = from.estimateUpstreamVbus;
+            break;
+        case kRegCableResistance:
+            to.cableResistanceMilliohm = from.cableResistanceMilliohm;
+            break;
+        case kRegLoadChangeTime:
+            to.loadChangeTimeMs = from.loadChangeTimeMs;
+            break;
+        case kRegApplyOnChange:
+            to.applyOnCapabilityChange = from.applyOnCapabilityChange;
+            break;
+        case kRegAutoProfile:
+            to.autoProfileIndex = from.autoProfileIndex;
+            break;
+        case kRegAutoVoltage:
+            to.autoVoltageMv = from.autoVoltageMv;
+            break;
+        case kRegAutoCurrent:
+            to.autoCurrentMa = from.autoCurrentMa;
+            break;
+        case kRegOperatingCurrent:
+            to.operatingCurrentMa = from.operatingCurrentMa;
+            break;
+        case kRegSecondCapability:
+            to.sinkCap2Mv = from.sinkCap2Mv;
+            to.sinkCap2Ma = from.sinkCap2Ma;
+            break;
+        case kRegPdDetection:
+            to.pdDetection = from.pdDetection;
+            break;
+        case kRegEprDetection:
+            to.eprDetection = from.eprDetection;
+            break;
+        case kRegBcDetection:
+            to.bcDetection = from.bcDetection;
+            break;
+        case kRegQcDetection:
+            to.qcDetection = from.qcDetection;
+            break;
+        case kRegPpsDetection:
+            to.ppsDetection = from.ppsDetection;
+            break;
+        default:
+            break;
+    }
+}
 }  // namespace
 
 TesterConnection::TesterConnection(SerialPortFactory portFactory, Clock& clock)
@@ -333,25 +397,32 @@ bool TesterConnection::GetConfig(TesterConfig& out) {
     return ok;
 }
 
-bool TesterConnection::SetConfig(const TesterConfig& config) {
+bool TesterConnection::SetConfig(const TesterConfig& config, uint8_t* failedRegister) {
     std::lock_guard<std::mutex> held(lock_);
-    StoreConfig(config);
+    // What the tester holds: the cache, and each register it acknowledges.
+    TesterConfig acknowledged = Config();
     std::vector<std::vector<uint8_t>> writes = ConfigWrites(config);
+    // PD-PPS detection is sent whatever happened before.
+    writes.push_back({kRegPpsDetection, config.ppsDetection});
     bool ok = true;
     for (size_t i = 0; i < writes.size(); ++i) {
-        Response r;
-        if (ok) ok = ExchangeLocked(kCmdSetConfigRegister, writes[i], r) == ExchangeResult::Ok;
-        if (i < kConfigStepsWithPause) {
+        bool last = i + 1 == writes.size();
+        if (!ok && !last) {
+            if (i >= kConfigStepsWithPause) continue;
             clock_.SleepMs(kConfigPauseMs);
-        } else if (!ok) {
-            break;
+            continue;
         }
+        Response r;
+        if (ExchangeLocked(kCmdSetConfigRegister, writes[i], r) == ExchangeResult::Ok) {
+            CopyRegister(writes[i][0], config, acknowledged);
+        } else {
+            if (ok && failedRegister) *failedRegister = writes[i][0];
+            ok = false;
+        }
+        if (i < kConfigStepsWithPause) clock_.SleepMs(kConfigPauseMs);
     }
-    // PD-PPS detection is sent whatever happened before.
-    Response r;
-    const uint8_t pps[] = {kRegPpsDetection, config.ppsDetection};
-    bool ppsOk = ExchangeLocked(kCmdSetConfigRegister, pps, r) == ExchangeResult::Ok;
-    return ok && ppsOk;
+    StoreConfig(acknowledged);
+    return ok;
 }
 
 bool TesterConnection::SetCalibration(uint8_t channel, uint32_t year, uint8_t month,

@@ -92,8 +92,10 @@ public:
     // read before it keep their new values). The current limit mode and its
     // limit, which the tester does not report, are the ones last sent.
     bool GetConfig(TesterConfig& out);
-    // Makes `config` the register cache and sends it to the tester.
-    bool SetConfig(const TesterConfig& config);
+    // Sends `config` to the tester, register by register. The register
+    // cache takes only the registers the tester acknowledged; on failure
+    // `failedRegister` (when given) names the first one it did not.
+    bool SetConfig(const TesterConfig& config, uint8_t* failedRegister = nullptr);
     bool SetCalibration(uint8_t channel, uint32_t year, uint8_t month, const std::array<int16_t, 4>& values);
     bool GetCalibration(uint8_t channel, CalibrationRecord& out);
     bool ResetCalibration(uint8_t channel);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "device/config_registers.h"
 #include "monitor/log_category.h"
 #include "monitor/profile_type.h"
 #include "monitor/sink_test_settings.h"
@@ -545,5 +546,12 @@ void StatusPollLoop::WatchLoopback() {
 void StatusPollLoop::SendConfigIfDirty() {
     if (!live_.configDirty.exchange(false, std::memory_order_acquire)) return;
     // One snapshot of the settings: never a mix of an old and a new set.
-    tester_.SetConfig(SinkSettingsToConfig(live_.Settings(), live_.loopbackEnabled, live_.sinkRatedCurrentMa));
+    uint8_t failed = 0;
+    if (tester_.SetConfig(SinkSettingsToConfig(live_.Settings(), live_.loopbackEnabled, live_.sinkRatedCurrentMa),
+                          &failed)) {
+        return;
+    }
+    Log(Format("The Voltiq did not take the configuration: register 0x%02X (%s) failed", failed,
+               ConfigRegisterName(failed)),
+        kLogError);
 }

@@ -17,6 +17,8 @@ public:
     virtual void Show(int id, bool shown) = 0;
     virtual void SetCheck(int id, bool checked) = 0;
     virtual bool IsChecked(int id) = 0;
+    // Moves the keyboard focus to a control, as a dialog's Tab would.
+    virtual void SetFocus(int id) = 0;
     // The most characters the user can type into an edit.
     virtual void SetTextLimit(int id, int characters) = 0;
 

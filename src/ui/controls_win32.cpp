@@ -43,6 +43,11 @@ bool ControlsWin32::IsChecked(int id) {
     return IsDlgButtonChecked(dialog_, id) == BST_CHECKED;
 }
 
+void ControlsWin32::SetFocus(int id) {
+    // The dialog's own way, so its default button follows the focus.
+    SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+}
+
 void ControlsWin32::SetTextLimit(int id, int characters) {
     SendDlgItemMessageW(dialog_, id, EM_LIMITTEXT, static_cast<WPARAM>(characters), 0);
 }

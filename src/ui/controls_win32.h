@@ -20,6 +20,7 @@ public:
     void Show(int id, bool shown) override;
     void SetCheck(int id, bool checked) override;
     bool IsChecked(int id) override;
+    void SetFocus(int id) override;
     void SetTextLimit(int id, int characters) override;
 
     void ClearItems(int id) override;

@@ -152,12 +152,13 @@ TEST_F(CalibrationDialog, StoredRecordsFailuresAndReset) {
 
     failing = true;
     Channel(1, 0);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_DATE), "N/A") << "a failed read shows nothing stale";
+    EXPECT_EQ(dialog.GetText(IDC_CAL_DATE), "read failed") << "a failed read shows nothing stale, and says so";
+    EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "read failed");
     EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "");
     Points("4000", "20000", "3990", "19950");
     rules.OnCommand(IDC_CAL_CALIBRATE);
     EXPECT_EQ(LastMessage(), "The Voltiq did not store the calibration; it keeps the one it had.");
-    EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "N/A");
+    EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "read failed");
     rules.OnCommand(IDC_CAL_RESET);
     EXPECT_EQ(LastMessage(), "The Voltiq did not reset the calibration; it keeps the one it had.");
 
@@ -190,6 +191,14 @@ TEST_F(CalibrationDialog, ReadAveragesLiveReadingsOnlyFromAMeasuringPort) {
     EXPECT_EQ(dialog.GetText(IDC_CAL_READ_2), "Read");
     EXPECT_TRUE(dialog.Get(IDC_CAL_READ_2).enabled);
 
+    // The source side is measured with every measurement, also while only
+    // the sink port has a device.
+    reading.sourceVbusMv = 19980;
+    Channel(0, 0);
+    rules.OnCommand(IDC_CAL_READ_2);
+    EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "19980");
+    Channel(1, 0);
+
     // Stale readings are refused: nothing on the sink port, or a tester
     // that measured nothing new during the whole read.
     for (bool attached : {false, true}) {
@@ -202,4 +211,41 @@ TEST_F(CalibrationDialog, ReadAveragesLiveReadingsOnlyFromAMeasuringPort) {
         EXPECT_EQ(window.Messages().back().title, "Voltiq Error");
         EXPECT_NE(LastMessage().find("Sink port has no live readings"), std::string::npos);
     }
+}
+
+// A typo never overwrites the stored calibration: a falling line is refused,
+// a gain far from 1 is stored only when confirmed (No by default); and what
+// is stored is the channel and points shown when Calibrate was pressed,
+// whatever the user did under the question.
+TEST_F(CalibrationDialog, ImplausibleGainsAndChangesUnderTheQuestion) {
+    Channel(1, 0);
+    Points("4000", "20000", "20000", "4000");  // measured values swapped
+    rules.OnCommand(IDC_CAL_CALIBRATE);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(LastMessage(),
+              "These points give a gain of -1.000000: a higher reading would mean a lower value.\n"
+              "Check the measured values and the points.");
+
+    Points("4000", "20000", "3300", "16600");  // a gain of 1.203
+    window.WhileMessageShown([this] { window.AnswerMessagesWith(Prompts::kAnswerNo); });
+    rules.OnCommand(IDC_CAL_CALIBRATE);
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(LastMessage().rfind("These points give a gain of 1.20300", 0), 0u) << LastMessage();
+    EXPECT_TRUE(LastMessage().ends_with(", far from a gain of 1.\nStore this calibration anyway?"));
+    EXPECT_EQ(window.Messages().back().style, 0x134u) << "Yes/No, No as default";
+    window.WhileMessageShown(nullptr);
+    window.AnswerMessagesWith(Prompts::kAnswerYes);
+    rules.OnCommand(IDC_CAL_CALIBRATE);
+    EXPECT_EQ(sent.size(), 1u);
+
+    Points("4000", "20000", "3990", "19950");
+    window.WhileMessageShown([this] {
+        Channel(0, 1);
+        Points("600", "3000", "610", "3030");
+    });
+    rules.OnCommand(IDC_CAL_CALIBRATE);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1], (Bytes{2, 26, 12, 0xA0, 0x0F, 0x96, 0x0F, 0x20, 0x4E, 0xEE, 0x4D}))
+        << "the sink VBUS channel with the points shown when Calibrate was pressed";
+    EXPECT_EQ(dialog.GetText(IDC_CAL_APPLIED_1), "600") << "the other channel's view is left as it is";
 }

@@ -13,6 +13,9 @@ using Bytes = std::vector<uint8_t>;
 namespace {
 
 constexpr int kProfile1 = IDC_SRC_PROFILE, kProfile3 = IDC_SRC_PROFILE + 10;
+const std::string kNameRefusal =
+    "Invalid SRC Type Name\r\nThe Voltiq keeps 15 bytes of a name: up to 15 plain letters, fewer with accented "
+    "letters or symbols.";
 
 SourceTypeConfig ThreeProfiles() {
     SourceTypeConfig c;
@@ -110,8 +113,9 @@ TEST(SourceTypeRecords, ApplyNamesTheFirstBrokenRule) {
         std::string name;
         std::string message;
     } cases[] = {
-        {ThreeProfiles(), "", "Invalid SRC Type Name"},
-        {ThreeProfiles(), "Sixteen chars..!", "Invalid SRC Type Name"},
+        {ThreeProfiles(), "", kNameRefusal},
+        {ThreeProfiles(), "Sixteen chars..!", kNameRefusal},
+        {ThreeProfiles(), "ÄÄÄÄÄÄÄÄ", kNameRefusal},  // eight characters, sixteen bytes
         {highVoltage, "A", "Invalid Max Voltage for PD Profile 1\r\nSelect between 3300mV - 21000mV"},
         {weakCurrent, "A", "Invalid Max Current for PD Profile 2\r\nSelect between 100mA - 5000mA"},
         {lowMinimum, "A", "Invalid Min Voltage for PD Profile 4\r\nSelect between 3300mV - 21000mV"},
@@ -119,6 +123,7 @@ TEST(SourceTypeRecords, ApplyNamesTheFirstBrokenRule) {
     for (const Case& c : cases)
         EXPECT_EQ(SourceTypeProblem(c.config, c.name).value_or(""), c.message);
     EXPECT_FALSE(SourceTypeProblem(ThreeProfiles(), "Fifteen chars..").has_value());
+    EXPECT_FALSE(SourceTypeProblem(ThreeProfiles(), "ÄÄÄÄÄÄÄ.").has_value()) << "fifteen bytes";
 }
 
 TEST_F(SourceTypesDialog, ApplyingTheSelectedTypeOffersItAgainAnotherTypeIsOnlyStored) {
@@ -181,13 +186,47 @@ TEST_F(SourceTypesDialog, ProfileRulesNegativeNumbersAndLongNames) {
     EXPECT_TRUE(dialog.Get(kProfile3 + 2).shown) << "PD_PPS shows its minimum";
     EXPECT_EQ(dialog.GetText(IDC_SRC_MIN_LABEL + 5), "Max (mv)");
 
-    // Nine characters, eighteen bytes of UTF-8: cut to whole characters.
+    // Nine characters, eighteen bytes of UTF-8: more than the tester keeps.
     Type(kProfile3 + 2, "5000");
     Type(kProfile3 + 4, "2000");
     Type(IDC_SRC_NAME, "ÄÖÜÄÖÜÄÖÜ");
+    dialogRules.Apply();
+    EXPECT_EQ(main.Messages().back().text, kNameRefusal);
+    EXPECT_TRUE(stored.empty());
+    Type(IDC_SRC_NAME, "ÄÖÜÄÖÜÄ");
     dialogRules.Apply();
     ASSERT_EQ(stored.size(), 1u);
     Bytes name(stored[0].begin() + 1, stored[0].begin() + 17);
     EXPECT_EQ(std::string(name.begin(), name.begin() + 14), "ÄÖÜÄÖÜÄ");
     EXPECT_EQ(name[14], 0);
+}
+
+// A number beyond 16 bits never wraps into a valid one, and text that is not
+// a whole number is refused by its field's name: nothing is stored.
+TEST_F(SourceTypesDialog, NumbersThatWouldWrapOrAreNotWholeAreRefused) {
+    Click(kProfile3, true);
+    dialog.SelectItem(kProfile3 + 1, 1);  // PPS: all three edits count
+    dialogRules.OnCommand(kProfile3 + 1, SourceTypes::kSelectionChanged);
+    struct Case {
+        int edit;
+        const char* text;
+        std::string message;
+    } cases[] = {
+        {kProfile3 + 3, "70000", "Invalid Max Voltage for PD Profile 3\r\nSelect between 3300mV - 21000mV"},
+        {kProfile3 + 4, "70000", "Invalid Max Current for PD Profile 3\r\nSelect between 100mA - 5000mA"},
+        {kProfile3 + 2, "70000", "Invalid Min Voltage for PD Profile 3\r\nSelect between 3300mV - 9000mV"},
+        {kProfile3 + 4, "1,5", "Max Current for PD Profile 3 must be a whole number."},
+        {kProfile3 + 3, "9000abc", "Max Voltage for PD Profile 3 must be a whole number."},
+        {kProfile3 + 2, "4.5", "Min Voltage for PD Profile 3 must be a whole number."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Type(kProfile3 + 2, "5000");
+        Type(kProfile3 + 3, "9000");
+        Type(kProfile3 + 4, "2000");
+        Type(c.edit, c.text);
+        dialogRules.Apply();
+        EXPECT_EQ(main.Messages().back().text, c.message);
+        EXPECT_TRUE(stored.empty());
+    }
 }

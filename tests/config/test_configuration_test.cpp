@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "config/edit_number.h"
 #include "monitor/status_poll_loop.h"
+#include "platform/format.h"
 #include "sim/sim_bench.h"
 #include "support/fake_window.h"
 #include "ui/config_ids.h"
@@ -89,6 +91,8 @@ TEST_F(TestConfigurationDialog, DangerousModesAreConfirmedOnceAndCancelUndoesThe
     EXPECT_EQ(Mode(), 0u);
     EXPECT_TRUE(dialog.IsChecked(IDC_TC_ENFORCE));
     EXPECT_FALSE(dialog.IsChecked(IDC_TC_ALLOW_OVER));
+    // An automatic radio button given the focus back would check itself.
+    EXPECT_EQ(dialog.Focused(), IDC_TC_ENFORCE);
 
     accept = true;
     Choose(IDC_TC_ALLOW_OVER);
@@ -175,4 +179,64 @@ TEST_F(TestConfigurationDialog, EnableOffLabelAndReadingsTimer) {
     dialog.SelectItem(IDC_TC_LOG_INTERVAL, 0);  // "Disabled"
     ASSERT_TRUE(config.Ok());
     EXPECT_EQ(main.Timers().count(IDT_READINGS_LOG), 0u);
+}
+
+// What OK stored is what the tester gets, and a reopen before the poll loop
+// sent it shows it, not the tester's old registers.
+TEST_F(TestConfigurationDialog, AReopenBeforeTheSendingShowsWhatOkStored) {
+    Click(IDC_TC_ESTIMATE, true);
+    dialog.SetText(IDC_TC_CABLE, "333");
+    dialog.SelectItem(IDC_TC_SDP, 1);  // 900mA
+    ASSERT_TRUE(config.Ok());
+    config.Open();
+    EXPECT_EQ(dialog.GetText(IDC_TC_CABLE), "333");
+    EXPECT_EQ(dialog.Get(IDC_TC_SDP).selected, 1);
+    EventLog log;
+    PortEvents events;
+    StatusPollLoop poll(bench.connection, live, log, events, bench.modelClock);
+    live.connected = true;
+    poll.RunCycle();
+    TesterConfig registers;
+    ASSERT_TRUE(bench.connection.GetConfig(registers));
+    EXPECT_EQ(registers.cableResistanceMilliohm, 333);
+    EXPECT_EQ(registers.sdpCurrentLimitMa, 900);
+}
+
+// Cancel gives back every setting, the load limit and the VBUS label as the
+// dialog found them, also after an OK that stopped at a rejected field; a
+// field that is not a whole number stops OK before anything is stored.
+TEST_F(TestConfigurationDialog, CancelAfterARejectedOkRestoresEverything) {
+    main.SetText(IDC_SINK_VBUS_LABEL, "Downstream VBUS");
+    live.loadCurrentLimit = 3000;
+    SinkTestSettings opened = live.Settings();
+    uint16_t limit = live.loadCurrentLimit;
+    Choose(IDC_TC_FORCE);
+    dialog.SelectItem(IDC_TC_FORCED_LIMIT, 9);  // 5.5A
+    Click(IDC_TC_ESTIMATE, true);
+    Click(IDC_TC_SET_OPERATING, true);
+    dialog.SetText(IDC_TC_OPERATING, "1,5");
+    SinkTestSettings clicked = live.Settings();
+    EXPECT_FALSE(config.Ok());
+    EXPECT_EQ(dialog.Messages().back().text, "Operating Current must be a whole number.");
+    EXPECT_EQ(live.Settings(), clicked) << "nothing stored";
+
+    dialog.SetText(IDC_TC_OPERATING, "6000");  // refused after the limit and the label were shown
+    EXPECT_FALSE(config.Ok());
+    EXPECT_EQ(main.GetText(IDC_CURRENT_SLIDER_MAX), "5500mA");
+    EXPECT_EQ(main.GetText(IDC_SINK_VBUS_LABEL), "Upstream VBUS");
+    config.Cancel();
+    EXPECT_EQ(live.Settings(), opened);
+    EXPECT_EQ(live.loadCurrentLimit, limit);
+    EXPECT_EQ(main.GetText(IDC_CURRENT_SLIDER_MAX), Format("%dmA", limit));
+    EXPECT_EQ(main.GetText(IDC_SINK_VBUS_LABEL), "Downstream VBUS");
+    EXPECT_FALSE(live.configDirty);
+}
+
+TEST(EditNumbers, OnlyWholeNumbersAndNothingWraps) {
+    EXPECT_EQ(ParseEditNumber(" 1500 "), 1500);
+    EXPECT_EQ(ParseEditNumber("-20"), -20);
+    EXPECT_EQ(ParseEditNumber("70000000"), 1000000) << "beyond every limit, never wrapped";
+    for (const char* text : {"1,5", "4.5", "9000abc", "", "-", "Max", "1 5"})
+        EXPECT_EQ(ParseEditNumber(text), std::nullopt) << text;
+    EXPECT_EQ(ParseUnsignedEdit("-1"), 0) << "never 65535";
 }

@@ -322,6 +322,25 @@ graph set-text 1144 1000
 stopped_half_way "PD" 1500
 shot 15-vi-stopped
 
+# A tester that goes silent half-way: the window says the run is incomplete,
+# no step after the silence is recorded, and the load goes off on the wire
+# once the tester answers again.
+silenced_csv="$out/vi-silenced.csv"
+run_button "tests: silenced: a run starts" "Stop"
+check "tests: silenced: half-way the load is on" eventually 15 sim_says "load 1500 mA"
+silenced_at=$(sim_status | grep -o 'load [0-9]* mA' | head -n 1 | grep -o '[0-9]*')
+echo "silent on" >"$fifo"
+box_says "tests: silenced: the window says the run is incomplete" "Ampwright Error" \
+  "The Voltage vs. Current test is incomplete: the tester stopped answering at * mA.*"
+echo "silent off" >"$fifo"
+check "tests: silenced: the run has ended" quietly graph wait-text 1009 "Run Test" 15000
+shot 15b-vi-silenced
+graph save 1098 "$(winpath "$silenced_csv")" 15000
+last_step() { tail -n +2 "$silenced_csv" | cut -d, -f2 | sort -n | tail -n 1; }
+check "tests: silenced: steps before the silence are kept" [ "$(wc -l <"$silenced_csv")" -gt 2 ]
+check "tests: silenced: no step after the silence" [ "$(last_step)" -le "${silenced_at:-0}" ]
+check "tests: silenced: the load is off on the wire afterwards" eventually 15 sim_says "load 0 mA"
+
 echo "charger dcp" >"$fifo"
 check "tests: the DCP is attached" eventually 15 sim_says "dcp"
 check "tests: 5 V from the DCP" quietly driver wait-text 1063 "5." 15000
@@ -472,7 +491,29 @@ check "the simulator enforces the forced limit" eventually 10 sim_says "limit 35
 driver click 1078
 check "reopened: the cable resistance read back" [ "$(tcfg text 1103)" = "150" ]
 check "reopened: Force Limit is the mode last sent" [ "$(tcfg checked 1085)" = 1 ]
+# OK, then Configure again at once: the stored settings are shown and sent,
+# never the tester's older registers.
+[ "$(tcfg checked 1140)" = 1 ] && tcfg click 1140
+voltage_editable() { [ "$(tcfg enabled 1137)" = 1 ]; }
+check "the default voltage is editable" eventually 5 voltage_editable
+enter tcfg 1137 12000 1
+check "OK closes the dialog" driver gone "TX52 Test Configuration" 5000
+driver click 1078
+check "reopened at once: the default voltage OK stored" [ "$(tcfg text 1137)" = "12000" ]
 tcfg click 2
+sleep 2
+driver click 1078
+check "reopened later: the tester holds 12000 mV" [ "$(tcfg text 1137)" = "12000" ]
+# A rejected OK, then Cancel: nothing of it stays, the limit and the label
+# are as before.
+tcfg select 1093 9
+tcfg click 1102
+enter tcfg 1137 25000 1
+box_says "OK: 25000 mV is refused" "Ampwright Error" "Maximum value for Default Voltage is 21000mV"
+tcfg click 2
+check "Cancel: the slider limit is the forced 3.5 A again" quietly driver wait-text 1068 "3500mA" 5000
+check "Cancel: the sink voltage label is as before" [ "$(driver text 1062)" = "Upstream VBUS" ]
+check "Cancel: the tester still enforces 3.5 A" eventually 10 sim_says "limit 3500 mA"
 
 sc() { driver on "Source Type Configuration" "$@"; }
 echo "source-device on 20000 1000" >"$fifo"
@@ -521,6 +562,17 @@ driver click 1113
 cal text 1125 >/dev/null
 cal select 1231 1
 check "reopened: gain read back from the tester" eventually 5 gain_read_back
+# Measured values typed the wrong way round would give a falling line.
+several cal set-text 1116 20000 1117 4000
+cal click 1124
+driver on Voltiq text 65535 >/dev/null
+driver on Voltiq answer 6  # Yes
+box_says "Calibrate: a falling line is refused" "Voltiq Error" "These points give a gain of -1.000000*"
+cal click 2
+driver click 1113
+cal text 1125 >/dev/null
+cal select 1231 1
+check "the stored calibration is untouched" eventually 5 gain_read_back
 cal click 2
 
 # --- Exit with a tester that stopped answering: the exchange in flight is

@@ -27,6 +27,17 @@ TEST(SinkSettings, TravelBetweenRegistersAndSettings) {
     EXPECT_EQ(sent.forcedCurrentLimitMa, 3600) << "the limit the load may reach";
     EXPECT_EQ(sent.estimateUpstreamVbus, 1);
     EXPECT_EQ(sent.cableResistanceMilliohm, 120);
+
+    // In the other modes the limit follows the rated current: it is not a
+    // forced limit the user chose, so the last chosen one stays.
+    TesterConfig allowOver;
+    allowOver.currentLimitMode = 1;
+    allowOver.forcedCurrentLimitMa = 5500;
+    LoadSinkSettings(allowOver, settings);
+    EXPECT_EQ(settings.forcedLimitIndex, 4);
+    SinkTestSettings fresh;
+    LoadSinkSettings(allowOver, fresh);
+    EXPECT_EQ(fresh.forcedLimitIndex, 0) << "the lowest, 1A, until one is chosen";
 }
 
 // The window thread replaces the settings while the poll thread takes them

@@ -430,6 +430,13 @@ TEST_F(PollLoopTest, SourcePortEventsSourceOnlyCyclesAndLoopback) {
     EXPECT_EQ(LogTexts().back(), "Loopback Mode Disabled");
     EXPECT_EQ(state.configWrites, 2) << "the configuration is sent once per switch";
     EXPECT_EQ(LogTexts().size(), before + 2);
+
+    state.failures[kCmdSetConfigRegister] = 1;  // the loopback register is refused
+    live.loopbackRequested = true;
+    Cycle();
+    EXPECT_EQ(LogTexts().back(), "The Voltiq did not take the configuration: register 0x00 (loopback mode) failed");
+    EXPECT_EQ(log.Records().GetRecord(-1)->category, 3);
+    EXPECT_EQ(tester.Config().loopbackMode, 0) << "the cache keeps only what the tester took";
 }
 
 TEST(PortEvents, EveryNotificationFrameReachesItsEvent) {

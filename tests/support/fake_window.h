@@ -42,6 +42,11 @@ public:
     void Show(int id, bool shown) override { At(id)->shown = shown; }
     void SetCheck(int id, bool checked) override { At(id)->checked = checked; }
     bool IsChecked(int id) override { return At(id)->checked; }
+    void SetFocus(int id) override {
+        CheckThread(id);
+        *Lock(lock_, focused_) = id;
+    }
+    int Focused() const { return *Lock(lock_, focused_); }
     void SetTextLimit(int id, int characters) override { At(id)->textLimit = characters; }
     void ClearItems(int id) override;
     void AddItem(int id, const std::string& text) override { At(id)->items.push_back(text); }
@@ -103,6 +108,7 @@ private:
     std::vector<SaveFileRequest> saveRequests_;
     std::vector<std::optional<std::string>> savePaths_;
     int messageAnswer_ = kAnswerOk;
+    int focused_ = 0;
     std::function<void()> whileMessageShown_;
 };
 
