@@ -11,7 +11,7 @@ std::optional<uint16_t> SwitchLoadOff(TesterConnection& tester, LiveState& live,
     live.loadCurrentPending.store(true, std::memory_order_release);
     uint16_t reportedMa = lastKnownMa;
     for (int i = 0; i < kLoadOffTries; ++i) {
-        tester.SetLoadCurrent(0, live.loadChangeSpeedMs);
+        tester.SetLoadCurrent(0, 0);  // at once, not over the load change time
         Measurements m;
         if (!tester.GetMeasurements(m)) continue;
         if (m.loadSetpointMa == 0) return std::nullopt;
