@@ -148,13 +148,13 @@ private:
         for (int tries = 1;; ++tries) {
             TestWait wait = WaitForFreshSample(sample);
             if (wait == TestWait::TimedOut) {
-                EndIncomplete(Format("the tester stopped answering at %d mA", static_cast<int>(currentMa)));
+                EndIncomplete(currentMa, Format("the tester stopped answering at %d mA", static_cast<int>(currentMa)));
             }
             if (wait != TestWait::Done) return wait;
             if (sample.loadSetpointMa == currentMa) return TestWait::Done;
             if (tries == 2) {
-                EndIncomplete(Format("the tester did not take the load of %d mA (it reports %d mA)",
-                                     static_cast<int>(currentMa), sample.loadSetpointMa));
+                EndIncomplete(currentMa, Format("the tester did not take the load of %d mA (it reports %d mA)",
+                                                static_cast<int>(currentMa), sample.loadSetpointMa));
                 return TestWait::TimedOut;
             }
             RequestLoad(live_, static_cast<uint16_t>(currentMa));
@@ -173,11 +173,16 @@ private:
         return wait;
     }
 
-    void EndIncomplete(const std::string& reason) {
+    // Ends the run at the step that got no measurement: the curve no longer
+    // reaches ahead to it, since nothing was measured there.
+    void EndIncomplete(uint32_t currentMa, const std::string& reason) {
         {
             std::lock_guard<std::mutex> held(test_.lock_);
             test_.result_.endReason = reason;
+            size_t step = currentMa / stepMa_;
+            if (step < test_.result_.display.size()) test_.result_.display[step] = NO_DATA;
         }
+        ShowDisplay();
         Log("Voltage vs. Current test incomplete: " + reason, kLogError);
     }
 

@@ -187,6 +187,8 @@ TEST(VoltageCurrentRun, AStepWithoutItsOwnMeasurementEndsTheRunIncomplete) {
         EXPECT_EQ(result.endReason, c.endReason);
         EXPECT_EQ(StepVerdicts(result).size(), c.measured) << "nothing recorded from the lost step on";
         EXPECT_EQ(std::count(result.raw.begin(), result.raw.end(), NO_DATA), static_cast<long>(5 - c.measured));
+        EXPECT_EQ(std::count(result.display.begin(), result.display.end(), NO_DATA), static_cast<long>(5 - c.measured))
+            << "the curve reaches no step that was not measured";
         EXPECT_EQ(result.loadLeftOnMa, c.leftOnMa);
         std::vector<std::string> texts = bench.LogTexts();
         if (!c.endReason.empty()) {
