@@ -25,6 +25,11 @@ bool WriteCliOutput(const std::optional<std::string>& path, const std::string& t
     if (!path) {
         io.out << text;
         io.out.flush();
+        // A closed pipe or a full disk: the output is not all there.
+        if (!io.out) {
+            error = "cannot write to the standard output";
+            return false;
+        }
         return true;
     }
     return SaveFileAtomically(*path, text, &error);

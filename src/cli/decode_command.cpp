@@ -37,7 +37,7 @@ int RunDecodeCommand(const std::vector<std::string>& args, CliIo& io) {
         io.err << "ampwright-cli decode: " << error << "\n";
         return kCliFailed;
     }
-    MessageLines lines = ParseMessageLines(*text);
+    MessageLines lines = ParseMessageLines(MessageTextAsUtf8(*text));
     if (lines.badLine > 0) {
         io.err << "ampwright-cli decode: line " << lines.badLine << ": not a PD message (" << lines.problem << ")\n";
         return kCliBadInput;

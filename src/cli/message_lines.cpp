@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/format.h"
+#include "platform/text.h"
 #include "tracer/pd_header.h"
 
 namespace {
@@ -28,7 +30,10 @@ std::optional<std::string> DigitsOf(std::string_view line, std::string& problem)
         if (i + 1 < line.size() && line[i] == '0' && (line[i + 1] == 'x' || line[i + 1] == 'X')) i += 2;
         for (; i < line.size() && !IsSeparator(line[i]); ++i) {
             if (HexValue(line[i]) < 0) {
-                problem = std::string("'") + line[i] + "' is not a hexadecimal digit";
+                unsigned char byte = static_cast<unsigned char>(line[i]);
+                // A byte of a character beyond ASCII is named, never echoed.
+                problem = byte < 0x80 ? std::string("'") + line[i] + "' is not a hexadecimal digit"
+                                      : Format("byte 0x%02X (not ASCII) is not a hexadecimal digit", byte);
                 return std::nullopt;
             }
             digits += line[i];
@@ -37,6 +42,20 @@ std::optional<std::string> DigitsOf(std::string_view line, std::string& problem)
     return digits;
 }
 }  // namespace
+
+std::string MessageTextAsUtf8(std::string_view bytes) {
+    auto starts = [&bytes](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    if (starts("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+    bool little = starts("\xFF\xFE"), big = starts("\xFE\xFF");
+    if (!little && !big) return std::string(bytes);
+    std::u16string units;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        auto low = static_cast<unsigned char>(bytes[i + (little ? 0 : 1)]);
+        auto high = static_cast<unsigned char>(bytes[i + (little ? 1 : 0)]);
+        units.push_back(static_cast<char16_t>(low | high << 8));
+    }
+    return Utf16ToUtf8(units);
+}
 
 MessageLines ParseMessageLines(std::string_view text) {
     MessageLines result;

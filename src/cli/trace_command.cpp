@@ -68,14 +68,18 @@ int RunTraceCommand(const std::vector<std::string>& args, CliIo& io) {
     }
     session.tester.StopTrace();
     session.Finish();
-    if (!answering) return session.Fail("the tester stopped answering");
 
+    // What was captured is written even when the tester stopped answering.
     std::lock_guard<std::mutex> held(lock);
     std::optional<std::string> output = parsed.Value({"-o", "--output"});
     if (output == "-") output.reset();
     if (!WriteCliOutput(output, hex ? hexText : TraceCsvText(rows), io, error)) {
         session.Fail(error);
         return kCliFailed;
+    }
+    if (!answering) {
+        return session.Fail("the tester stopped answering; the " + std::to_string(rows.size()) +
+                            " messages captured before were written");
     }
     return kCliOk;
 }

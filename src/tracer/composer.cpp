@@ -8,6 +8,7 @@
 #include "ui/tracer_ids.h"
 
 namespace {
+constexpr int kMaxDataObjects = 7;
 constexpr std::array<int, 8> kObjectFields = {IDC_COMPOSER_OBJECT_1, IDC_COMPOSER_OBJECT_2, IDC_COMPOSER_OBJECT_3,
                                               IDC_COMPOSER_OBJECT_4, IDC_COMPOSER_OBJECT_5, IDC_COMPOSER_OBJECT_6,
                                               IDC_COMPOSER_OBJECT_7, IDC_COMPOSER_OBJECT_8};
@@ -165,6 +166,12 @@ std::optional<std::vector<uint8_t>> Composer::ReadDataObjects(MessageTypeCode co
     }
     if (failure_) return std::nullopt;
     if (count == 0) return std::vector<uint8_t>();
+    // The header counts data objects in three bits: an eighth would read as
+    // none, with 32 bytes after it.
+    if (count > kMaxDataObjects) {
+        Fail(Format("A message carries at most %d data objects: clear data object %d.", kMaxDataObjects, count));
+        return std::nullopt;
+    }
     std::vector<uint8_t> bytes;
     PushHeader(bytes, NextHeader(code, count));
     for (int k = 0; k < count; ++k) {

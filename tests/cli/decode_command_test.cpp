@@ -85,3 +85,35 @@ TEST(DecodeCommand, RefusesBadLinesAndWritesOnlyAGoodDecode) {
     RemoveFile(in);
     RemoveFile(out);
 }
+
+// What Windows tools save: UTF-8 with a byte-order mark, and UTF-16 (as
+// PowerShell 5.1 redirects output) decode like plain text; any other byte
+// beyond ASCII is refused by its line, never echoed.
+TEST(DecodeCommand, ReadsWhatWindowsToolsSaveAndNamesForeignBytes) {
+    const std::string expected = Csv({"GoodCRC,UFP,Sink,2.0,3,0, ,0x4106"});
+    std::string utf16le = "\xFF\xFE", utf16be = "\xFE\xFF";
+    for (char c : std::string("41 06\r\n")) {
+        utf16le += {c, '\0'};
+        utf16be += {'\0', c};
+    }
+    for (const std::string& input : {std::string("\xEF\xBB\xBF") + "41 06\n", utf16le, utf16be}) {
+        CliRun run = RunWith({"decode"}, input);
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.out, expected);
+    }
+    CliRun foreign = RunWith({"decode"}, "41 06\n41 \xC3\xA9\n");
+    EXPECT_EQ(foreign.code, 2);
+    EXPECT_EQ(foreign.err, "ampwright-cli decode: line 2: not a PD message (byte 0xC3 (not ASCII) is not a "
+                           "hexadecimal digit)\n");
+}
+
+// A standard output that cannot take the CSV (a closed pipe, a full disk)
+// is a failed write, never a success with half a file.
+TEST(DecodeCommand, AFailedWriteToTheStandardOutputIsAFailure) {
+    std::istringstream in("41 06\n");
+    std::ostream out(nullptr);  // every write fails
+    std::ostringstream err;
+    CliIo io{in, out, err};
+    EXPECT_EQ(RunCli({"decode"}, io), 1);
+    EXPECT_EQ(err.str(), "ampwright-cli decode: cannot write to the standard output\n");
+}

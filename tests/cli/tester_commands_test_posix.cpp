@@ -270,6 +270,20 @@ TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
         out.append(buffer, n);
     EXPECT_EQ(pclose(pipe), 0);
     EXPECT_TRUE(out.ends_with("0xA1212C91010A2CD10200\r\nGoodCRC,UFP,Sink,2.0,3,0, ,0x4106\r\n")) << out;
+
+    // A tester that stops answering part-way: what was captured is written,
+    // and the command still says it failed.
+    command = std::string(AMPWRIGHT_CLI_PATH) + " trace --seconds 30 --hex --port " + sim.link + " 2>/dev/null";
+    pipe = popen(command.c_str(), "r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    sim.Send("replay " + messages.string() + " 20");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    sim.Send("silent on");
+    for (out.clear(); size_t n = std::fread(buffer, 1, sizeof buffer, pipe);)
+        out.append(buffer, n);
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 2);
+    EXPECT_EQ(out, "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n");
+    sim.Send("silent off", true);
     fs::remove(messages);
 }
 

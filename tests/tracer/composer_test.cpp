@@ -66,6 +66,25 @@ TEST_F(ComposerTest, DataObjectsArePaddedAndConverted) {
     EXPECT_TRUE(window.Get(IDC_COMPOSER_SEND).enabled);
 }
 
+// The header counts data objects in three bits: seven go out, an eighth is
+// refused instead of sending 32 bytes under a header that says none.
+TEST_F(ComposerTest, SevenDataObjectsAtMost) {
+    Choose("Request");
+    for (int k = 0; k < 7; ++k)
+        window.SetText(kObjects[k], "1");
+    composer.OnSend();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ((sent[0][1] >> 4) & 7, 7);
+    EXPECT_EQ(sent[0].size(), 2u + 7 * 4);
+    sent.clear();
+    composer.OnQuietTimer();
+    composer.OnQuietTimer();
+    window.SetText(kObjects[7], "1");
+    composer.OnSend();
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(LastMessage(), "A message carries at most 7 data objects: clear data object 8.");
+}
+
 TEST_F(ComposerTest, ValidationMessages) {
     struct Case {
         const char* type;
