@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "monitor/profile_list_text.h"
 #include "monitor/sink_test_settings.h"
 #include "platform/format.h"
 #include "monitor/log_category.h"
@@ -157,8 +158,7 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
         parts_.tester.GetSourceTypeNames(names);
         parts_.window.ClearItems(IDC_SELECT_SOURCE_TYPE);
         for (size_t i = 0; i < names.names.size(); ++i) {
-            parts_.window.AddItem(IDC_SELECT_SOURCE_TYPE,
-                                  Format("%d. %s", static_cast<int>(i + 1), names.names[i].c_str()));
+            parts_.window.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, names.names[i]));
         }
         parts_.window.SelectItem(IDC_SELECT_SOURCE_TYPE, names.selectedIndex);
         parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);

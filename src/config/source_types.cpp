@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/edit_number.h"
+#include "monitor/profile_list_text.h"
 #include "platform/format.h"
 #include "platform/text.h"
 #include "ui/config_ids.h"
@@ -150,7 +151,7 @@ void SourceTypes::FillTypeList() {
     int selected = SelectedType();
     d.ClearItems(IDC_SRC_TYPE);
     for (size_t i = 0; i < names_.size(); ++i)
-        d.AddItem(IDC_SRC_TYPE, Format("%d. %s", static_cast<int>(i + 1), names_[i].c_str()));
+        d.AddItem(IDC_SRC_TYPE, SourceTypeListText(i, names_[i]));
     d.SelectItem(IDC_SRC_TYPE, selected);
 }
 
@@ -365,7 +366,7 @@ void SourceTypes::Apply() {
         Controls& main = parts_.mainWindow;
         main.ClearItems(IDC_SELECT_SOURCE_TYPE);
         for (size_t i = 0; i < names_.size(); ++i)
-            main.AddItem(IDC_SELECT_SOURCE_TYPE, Format("%d. %s", static_cast<int>(i + 1), names_[i].c_str()));
+            main.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, names_[i]));
         main.SelectItem(IDC_SELECT_SOURCE_TYPE, selectedType_);
         FillTypeList();
     }

@@ -49,69 +49,6 @@ std::vector<std::vector<uint8_t>> ConfigWrites(const TesterConfig& c) {
     };
 }
 
-// Takes the fields one register write carries from `from` into `to`.
-void CopyRegister(uint8_t reg, const TesterConfig& from, TesterConfig& to) {
-    switch (reg) {
-        case kRegLoopback:
-            to.loopbackMode = from.loopbackMode;
-            break;
-        case kRegCurrentLimit:
-            to.currentLimitMode = from.currentLimitMode;
-            to.forcedCurrentLimitMa = from.forcedCurrentLimitMa;
-            break;
-        case kRegSdpLimit:
-            to.sdpCurrentLimitMa = from.sdpCurrentLimitMa;
-            break;
-        case kRegUsbcDefaultLimit:
-            to.usbcDefaultCurrentLimitMa = from.usbcDefaultCurrentLimitMa;
-            break;
-        case kRegEstimateVbus:
-            to.estimateUpstreamVbus = from.estimateUpstreamVbus;
-            break;
-        case kRegCableResistance:
-            to.cableResistanceMilliohm = from.cableResistanceMilliohm;
-            break;
-        case kRegLoadChangeTime:
-            to.loadChangeTimeMs = from.loadChangeTimeMs;
-            break;
-        case kRegApplyOnChange:
-            to.applyOnCapabilityChange = from.applyOnCapabilityChange;
-            break;
-        case kRegAutoProfile:
-            to.autoProfileIndex = from.autoProfileIndex;
-            break;
-        case kRegAutoVoltage:
-            to.autoVoltageMv = from.autoVoltageMv;
-            break;
-        case kRegAutoCurrent:
-            to.autoCurrentMa = from.autoCurrentMa;
-            break;
-        case kRegOperatingCurrent:
-            to.operatingCurrentMa = from.operatingCurrentMa;
-            break;
-        case kRegSecondCapability:
-            to.sinkCap2Mv = from.sinkCap2Mv;
-            to.sinkCap2Ma = from.sinkCap2Ma;
-            break;
-        case kRegPdDetection:
-            to.pdDetection = from.pdDetection;
-            break;
-        case kRegEprDetection:
-            to.eprDetection = from.eprDetection;
-            break;
-        case kRegBcDetection:
-            to.bcDetection = from.bcDetection;
-            break;
-        case kRegQcDetection:
-            to.qcDetection = from.qcDetection;
-            break;
-        case kRegPpsDetection:
-            to.ppsDetection = from.ppsDetection;
-            break;
-        default:
-            break;
-    }
-}
 }  // namespace
 
 TesterConnection::TesterConnection(SerialPortFactory portFactory, Clock& clock)
@@ -399,7 +336,10 @@ bool TesterConnection::GetConfig(TesterConfig& out) {
 
 bool TesterConnection::SetConfig(const TesterConfig& config, uint8_t* failedRegister) {
     std::lock_guard<std::mutex> held(lock_);
-    // What the tester holds: the cache, and each register it acknowledges.
+    // The cache takes the new settings only when the tester took them all.
+    // After a failure it keeps the old ones, except the current limit if that
+    // was taken: the tester does not report it, while GetConfig reads every
+    // other register back.
     TesterConfig acknowledged = Config();
     std::vector<std::vector<uint8_t>> writes = ConfigWrites(config);
     // PD-PPS detection is sent whatever happened before.
@@ -414,14 +354,17 @@ bool TesterConnection::SetConfig(const TesterConfig& config, uint8_t* failedRegi
         }
         Response r;
         if (ExchangeLocked(kCmdSetConfigRegister, writes[i], r) == ExchangeResult::Ok) {
-            CopyRegister(writes[i][0], config, acknowledged);
+            if (writes[i][0] == kRegCurrentLimit) {
+                acknowledged.currentLimitMode = config.currentLimitMode;
+                acknowledged.forcedCurrentLimitMa = config.forcedCurrentLimitMa;
+            }
         } else {
             if (ok && failedRegister) *failedRegister = writes[i][0];
             ok = false;
         }
         if (i < kConfigStepsWithPause) clock_.SleepMs(kConfigPauseMs);
     }
-    StoreConfig(acknowledged);
+    StoreConfig(ok ? config : acknowledged);
     return ok;
 }
 

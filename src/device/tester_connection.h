@@ -92,9 +92,10 @@ public:
     // read before it keep their new values). The current limit mode and its
     // limit, which the tester does not report, are the ones last sent.
     bool GetConfig(TesterConfig& out);
-    // Sends `config` to the tester, register by register. The register
-    // cache takes only the registers the tester acknowledged; on failure
-    // `failedRegister` (when given) names the first one it did not.
+    // Sends `config` to the tester, register by register. The register cache
+    // never holds a value the tester did not take: it takes `config` when
+    // every register was acknowledged; on failure `failedRegister` (when
+    // given) names the first one refused.
     bool SetConfig(const TesterConfig& config, uint8_t* failedRegister = nullptr);
     bool SetCalibration(uint8_t channel, uint32_t year, uint8_t month, const std::array<int16_t, 4>& values);
     bool GetCalibration(uint8_t channel, CalibrationRecord& out);

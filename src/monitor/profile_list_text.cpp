@@ -10,3 +10,7 @@ std::string ProfileListText(const SinkCapability& entry) {
     return IsRangedProfile(type, subtype) ? Format("%s %.2fV-%.2fV", name.c_str(), minimumV, maximumV)
                                           : Format("%s %.2fV", name.c_str(), maximumV);
 }
+
+std::string SourceTypeListText(size_t index, const std::string& name) {
+    return Format("%d. %s", static_cast<int>(index + 1), name.c_str());
+}

@@ -117,7 +117,7 @@ void ReadoutsPresenter::ApplySource(const Readouts& now) {
     Take(now.sourceTypes, shown_.sourceTypes, [this](const SourceTypeList& types) {
         window_.ClearItems(IDC_SELECT_SOURCE_TYPE);
         for (size_t i = 0; i < types.names.size(); ++i)
-            window_.AddItem(IDC_SELECT_SOURCE_TYPE, Format("%d. %s", static_cast<int>(i + 1), types.names[i].c_str()));
+            window_.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, types.names[i]));
         window_.SelectItem(IDC_SELECT_SOURCE_TYPE, types.selected);
         window_.Enable(IDC_SELECT_SOURCE_TYPE, types.enabled);
     });
