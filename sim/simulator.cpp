@@ -49,10 +49,7 @@ void Simulator::Detach(uint64_t token) {
 
 void Simulator::Receive(std::span<const uint8_t> bytes) {
     std::lock_guard<std::mutex> held(lock_);
-    for (uint8_t byte : bytes) {
-        // One byte per feed: the assembler then never sees two frames at once.
-        if (assembler_.Feed({&byte, 1})) HandleFrameLocked(assembler_.CompletedFrame());
-    }
+    assembler_.Feed(bytes, [this](std::span<const uint8_t> frame) { HandleFrameLocked(frame); });
     wake_.notify_all();
 }
 

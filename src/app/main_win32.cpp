@@ -6,6 +6,7 @@
 
 #include "app/main_window_win32.h"
 #include "app/plug_info_table_win32.h"
+#include "ui/modeless_windows_win32.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     HWND window = CreateMainWindow(instance, showCommand);
     if (window) SubscribeToDeviceChanges(window);
+    AddModelessWindow(window);
 
     MSG message = {};
     int quitCode = 0;
@@ -40,7 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             break;
         }
         if (got < 0) break;
-        if (IsWindow(window) && IsDialogMessageW(window, &message)) continue;
+        if (HandleModelessDialogMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

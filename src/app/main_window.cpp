@@ -173,13 +173,23 @@ void MainWindow::OnCommand(int id, int notification) {
 // The one path of every connection, chosen or automatic: the tester gets
 // back the ports the user had disconnected, and the buttons say so.
 void MainWindow::ConnectSelectedTester(bool endOnFailure) {
-    parts_.discovery.SelectTester(endOnFailure);
+    bool connected = parts_.discovery.SelectTester(endOnFailure);
     if (sinkDisconnectedByUser_) parts_.tester.SetPortConnection(TesterPort::Sink, true);
     if (sourceDisconnectedByUser_) parts_.tester.SetPortConnection(TesterPort::SourceOrLoopback, true);
     sinkDisconnectedByUser_ = false;
     sourceDisconnectedByUser_ = false;
     parts_.window.SetText(IDC_SINK_DISCONNECT, "Disconnect USB-C");
     parts_.window.SetText(IDC_SOURCE_DISCONNECT, "Disconnect USB-C");
+    // Connecting stops any trace the tester was running: an open tracer
+    // would otherwise look live and stay empty.
+    if (!connected) return;
+    if (std::optional<bool> resumed = parts_.shell.ResumeTracing()) {
+        if (*resumed) {
+            parts_.log.LogEvent("PD tracing resumed on the selected device", kLogInformation);
+        } else {
+            parts_.log.LogEvent("Unable to resume PD tracing on the selected device", kLogError);
+        }
+    }
 }
 
 void MainWindow::TogglePort(TesterPort port, bool& disconnectedByUser, int buttonId) {

@@ -35,6 +35,9 @@ public:
     virtual void ShowGraphWindow() = 0;
     // Opens the PD tracer, or brings the open one to the top.
     virtual void OpenTracer() = 0;
+    // Has an open tracer trace the tester that was just connected: nothing
+    // when no tracer is open, else whether the tester started tracing.
+    virtual std::optional<bool> ResumeTracing() = 0;
     // The configuration dialogs, modal over the main window.
     virtual void OpenTestConfiguration() = 0;
     virtual void OpenSourceTypes() = 0;

@@ -49,6 +49,7 @@ public:
     void PostModelChanged() override { PostMessageW(window, kModelChangedMessage, 0, 0); }
     void ShowGraphWindow() override;
     void OpenTracer() override { OpenTracerWindow(instance, window, tester, live); }
+    std::optional<bool> ResumeTracing() override { return ResumeOpenTracer(); }
     void OpenTestConfiguration() override { ShowTestConfiguration(DialogOwner()); }
     void OpenSourceTypes() override { ShowSourceTypes(DialogOwner()); }
     void OpenCalibration() override { ShowCalibration(DialogOwner()); }

@@ -1,5 +1,6 @@
 #include "device/memory_serial_port.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -126,7 +127,7 @@ void MemorySerialPort::Run() {
         if (readRequested_ && !readPending) {
             readRequested_ = false;
             readPending = true;
-            wanted = readSize_;
+            wanted = std::max<uint32_t>(readSize_, std::min<size_t>(incoming_.size(), kMaxTransfer));
             deadline = Clock::now() + std::chrono::milliseconds(wanted + kReadConstantMs);
         }
         if (writeRequested_) {

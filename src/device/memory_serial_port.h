@@ -13,8 +13,9 @@
 // A serial line inside the process, for running the program against an
 // in-process peer. What the port writes is handed to the peer's receiver on
 // the communication thread; what the peer sends is read with the same rules
-// as a real port: a read of n bytes completes when n bytes are there or n + 10
-// ms after it was issued, with whatever has arrived.
+// as a real port: a read of n bytes takes what is queued when it starts (at
+// least n, up to kMaxTransfer) and otherwise completes when n bytes are there
+// or n + 10 ms after it was issued, with whatever has arrived.
 class MemorySerialPort final : public SerialPort {
 public:
     using PeerReceiver = std::function<void(std::span<const uint8_t> bytes)>;

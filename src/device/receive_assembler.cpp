@@ -1,17 +1,15 @@
 #include "device/receive_assembler.h"
 
-#include <cstring>
-
 #include "device/frame.h"
 
-bool ReceiveAssembler::Feed(std::span<const uint8_t> received) {
+int ReceiveAssembler::Feed(std::span<const uint8_t> received, const FrameSink& onFrame) {
     if (received.empty()) {
         frameLength_ = 0;
         index_ = 0;
         expected_ = 1;
-        return false;
+        return 0;
     }
-    bool completed = false;
+    int completed = 0;
     for (uint8_t byte : received) {
         if (index_ == 0) {
             if (byte == kStx) {
@@ -30,9 +28,8 @@ bool ReceiveAssembler::Feed(std::span<const uint8_t> received) {
             frame_[index_++] = byte;
             if (--expected_ > 0) continue;
             if (byte == kEtx && frameLength_ > 0) {
-                std::memcpy(completed_, frame_ + 2, frameLength_);
-                completedLength_ = frameLength_;
-                completed = true;
+                ++completed;
+                onFrame({frame_ + 2, frameLength_});
             } else {
                 frameLength_ = 0;
             }

@@ -2,12 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
-// Turns bytes from the serial port into whole frames, one read at a time. The
-// next read's size is always the number of bytes still expected (1 while
-// hunting for STX), so a read never carries bytes of two frames and at most
-// one frame completes per read.
+// Turns bytes from the serial port into whole frames. Expected() is the size
+// of the next read the frame needs (1 while hunting for STX); a read may
+// bring more when the line had more queued, and every frame it completes is
+// handed on in order.
 //
 // A frame is accepted when the byte where its LEN puts the end is ETX; CHK is
 // not verified. A frame whose last byte is not ETX is dropped and hunting goes
@@ -16,22 +17,19 @@
 class ReceiveAssembler {
 public:
     static constexpr size_t kBufferSize = 4096;
+    // CMD followed by payload (LEN bytes); valid only during the call.
+    using FrameSink = std::function<void(std::span<const uint8_t> frame)>;
 
-    // Feeds one completed read; true when it completed a frame, whose CMD and
-    // payload CompletedFrame() then holds.
-    bool Feed(std::span<const uint8_t> received);
+    // Feeds one completed read; calls `onFrame` for each frame it completes.
+    // Returns the number of frames completed.
+    int Feed(std::span<const uint8_t> received, const FrameSink& onFrame);
 
     // Bytes the next read should ask for.
     uint16_t Expected() const { return expected_; }
-
-    // CMD followed by payload of the last completed frame (LEN bytes).
-    std::span<const uint8_t> CompletedFrame() const { return {completed_, completedLength_}; }
 
 private:
     uint8_t frame_[kBufferSize] = {};
     uint16_t index_ = 0;
     uint16_t expected_ = 1;
     uint16_t frameLength_ = 0;
-    uint8_t completed_[kBufferSize] = {};
-    uint16_t completedLength_ = 0;
 };

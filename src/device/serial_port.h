@@ -33,7 +33,9 @@ enum SerialOpenResult : uint32_t {
 // A byte transport with one communication thread that performs every read,
 // write and line-event wait and runs every callback. Reading is pulled: after
 // each ReadDone the consumer sets the size of the next read and requests it.
-// A read of n bytes completes after at most n + 10 ms with whatever arrived.
+// A read of n bytes completes after at most n + 10 ms with whatever arrived;
+// when the line holds more than n bytes as the read starts, it takes them all
+// at once (up to kMaxTransfer), so a burst costs one read, not one per piece.
 // One write is in flight at a time; a write offered while another is busy,
 // empty, or of kMaxTransfer bytes or more is dropped without a WriteDone.
 class SerialPort {

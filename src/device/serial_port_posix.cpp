@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -212,7 +213,7 @@ private:
 
             if (read && !readPending) {
                 readPending = true;
-                wanted = readSize_;
+                wanted = std::max(readSize_.load(), std::min(QueuedBytes(), kMaxTransfer));
                 filled = 0;
                 readDeadline = NowMs() + wanted + kReadConstantMs;
             }
@@ -247,6 +248,12 @@ private:
             }
             if (lineEvents_) SampleModemLines();
         }
+    }
+
+    // What the tty holds for reading now; 0 when it cannot say.
+    uint32_t QueuedBytes() const {
+        int queued = 0;
+        return ::ioctl(fd_, FIONREAD, &queued) == 0 && queued > 0 ? static_cast<uint32_t>(queued) : 0;
     }
 
     void SampleModemLines() {

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <process.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -228,8 +229,16 @@ private:
     bool IssueRead() {
         if (readPending_) return true;
         readPending_ = 1;
-        if (ReadFile(portHandle_, receiveBuffer_, readSize_, nullptr, &readOverlap_)) return true;
+        DWORD size = std::max<DWORD>(readSize_, std::min<DWORD>(QueuedBytes(), kMaxTransfer));
+        if (ReadFile(portHandle_, receiveBuffer_, size, nullptr, &readOverlap_)) return true;
         return GetLastError() == ERROR_IO_PENDING;
+    }
+
+    // What the driver holds for reading now; 0 when it cannot say.
+    DWORD QueuedBytes() {
+        DWORD errors = 0;
+        COMSTAT status = {};
+        return ClearCommError(portHandle_, &errors, &status) ? status.cbInQue : 0;
     }
 
     bool CompleteRead() {

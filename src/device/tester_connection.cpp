@@ -96,13 +96,14 @@ void TesterConnection::HandleSerialEvent(SerialPort& port, SerialEvent event) {
         case SerialEvent::WriteDone:
             frameSent_.Set();
             break;
-        case SerialEvent::ReadDone: {
-            bool completed = assembler_.Feed({port.ReceiveBuffer(), port.ReceivedCount()});
+        case SerialEvent::ReadDone:
+            // The next read is issued once this callback returns, so the
+            // frames are routed first without delaying it.
+            assembler_.Feed({port.ReceiveBuffer(), port.ReceivedCount()},
+                            [this](std::span<const uint8_t> frame) { RouteFrame(frame); });
             port.SetReadSize(assembler_.Expected());
             port.RequestRead();
-            if (completed) RouteFrame(assembler_.CompletedFrame());
             break;
-        }
         default:
             break;
     }

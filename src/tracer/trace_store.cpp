@@ -12,6 +12,7 @@ TraceStore::TraceStore(uint32_t capacity) : rows_(capacity) {}
 void TraceStore::Append(const std::string& row) {
     std::lock_guard<std::mutex> held(lock_);
     rows_.AddRecord(row, 0);
+    ++appended_;
     choices_.push_back(1);
     while (choices_.size() > static_cast<size_t>(rows_.RecordCount()))
         choices_.pop_front();
@@ -46,9 +47,11 @@ TraceStore::View TraceStore::Visible() const {
     View view;
     view.rowCount = rows_.RecordCount();
     view.scroll = scroll_;
+    uint64_t firstId = appended_ - static_cast<uint64_t>(view.rowCount);
     for (int slot = 0; slot < kVisibleRows && scroll_.top + slot < view.rowCount; ++slot) {
         int index = scroll_.top + slot;
-        view.rows.push_back({index, RowText(rows_, index), choices_[static_cast<size_t>(index)]});
+        view.rows.push_back(
+            {index, firstId + static_cast<uint64_t>(index), RowText(rows_, index), choices_[static_cast<size_t>(index)]});
     }
     return view;
 }
@@ -58,11 +61,11 @@ RowScroll TraceStore::Scroll() const {
     return scroll_;
 }
 
-bool TraceStore::Choose(int slot, int choice) {
+bool TraceStore::Choose(uint64_t id, int choice) {
     std::lock_guard<std::mutex> held(lock_);
-    size_t index = static_cast<size_t>(scroll_.top + slot);
-    if (slot < 0 || index >= choices_.size()) return false;
-    choices_[index] = static_cast<uint8_t>(choice);
+    uint64_t firstId = appended_ - choices_.size();
+    if (id < firstId || id >= appended_) return false;
+    choices_[static_cast<size_t>(id - firstId)] = static_cast<uint8_t>(choice);
     return true;
 }
 

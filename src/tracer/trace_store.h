@@ -19,6 +19,7 @@ public:
 
     struct VisibleRow {
         int index = 0;     // counted from the oldest row held
+        uint64_t id = 0;   // the row's own number, unchanged while it is held
         std::string text;  // the row as the decoder wrote it
         int choice = 1;    // 1-based position of the data object shown
     };
@@ -40,8 +41,8 @@ public:
     View Visible() const;
     RowScroll Scroll() const;
 
-    // Sets the choice of the row in a visible slot; false when the slot holds no row.
-    bool Choose(int slot, int choice);
+    // Sets the choice of the row with this id; false when it is no longer held.
+    bool Choose(uint64_t id, int choice);
     void ScrollBy(RowScroll::Request request, int thumbPosition = 0);
     void Wheel(int delta);
 
@@ -49,5 +50,6 @@ private:
     mutable std::mutex lock_;
     Logger rows_;
     std::deque<uint8_t> choices_;
+    uint64_t appended_ = 0;  // rows ever appended: the next row's id
     RowScroll scroll_;
 };

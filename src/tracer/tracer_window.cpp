@@ -60,7 +60,18 @@ void TracerWindow::Initialize() {
     composer_.Initialize();
     store_.Clear();
     tracing_ = true;
-    parts_.tester.StartTrace([this](const TraceRecord& record) { OnTracedMessage(record); });
+    StartTracing();
+}
+
+bool TracerWindow::StartTracing() {
+    return parts_.tester.StartTrace([this](const TraceRecord& record) { OnTracedMessage(record); });
+}
+
+bool TracerWindow::ResumeTracing() {
+    if (!tracing_) return false;
+    if (StartTracing()) return true;
+    parts_.prompts.ShowMessage(kTracingStoppedText, "Ampwright: Error", Prompts::kOk | Prompts::kIconError);
+    return false;
 }
 
 void TracerWindow::Close() {
@@ -121,8 +132,10 @@ void TracerWindow::OnCommand(int id, int notification) {
 }
 
 void TracerWindow::ChooseDataObject(int slot) {
-    int selection = parts_.window.SelectedItem(kSlotLists[static_cast<size_t>(slot)]);
-    if (selection < 0 || !store_.Choose(slot, selection + 1)) return;
+    size_t at = static_cast<size_t>(slot);
+    int selection = parts_.window.SelectedItem(kSlotLists[at]);
+    if (!listsKnown_ || !shownRows_[at] || selection < 0 || selection >= shownLists_[at].count) return;
+    if (!store_.Choose(*shownRows_[at], selection + 1)) return;
     parts_.window.Repaint(0);
 }
 
@@ -167,6 +180,9 @@ void TracerWindow::Paint(Canvas& canvas) {
         window.Enable(id, lists[slot].enabled);
     }
     shownLists_ = lists;
+    for (size_t slot = 0; slot < shownRows_.size(); ++slot) {
+        shownRows_[slot] = slot < view.rows.size() ? std::optional<uint64_t>(view.rows[slot].id) : std::nullopt;
+    }
     listsKnown_ = true;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "device/tester_connection.h"
 #include "monitor/live_state.h"
@@ -13,6 +15,10 @@
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/prompts.h"
+
+// Shown when tracing could not start again on a newly connected tester.
+inline constexpr const char* kTracingStoppedText =
+    "PD tracing has stopped: the selected device did not start tracing. Close the tracer and open it again to retry.";
 
 // The echo awaited by the composer and whether a row came since the last
 // quiet-timer tick: they outlive each opening of the tracer.
@@ -46,6 +52,9 @@ public:
     void Initialize();
     // Stops tracing; runs once whatever closes the window.
     void Close();
+    // Starts tracing again on a tester connected since: connecting stops the
+    // tester's trace. False, after telling the user, when it did not start.
+    bool ResumeTracing();
 
     void OnCommand(int id, int notification);
     void OnScroll(RowScroll::Request request, int thumbPosition = 0);
@@ -66,6 +75,7 @@ private:
     void ChooseDataObject(int slot);
     void SetViewMode(int selection);
     void AppendOwnRow(const std::string& row);
+    bool StartTracing();
     void PublishScroll();
 
     Parts parts_;
@@ -73,6 +83,9 @@ private:
     Composer composer_;
     TraceViewMode mode_ = TraceViewMode::Default;
     SlotLists shownLists_;
+    // The row each slot's list was last painted for: a choice made in a list
+    // belongs to that row, wherever new rows have moved the view since.
+    std::array<std::optional<uint64_t>, TraceStore::kVisibleRows> shownRows_;
     bool listsKnown_ = false;
     bool tracing_ = false;
 };

@@ -9,6 +9,7 @@
 #include "ui/canvas_win32.h"
 #include "ui/center_on_owner_win32.h"
 #include "ui/controls_win32.h"
+#include "ui/modeless_windows_win32.h"
 #include "ui/prompts_win32.h"
 #include "ui/row_scroll_win32.h"
 #include "ui/tracer_ids.h"
@@ -86,12 +87,14 @@ void Initialize(HWND window, const OpenRequest& request) {
                                     PostMessageW(parts->window, kRowsArrivedMessage, 0, 0);
                             }});
     CenterOnOwner(window, GetWindow(window, GW_OWNER));
+    AddModelessWindow(window);
     parts->rules->Initialize();
 }
 
 void Destroy() {
     TracerParts* parts = openTracer;
     if (!parts) return;
+    RemoveModelessWindow(parts->window);
     // Tracing stops first: no row arrives for a window that is gone.
     parts->rules->Close();
     parts->rules.reset();
@@ -154,4 +157,9 @@ void OpenTracerWindow(HINSTANCE instance, HWND owner, TesterConnection& tester, 
     OpenRequest request{tester, live};
     HWND window = CreateDialogParamW(instance, L"ANALYZERBOX", owner, TracerProc, reinterpret_cast<LPARAM>(&request));
     if (window) ShowWindow(window, SW_SHOW);
+}
+
+std::optional<bool> ResumeOpenTracer() {
+    if (!openTracer) return std::nullopt;
+    return openTracer->rules->ResumeTracing();
 }

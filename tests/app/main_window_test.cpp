@@ -37,11 +37,16 @@ public:
     void PostModelChanged() override { ++modelPosts; }
     void ShowGraphWindow() override { calls += "graphs "; }
     void OpenTracer() override { calls += "tracer "; }
+    std::optional<bool> ResumeTracing() override {
+        calls += "resume-tracing ";
+        return tracerResumes;
+    }
     void OpenTestConfiguration() override { calls += "configure "; }
     void OpenSourceTypes() override { calls += "source "; }
     void OpenCalibration() override { calls += "calibration "; }
     std::string calls;
     std::atomic<int> modelPosts{0};
+    std::optional<bool> tracerResumes;  // nothing: no tracer open
 };
 
 class Ports : public PortDirectory {
@@ -219,16 +224,36 @@ TEST_F(MainWindowRules, ARepluggedTesterIsConnectedLaterFromTheQueueLikeAChosenO
     line.tester.ClearRequests();
     rules.OnDeviceChange(TesterDiscovery::RescanReason::Arrival);
     EXPECT_EQ(shell.calls, "reconnect ");
+    shell.calls.clear();
     EXPECT_TRUE(line.tester.Requests().empty()) << "nothing is sent from inside the broadcast";
     EXPECT_FALSE(live.connected);
 
     rules.OnReconnect();
     EXPECT_TRUE(live.connected);
+    EXPECT_EQ(shell.calls, "resume-tracing ");
     EXPECT_EQ(Sent(kCmdSetPortConnection), std::vector<Bytes>{kSourceBack});
     EXPECT_EQ(window.Get(IDC_SOURCE_DISCONNECT).text, "Disconnect USB-C");
     line.tester.ClearRequests();
     rules.OnReconnect();
     EXPECT_TRUE(line.tester.Requests().empty()) << "already connected";
+}
+
+TEST_F(MainWindowRules, AnOpenTracerIsToldToTraceTheNewlyConnectedTesterAndTheLogSaysHowItWent) {
+    ports.listings = {kTester};
+    discovery.ScanTesters();
+    auto lastLogged = [this] { return log.Records().GetRecord(log.Records().RecordCount() - 1)->text; };
+    const std::pair<std::optional<bool>, const char*> cases[] = {
+        {std::nullopt, "Device ID: "},
+        {true, "PD tracing resumed on the selected device"},
+        {false, "Unable to resume PD tracing on the selected device"},
+    };
+    for (const auto& [resumes, logged] : cases) {
+        shell.tracerResumes = resumes;
+        shell.calls.clear();
+        rules.OnCommand(IDC_DEVICE_LIST, MainWindow::kSelEndOk);
+        EXPECT_EQ(shell.calls, "resume-tracing ");
+        EXPECT_TRUE(lastLogged().starts_with(logged)) << lastLogged();
+    }
 }
 
 TEST_F(MainWindowRules, SelectionsTakeEffectOnlyWhenConfirmed) {

@@ -11,6 +11,8 @@
 //     click ID | answer ID | items ID | selected ID | select ID INDEX
 //     checked ID | enabled ID | raise | resize W H | size ID
 //     save BUTTON PATH MS | ping N | device-change arrival|removal
+//     key ID VK (a key press posted to a control, as typed) | focused (the
+//     id of the control with the keyboard focus)
 #include <windows.h>
 #include <dbt.h>
 
@@ -268,5 +270,17 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"save") return SaveVia(app, id, text(3), number(4));
     if (command == L"ping") return Ping(app, id);
     if (command == L"device-change") return SendDeviceChange(app, text(2) == L"arrival");
+    if (command == L"key") {
+        WPARAM key = static_cast<WPARAM>(number(3));
+        return item && PostMessageW(item, WM_KEYDOWN, key, 1) && PostMessageW(item, WM_KEYUP, key, 0xC0000001)
+                   ? 0
+                   : Fail("no such control");
+    }
+    if (command == L"focused") {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(app, nullptr), &info) || !info.hwndFocus) return Fail("no focus");
+        return PrintNumber(GetDlgCtrlID(info.hwndFocus));
+    }
     return Fail("unknown command");
 }

@@ -11,6 +11,7 @@ AMPWRIGHT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 cd "$AMPWRIGHT_ROOT" || exit 1
 source scripts/lib/wine.sh
 source scripts/lib/tester_device.sh
+source scripts/lib/sim.sh
 
 windows_dir=${AMPWRIGHT_E2E_WINDOWS:-build/windows}
 sim=${AMPWRIGHT_E2E_SIM:-build/native/ampwright-sim}
@@ -430,15 +431,23 @@ check "tracer: Send returns after the Custom message" eventually 15 send_enabled
 check "tracer: the Custom message is traced" trace_has "^Get_Source_Cap,UFP,Sink,2.0,6,0, ,0x470C"
 tracer_shot 24-tracer-custom-echo
 
-# Under load: a replay of GoodCRC and Request messages while the poll loop
-# runs. AMPWRIGHT_E2E_REPLAY="COUNT RATE" sets its size; the default is what
-# the Wine serial transport carries on a busy machine (bench-tracer-load
-# measures 20,000 at 2,000 per second in one process).
-read -r replay_count replay_rate <<<"${AMPWRIGHT_E2E_REPLAY:-2000 200}"
-awk -v n="$replay_count" 'BEGIN { for (i = 0; i < n; i++) {
-  id = int(i / 2) % 8
-  if (i % 2) printf "%02X %02X 2C B1 04 13\n", 130, 16 + id * 2
-  else printf "%02X %02X\n", 65, id * 2 } }' >"$out/replay.txt"
+# Choosing the tester again reconnects it, which stops its trace: the open
+# tracer has it trace again.
+ps_rdy_rows() { export_trace && grep -c "^PS_RDY,DFP,Source" "$trace_csv"; }
+rows_before=$(ps_rdy_rows)
+driver select 1038 0
+sleep 3
+echo unplug >"$fifo"
+sleep 1
+echo "plug pd65" >"$fifo"
+more_ps_rdy() { [ "$(ps_rdy_rows)" -gt "$rows_before" ]; }
+check "tracer: a tester chosen again is traced on" eventually 20 more_ps_rdy
+
+# Under load: a replay of GoodCRC and Request messages at 2,000 per second
+# while the poll loop runs; the simulator drops what the line cannot take, as
+# a tester does. AMPWRIGHT_E2E_REPLAY="COUNT RATE" sets its size.
+read -r replay_count replay_rate <<<"${AMPWRIGHT_E2E_REPLAY:-20000 2000}"
+ampwright_replay_file "$out/replay.txt" "$replay_count"
 tracer click 4
 replay_started=$(date +%s%N)
 echo "replay $out/replay.txt $replay_rate" >"$fifo"
@@ -461,8 +470,12 @@ echo "load: replay of $replay_count at $replay_rate/s: $rows rows exported, $req
 check "load: every replayed message arrived" [ "$rows" -ge "$replay_count" -a "$requests" -eq $((replay_count / 2)) ]
 tracer_shot 25-tracer-after-load
 
-tracer click 3
-check "tracer: Exit closes it" driver gone "$tracer_title" 10000
+# The keyboard reaches the modeless tracer: Tab moves the focus, Esc closes it.
+focus_before=$(tracer focused)
+tracer key 4 9
+check "tracer: Tab moves the focus" eventually 5 [ "$(tracer focused)" != "$focus_before" ]
+tracer key 4 27
+check "tracer: Esc closes it" driver gone "$tracer_title" 10000
 check "tracer: tracing stopped with the window" eventually 10 sim_says "trace off"
 
 # --- The configuration dialogs over the main window, each change round-tripped

@@ -85,6 +85,33 @@ TEST_F(ComposerTest, SevenDataObjectsAtMost) {
     EXPECT_EQ(LastMessage(), "A message carries at most 7 data objects: clear data object 8.");
 }
 
+// One chunk: the extended header carries the data size and "chunked"; the
+// data is padded to whole objects, which the message header counts.
+TEST_F(ComposerTest, ExtendedMessagesCarryTheirDataSizeAndPadding) {
+    using Bytes = std::vector<uint8_t>;
+    const std::pair<const char*, Bytes> cases[] = {
+        {"0x0102", {0x82, 0x90, 0x02, 0x80, 0x01, 0x02}},
+        {"010203", {0x82, 0xA2, 0x03, 0x80, 0x01, 0x02, 0x03, 0x00, 0x00, 0x00}},
+    };
+    Choose("Status");
+    for (const auto& [data, bytes] : cases) {
+        window.SetText(IDC_COMPOSER_MESSAGE, data);
+        composer.OnSend();
+        composer.OnQuietTimer();
+        composer.OnQuietTimer();
+    }
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0], cases[0].second);
+    EXPECT_EQ(sent[1], cases[1].second) << "message id 1, two objects";
+
+    window.SetText(IDC_COMPOSER_MESSAGE, std::string(26 * 2, '7'));
+    composer.OnSend();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[2].size(), 2u + 7 * 4);
+    EXPECT_EQ((sent[2][1] >> 4) & 7, 7) << "26 bytes and the extended header fill seven objects";
+    EXPECT_EQ(sent[2][2], 26);
+}
+
 TEST_F(ComposerTest, ValidationMessages) {
     struct Case {
         const char* type;

@@ -42,7 +42,7 @@ TEST(TraceView, CellsListsAndBrushesOfEachView) {
     store.Append(kSourceCaps);
     store.Append(kGoodCrc);
     store.Append(kExtendedStatus);
-    ASSERT_TRUE(store.Choose(0, 2));
+    ASSERT_TRUE(store.Choose(store.Visible().rows[0].id, 2));
     Painted p = Paint(store, TraceViewMode::Default);
 
     EXPECT_EQ(SlotTexts(p.canvas, 0), (std::vector<std::string>{"0", " Source_Capabilities", " DFP", " Source", "3.0",

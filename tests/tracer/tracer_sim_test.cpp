@@ -72,3 +72,21 @@ TEST_F(TracerSim, ShowsANegotiationAndMarksComposedEchoes) {
     // the bench's notification list does.
     bench.connection.Close();
 }
+
+TEST_F(TracerSim, AReconnectedTesterIsTracedAgainWhenTheTracerResumes) {
+    // What selecting a tester does to the link: a new connection whose
+    // trace is stopped.
+    ASSERT_TRUE(bench.Connect());
+    ASSERT_TRUE(bench.connection.StopTrace());
+    auto replugged = [this] {
+        int rows = tracer.Store().RowCount();
+        bench.simulator.Unplug();
+        bench.simulator.Plug("pd65");
+        return SimBench::WaitUntil([&] { return tracer.Store().RowCount() > rows; }, 500);
+    };
+    EXPECT_FALSE(replugged()) << "silenced by the reconnection";
+    ASSERT_TRUE(tracer.ResumeTracing());
+    EXPECT_TRUE(replugged());
+    tracer.Close();
+    bench.connection.Close();
+}

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "platform/files.h"
 #include "support/fake_window.h"
@@ -30,6 +31,7 @@ protected:
 };
 
 const TraceRecord kGoodCrc = {0x41, 0x06};
+const char* kRequest = "0,Request,UFP,Sink,3.0,1,2,0x1 0x2,0x4210";
 }  // namespace
 
 TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
@@ -48,7 +50,7 @@ TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
 }
 
 TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
-    tracer.Store().Append("0,Request,UFP,Sink,3.0,1,2,0x1 0x2,0x4210");
+    tracer.Store().Append(kRequest);
     RecordingCanvas canvas;
     tracer.Paint(canvas);
     FakeWindow::Control list = window.Get(IDC_TRACER_SLOT_LIST_0);
@@ -68,6 +70,42 @@ TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
 
     tracer.OnCommand(IDC_TRACER_CLEAR_LOG, 0);
     EXPECT_EQ(tracer.Store().RowCount(), 0);
+}
+
+TEST_F(TracerWindowTest, AChoiceGoesToTheRowItsListWasPaintedFor) {
+    for (int i = 0; i < 16; ++i)
+        tracer.OnTracedMessage(kGoodCrc);
+    tracer.Store().Append(kRequest);
+    tracer.OnRowsArrived();
+    RecordingCanvas canvas;
+    tracer.Paint(canvas);  // the Request in the last slot, its list " 1", " 2"
+    for (int i = 0; i < 3; ++i)
+        tracer.OnTracedMessage(kGoodCrc);
+    tracer.OnRowsArrived();  // the view follows: a GoodCRC now under that list
+
+    auto choices = [this] {
+        std::vector<std::pair<std::string, int>> shown;
+        for (const TraceStore::VisibleRow& row : tracer.Store().Visible().rows)
+            shown.emplace_back(row.text.substr(2, 7), row.choice);
+        return shown;
+    };
+    const int lastList = TraceListOfSlot(TraceStore::kVisibleRows - 1);
+    window.SelectItem(lastList, 1);
+    tracer.OnCommand(lastList, 1);
+    window.SelectItem(lastList, 4);  // beyond the Request's two objects
+    tracer.OnCommand(lastList, 1);
+    for (const auto& [type, choice] : choices())
+        EXPECT_EQ(choice, type == "Request" ? 2 : 1) << type;
+
+    // A list painted for a row that was cleared since chooses nothing.
+    tracer.OnCommand(IDC_TRACER_CLEAR_LOG, 0);
+    tracer.Store().Append(kRequest);
+    tracer.Paint(canvas);
+    tracer.OnCommand(IDC_TRACER_CLEAR_LOG, 0);
+    tracer.Store().Append(kRequest);
+    window.SelectItem(TraceListOfSlot(0), 1);
+    tracer.OnCommand(TraceListOfSlot(0), 1);
+    EXPECT_EQ(tracer.Store().Visible().rows[0].choice, 1);
 }
 
 TEST_F(TracerWindowTest, ExportWritesTheRowsWithoutEchoFlags) {
@@ -97,4 +135,40 @@ TEST_F(TracerWindowTest, FailedExportSaysSoAndLeavesNothingBehind) {
     EXPECT_EQ(window.Messages()[0].title, "Ampwright: Error");
     EXPECT_NE(window.Messages()[0].text.find("trace.csv"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(TracerWindowTest, TracingThatDoesNotResumeIsSaidPlainly) {
+    EXPECT_FALSE(tracer.ResumeTracing()) << "no tester answers";
+    ASSERT_EQ(window.Messages().size(), 1u);
+    EXPECT_EQ(window.Messages()[0].text, kTracingStoppedText);
+    tracer.Close();
+    EXPECT_FALSE(tracer.ResumeTracing()) << "a closed tracer does not trace";
+    EXPECT_EQ(window.Messages().size(), 1u);
+}
+
+// Rows arrive on the communication thread while the window thread paints,
+// scrolls, chooses, clears and exports (run under ThreadSanitizer too).
+TEST_F(TracerWindowTest, RowsArriveWhileTheWindowPaintsAndClears) {
+    std::atomic<bool> done{false};
+    std::thread communication([&] {
+        for (int i = 0; i < 3000; ++i)
+            tracer.OnTracedMessage(i % 2 ? kGoodCrc : TraceRecord{0x42, 0x12, 1, 0, 0, 0});
+        done = true;
+    });
+    RecordingCanvas canvas;
+    for (int round = 0; !done; ++round) {
+        tracer.OnRowsArrived();
+        tracer.Paint(canvas);
+        window.SelectItem(TraceListOfSlot(round % TraceStore::kVisibleRows), 0);
+        tracer.OnCommand(TraceListOfSlot(round % TraceStore::kVisibleRows), 1);
+        tracer.OnScroll(RowScroll::Request::LineUp);
+        if (round % 7 == 0) tracer.OnCommand(IDC_TRACER_CLEAR_LOG, 0);
+        tracer.Store().Rows();
+    }
+    communication.join();
+    tracer.OnRowsArrived();
+    EXPECT_LE(tracer.Store().RowCount(), 20);
+    for (const TraceStore::VisibleRow& row : tracer.Store().Visible().rows)
+        EXPECT_TRUE(row.text.find(",GoodCRC,") != std::string::npos || row.text.find(",Request,") != std::string::npos)
+            << row.text;
 }
