@@ -134,7 +134,15 @@ public:
         return kOpenOk;
     }
 
-    void RequestRead() override { SetEvent(events_[kReadRequest]); }
+    void RequestRead() override {
+        // Asked from inside a ReadDone callback, the read is issued as soon
+        // as the callback returns, without a round trip through the events.
+        if (GetCurrentThreadId() == runningThreadId_.load()) {
+            readAskedInCallback_ = true;
+            return;
+        }
+        SetEvent(events_[kReadRequest]);
+    }
 
     void Write(const uint8_t* bytes, size_t length) override {
         if (bytes == nullptr || length == 0 || length >= kMaxTransfer) return;
@@ -190,17 +198,20 @@ private:
     }
 
     void Run() {
+        runningThreadId_ = GetCurrentThreadId();
         running_ = true;
         writeBusy_ = false;
         readPending_ = 0;
         lineWaitPending_ = 0;
+        readAskedInCallback_ = false;
         Notify(SerialEvent::Started);
         if (lineEventsEnabled_) SetEvent(events_[kLineRequest]);
-        while (HandleNextEvent()) {
+        while (IssueReadAskedInCallback() && HandleNextEvent()) {
         }
         running_ = false;
         ClosePortHandle();
         Notify(SerialEvent::Closed);
+        runningThreadId_ = 0;
     }
 
     // Handles one signalled event; false when the thread must end.
@@ -234,13 +245,6 @@ private:
         return GetLastError() == ERROR_IO_PENDING;
     }
 
-    // What the driver holds for reading now; 0 when it cannot say.
-    DWORD QueuedBytes() {
-        DWORD errors = 0;
-        COMSTAT status = {};
-        return ClearCommError(portHandle_, &errors, &status) ? status.cbInQue : 0;
-    }
-
     bool CompleteRead() {
         DWORD transferred = 0;
         BOOL ok = GetOverlappedResult(portHandle_, &readOverlap_, &transferred, FALSE);
@@ -257,6 +261,20 @@ private:
             if (transferred != 0) Notify(SerialEvent::ReadDone);
         }
         return true;
+    }
+
+    // A read asked for from a callback is issued once the callback returned.
+    bool IssueReadAskedInCallback() {
+        if (!readAskedInCallback_) return true;
+        readAskedInCallback_ = false;
+        return IssueRead();
+    }
+
+    // What the driver holds for reading now; 0 when it cannot say.
+    DWORD QueuedBytes() {
+        DWORD errors = 0;
+        COMSTAT status = {};
+        return ClearCommError(portHandle_, &errors, &status) ? status.cbInQue : 0;
     }
 
     bool IssueWrite() {
@@ -312,6 +330,8 @@ private:
     uint32_t parity_ = 0;
     HANDLE events_[kEventCount] = {};
     uint32_t threadId_ = 0;
+    std::atomic<DWORD> runningThreadId_{0};
+    bool readAskedInCallback_ = false;  // communication thread only
     HANDLE portHandle_ = INVALID_HANDLE_VALUE;
     HANDLE threadHandle_ = nullptr;
     OVERLAPPED readOverlap_ = {};
