@@ -2,14 +2,13 @@
 
 #include "device/frame.h"
 
-int ReceiveAssembler::Feed(std::span<const uint8_t> received, const FrameSink& onFrame) {
+void ReceiveAssembler::Feed(std::span<const uint8_t> received, const FrameSink& onFrame) {
     if (received.empty()) {
         frameLength_ = 0;
         index_ = 0;
         expected_ = 1;
-        return 0;
+        return;
     }
-    int completed = 0;
     for (uint8_t byte : received) {
         if (index_ == 0) {
             if (byte == kStx) {
@@ -28,7 +27,6 @@ int ReceiveAssembler::Feed(std::span<const uint8_t> received, const FrameSink& o
             frame_[index_++] = byte;
             if (--expected_ > 0) continue;
             if (byte == kEtx && frameLength_ > 0) {
-                ++completed;
                 onFrame({frame_ + 2, frameLength_});
             } else {
                 frameLength_ = 0;
@@ -37,5 +35,4 @@ int ReceiveAssembler::Feed(std::span<const uint8_t> received, const FrameSink& o
             expected_ = 1;
         }
     }
-    return completed;
 }

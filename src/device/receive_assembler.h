@@ -21,8 +21,7 @@ public:
     using FrameSink = std::function<void(std::span<const uint8_t> frame)>;
 
     // Feeds one completed read; calls `onFrame` for each frame it completes.
-    // Returns the number of frames completed.
-    int Feed(std::span<const uint8_t> received, const FrameSink& onFrame);
+    void Feed(std::span<const uint8_t> received, const FrameSink& onFrame);
 
     // Bytes the next read should ask for.
     uint16_t Expected() const { return expected_; }

@@ -123,14 +123,12 @@ public:
             return result;
         }
 
-        unsigned id = 0;
-        uintptr_t thread = _beginthreadex(nullptr, 0, &Win32SerialPort::ThreadEntry, this, 0, &id);
+        uintptr_t thread = _beginthreadex(nullptr, 0, &Win32SerialPort::ThreadEntry, this, 0, nullptr);
         if (thread == 0) {
             ClosePortHandle();
             return kOpenEventsInvalid;
         }
         threadHandle_ = reinterpret_cast<HANDLE>(thread);
-        threadId_ = id;
         return kOpenOk;
     }
 
@@ -175,7 +173,6 @@ private:
         if (WaitForSingleObject(threadHandle_, waitMs) != WAIT_OBJECT_0) return;
         CloseHandle(threadHandle_);
         threadHandle_ = nullptr;
-        threadId_ = 0;
     }
 
     // The thread uses this object until it ends, so wait for it however long
@@ -329,8 +326,7 @@ private:
     uint32_t baudRate_ = 0;
     uint32_t parity_ = 0;
     HANDLE events_[kEventCount] = {};
-    uint32_t threadId_ = 0;
-    std::atomic<DWORD> runningThreadId_{0};
+    std::atomic<DWORD> runningThreadId_{0};  // the communication thread's, while it runs
     bool readAskedInCallback_ = false;  // communication thread only
     HANDLE portHandle_ = INVALID_HANDLE_VALUE;
     HANDLE threadHandle_ = nullptr;

@@ -52,7 +52,7 @@ TEST(ReceiveAssembler, ReadSizesFollowTheFrameAndAnEmptyReadAbandonsIt) {
 
     Bytes first = BuildFrame(0x0C, Bytes(11, 0x11));
     FeedAsPort(assembler, Bytes(first.begin(), first.begin() + 6));
-    EXPECT_EQ(assembler.Feed({}, [](std::span<const uint8_t>) { FAIL(); }), 0);
+    assembler.Feed({}, [](std::span<const uint8_t>) { FAIL(); });
     EXPECT_EQ(assembler.Expected(), 1);
     EXPECT_EQ(FeedAsPort(assembler, BuildFrame(0x0A, Bytes{7})), (std::vector<Bytes>{{0x0A, 7}}));
 }
