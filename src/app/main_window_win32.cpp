@@ -12,6 +12,7 @@
 
 #include "app/about_box_win32.h"
 #include "app/main_window.h"
+#include "app/main_window_fit.h"
 #include "app/port_directory_win32.h"
 #include "app/tester_discovery.h"
 #include "app/user_guide.h"
@@ -20,6 +21,9 @@
 #include "config/config_dialogs_win32.h"
 #include "ui/canvas_win32.h"
 #include "ui/controls_win32.h"
+#include "ui/dialog_template.h"
+#include "ui/dialog_template_win32.h"
+#include "ui/dpi_win32.h"
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
 #undef IDC_HELP
 #include "ui/main_window_ids.h"
@@ -63,6 +67,7 @@ public:
 struct MainWindowParts {
     HWND window = nullptr;
     HWND pane = nullptr;
+    DpiScale scale;
     GdiFontCache fonts;
     ULONG_PTR gdiplusToken = 0;
     std::unique_ptr<ControlsWin32> controls;
@@ -103,14 +108,15 @@ void RemeasurePane() {
     if (!parts || !parts->log || !parts->pane) return;
     RECT client;
     GetClientRect(parts->pane, &client);
-    parts->log->Remeasure(client.right - client.left, client.bottom - client.top);
+    parts->log->Remeasure(parts->scale.Layout(client.right - client.left),
+                          parts->scale.Layout(client.bottom - client.top));
 }
 
 // Paints the log pane off screen, then copies it, so rows do not flicker.
 void PaintPane(const DRAWITEMSTRUCT& item) {
     if (!parts || !parts->log || !parts->gdiplusToken) return;
     PaintBuffered(item.hDC, item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), parts->fonts,
-                  [](Canvas& canvas) { parts->log->PaintPane(canvas, true); });
+                  parts->scale, [](Canvas& canvas) { parts->log->PaintPane(canvas, true); });
 }
 
 void ScrollLog(WPARAM wParam) {
@@ -156,6 +162,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_SIZE:
             RemeasurePane();
             break;
+        case WM_DPICHANGED:
+            if (parts) {
+                parts->scale = FollowDpiChange(window, wParam, lParam);
+                RemeasurePane();
+                InvalidateRect(window, nullptr, TRUE);
+            }
+            return 0;
         case WM_DRAWITEM:
             if (wParam == IDC_LOG_PANE) {
                 PaintPane(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -196,9 +209,50 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefDlgProcW(window, message, wParam, lParam);
 }
 
+// A child's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND parent, HWND child) {
+    RECT rect = {};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The window's rectangle as its layout needs it: at a large display scale
+// the system may have cut it to the screen when it was made.
+Rect NeededWindowRect(HWND window, const DialogUnits& size) {
+    RECT frame = {}, client = {}, content = {0, 0, size.width, size.height};
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
+    MapDialogRect(window, &content);
+    return {frame.left, frame.top, frame.left + content.right + (frame.right - frame.left - client.right),
+            frame.top + content.bottom + (frame.bottom - frame.top - client.bottom)};
+}
+
+// A window still taller than the work area: the log pane gives up rows
+// (keeping a few), the commands below it move up, and the window is kept
+// inside the work area.
+void FitWorkArea(HWND window, const DialogUnits& size) {
+    Rect needed = NeededWindowRect(window, size);
+    RECT pane = ChildRect(window, parts->pane);
+    int minPane = parts->scale.Px(EventLog::kHeaderHeight + 4 * EventLog::kRowHeight);
+    MainWindowFit fit = FitMainWindow(needed, WorkAreaOf(window), pane.bottom - pane.top, minPane);
+    if (fit.paneShrink > 0) {
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT rect = ChildRect(window, child);
+            if (rect.top >= pane.bottom) {
+                SetWindowPos(child, nullptr, rect.left, rect.top - fit.paneShrink, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            } else if (rect.top == pane.top && rect.bottom == pane.bottom) {  // the pane and its scroll bar
+                SetWindowPos(child, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top - fit.paneShrink,
+                             SWP_NOMOVE | SWP_NOZORDER);
+            }
+        }
+    }
+    SetWindowPos(window, nullptr, fit.window.left, fit.window.top, fit.window.Width(), fit.window.Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void InitializeMainWindow(HINSTANCE instance, HWND window) {
     parts->window = window;
-    parts->pane = GetDlgItem(window, IDC_LOG_PANE);
     parts->shell.window = window;
     parts->shell.instance = instance;
     parts->controls = std::make_unique<ControlsWin32>(window);
@@ -242,9 +296,17 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
 
 HWND CreateMainWindow(HINSTANCE instance, int showCommand) {
     static MainWindowParts mainParts;
-    parts = &mainParts;
-    HWND window = CreateDialogParamW(instance, L"AMPWRIGHT", nullptr, nullptr, 0);
+    FittingLayout layout = FitDialogLayout(instance, L"AMPWRIGHT", nullptr);
+    std::optional<DialogUnits> size = DialogSize(layout.dialogTemplate);
+    if (!size) return nullptr;
+    HWND window = CreateDialogIndirectParamW(instance, TemplateOf(layout), nullptr, nullptr, 0);
     if (!window) return nullptr;
+    parts = &mainParts;
+    parts->pane = GetDlgItem(window, IDC_LOG_PANE);
+    // The log pane keeps the display's own scale, however small the
+    // controls' font had to be made.
+    parts->scale = WindowScale(window);
+    FitWorkArea(window, *size);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     InitializeMainWindow(instance, window);

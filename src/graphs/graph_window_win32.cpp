@@ -5,12 +5,16 @@
 #include <gdiplus.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/atomic_file.h"
 #include "ui/canvas_win32.h"
+#include "ui/dialog_template_win32.h"
+#include "ui/dpi_win32.h"
+#include "ui/scaled_canvas.h"
 #include "ui/center_on_owner_win32.h"
 #include "ui/controls_win32.h"
 #include "ui/gdi_object_win32.h"
@@ -87,25 +91,47 @@ bool EncodeImage(HBITMAP bitmap, const CLSID& encoder, std::string* bytes) {
 
 class GraphDialog : public GraphWindowShell {
 public:
-    GraphDialog(HWND dialog, const GraphWindowServices& services)
+    GraphDialog(HWND dialog, HINSTANCE instance, const GraphWindowServices& services)
         : dialog_(dialog), area_(GetDlgItem(dialog, IDC_GRAPH_AREA)), controls_(dialog), prompts_(dialog) {
         GraphWindow::Parts parts{controls_,           prompts_,           services.live,
                                  services.events,     TheGraphSettings(), *this,
                                  SteadySampleClock(), services.log,       services.tester};
         rules_ = std::make_unique<GraphWindow>(parts);
+        scale_ = WindowScale(dialog);
+        // The controls sit where the layout put them for its full size, even
+        // where the system cut the window to the screen: the first OnSize
+        // moves them in from there.
+        SIZE designed = DesignedClientSize(dialog, instance, MAKEINTRESOURCEW(IDD_GRAPH_WINDOW));
+        clientWidth_ = designed.cx;
+        clientHeight_ = designed.cy;
         RECT client;
         GetClientRect(dialog_, &client);
-        clientWidth_ = client.right;
-        clientHeight_ = client.bottom;
+        OnSize(client.right, client.bottom);
     }
 
     GraphWindow& Rules() { return *rules_; }
     HWND Area() const { return area_; }
+    const DpiScale& Scale() const { return scale_; }
 
+    // The graphs are laid out in 96-dpi units and painted at the window's scale.
     void LayOut() override {
         RECT area;
         GetClientRect(area_, &area);
-        rules_->Resize(area.right, area.bottom);
+        rules_->Resize(scale_.Layout(area.right), scale_.Layout(area.bottom));
+    }
+
+    // On a monitor of another scale the system places the controls anew: the
+    // window takes the suggested size without moving them again.
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+        followingDpi_ = true;
+        scale_ = FollowDpiChange(dialog_, wParam, lParam);
+        followingDpi_ = false;
+        RECT client;
+        GetClientRect(dialog_, &client);
+        clientWidth_ = client.right;
+        clientHeight_ = client.bottom;
+        LayOut();
+        InvalidateRect(dialog_, nullptr, TRUE);
     }
 
     void WaitPumping(const std::function<void()>& wait) override { WaitPumpingSentMessages(wait); }
@@ -116,7 +142,7 @@ public:
     void PaintArea(HDC target) {
         RECT client;
         GetClientRect(area_, &client);
-        PaintBuffered(target, client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), fonts_,
+        PaintBuffered(target, client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), fonts_, scale_,
                       [this](Canvas& canvas) { rules_->Paint(canvas); });
     }
 
@@ -124,6 +150,7 @@ public:
     // controls on the right and the status line keep their distance from
     // the right and bottom edges.
     void OnSize(int width, int height) {
+        if (followingDpi_) return;
         int dx = width - clientWidth_, dy = height - clientHeight_;
         clientWidth_ = width;
         clientHeight_ = height;
@@ -154,7 +181,8 @@ private:
         RECT whole = {0, 0, width, height};
         FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         CanvasGdi canvas(dc, fonts_);
-        rules_->Paint(canvas);
+        ScaledCanvas scaled(canvas, scale_);
+        rules_->Paint(scaled);
     }
 
     HWND dialog_;
@@ -163,6 +191,8 @@ private:
     PromptsWin32 prompts_;
     GdiFontCache fonts_;
     std::unique_ptr<GraphWindow> rules_;
+    DpiScale scale_;
+    bool followingDpi_ = false;
     int clientWidth_ = 0, clientHeight_ = 0;
 };
 
@@ -234,10 +264,12 @@ INT_PTR CALLBACK GraphWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     switch (message) {
         case WM_INITDIALOG: {
             const auto* start = reinterpret_cast<const DialogStart*>(lParam);
-            openDialog = std::make_unique<GraphDialog>(dialog, *start->services);
+            auto* instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
+            openDialog = std::make_unique<GraphDialog>(dialog, instance, *start->services);
             areaDefaultProc = reinterpret_cast<WNDPROC>(
                 SetWindowLongPtrW(openDialog->Area(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GraphAreaProc)));
             CenterOnOwner(dialog, GetWindow(dialog, GW_OWNER));
+            ShrinkToWorkArea(dialog);
             openDialog->Rules().Initialize();
             SetTimer(dialog, IDT_GRAPH_REPAINT, 10, nullptr);
             return TRUE;
@@ -262,9 +294,16 @@ INT_PTR CALLBACK GraphWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         case WM_SIZE:
             if (openDialog && wParam != SIZE_MINIMIZED) openDialog->OnSize(LOWORD(lParam), HIWORD(lParam));
             return TRUE;
+        case WM_DPICHANGED:
+            if (openDialog) openDialog->OnDpiChanged(wParam, lParam);
+            return TRUE;
         case WM_GETMINMAXINFO: {
             auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-            limits->ptMinTrackSize = {kMinimumWidth, kMinimumHeight};
+            // Never more than the monitor can show.
+            DpiScale scale = openDialog ? openDialog->Scale() : WindowScale(dialog);
+            Rect area = WorkAreaOf(dialog);
+            limits->ptMinTrackSize = {std::min(scale.Px(kMinimumWidth), area.Width()),
+                                      std::min(scale.Px(kMinimumHeight), area.Height())};
             return TRUE;
         }
         default:

@@ -7,6 +7,8 @@
 
 #include "tracer/tracer_window.h"
 #include "ui/canvas_win32.h"
+#include "ui/dialog_template_win32.h"
+#include "ui/dpi_win32.h"
 #include "ui/center_on_owner_win32.h"
 #include "ui/controls_win32.h"
 #include "ui/modeless_windows_win32.h"
@@ -23,11 +25,14 @@ constexpr int kScrollBarWidth = 17;
 struct OpenRequest {
     TesterConnection& tester;
     const LiveState& live;
+    DpiScale scale;  // of the grid, which sits among controls placed in dialog units
 };
 
 // Everything the open tracer owns; its existence is the tracer-open flag.
 struct TracerParts {
     HWND window = nullptr;
+    DpiScale scale;
+    int displayDpi = DpiScale::kLayoutDpi;
     GdiFontCache fonts;
     std::unique_ptr<ControlsWin32> controls;
     std::unique_ptr<PromptsWin32> prompts;
@@ -44,26 +49,30 @@ int GridRight() {
     return right;
 }
 
-// The lists and the scroll bar sit beside the row slots, in pixels.
-void PlaceGridControls(HWND window, HFONT rowFont) {
-    int listLeft = GridRight() - kTraceListWidth;
+// The lists and the scroll bar sit beside the row slots, at the window's
+// display scale.
+void PlaceGridControls(TracerParts& parts) {
+    const DpiScale& scale = parts.scale;
+    HFONT rowFont = parts.fonts.Get(scale.Px(kTraceRowFont));
+    int listLeft = scale.Px(GridRight() - kTraceListWidth);
     for (int slot = 0; slot < TraceStore::kVisibleRows; ++slot) {
-        HWND list = GetDlgItem(window, TraceListOfSlot(slot));
+        HWND list = GetDlgItem(parts.window, TraceListOfSlot(slot));
         SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(rowFont), FALSE);
-        SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), kTraceRowHeight - 6);
-        MoveWindow(list, listLeft, kTraceRowsTop + kTraceRowHeight * slot, kTraceListWidth, 160, FALSE);
+        SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), scale.Px(kTraceRowHeight - 6));
+        MoveWindow(list, listLeft, scale.Px(kTraceRowsTop + kTraceRowHeight * slot), scale.Px(kTraceListWidth),
+                   scale.Px(160), FALSE);
     }
-    MoveWindow(GetDlgItem(window, IDC_TRACER_SCROLL), GridRight() + 2, kTraceRowsTop, kScrollBarWidth,
-               kTraceRowHeight * TraceStore::kVisibleRows, FALSE);
+    MoveWindow(GetDlgItem(parts.window, IDC_TRACER_SCROLL), scale.Px(GridRight() + 2), scale.Px(kTraceRowsTop),
+               scale.Px(kScrollBarWidth), scale.Px(kTraceRowHeight * TraceStore::kVisibleRows), FALSE);
 }
 
 // Paints the grid off screen, then copies it, so rows do not flicker.
 void Paint(TracerParts& parts) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(parts.window, &paint);
-    int width = GridRight() + 1;
-    int height = kTraceRowsTop + kTraceRowHeight * TraceStore::kVisibleRows + 1;
-    PaintBuffered(dc, {0, 0, width, height}, GetSysColorBrush(COLOR_BTNFACE), parts.fonts,
+    int width = parts.scale.Px(GridRight() + 1);
+    int height = parts.scale.Px(kTraceRowsTop + kTraceRowHeight * TraceStore::kVisibleRows + 1);
+    PaintBuffered(dc, {0, 0, width, height}, GetSysColorBrush(COLOR_BTNFACE), parts.fonts, parts.scale,
                   [&parts](Canvas& canvas) { parts.rules->Paint(canvas); });
     EndPaint(parts.window, &paint);
 }
@@ -80,7 +89,9 @@ void Initialize(HWND window, const OpenRequest& request) {
     parts->window = window;
     parts->controls = std::make_unique<ControlsWin32>(window);
     parts->prompts = std::make_unique<PromptsWin32>(window);
-    PlaceGridControls(window, parts->fonts.Get(kTraceRowFont));
+    parts->scale = request.scale;
+    parts->displayDpi = WindowScale(window).dpi;
+    PlaceGridControls(*parts);
     parts->rules = std::make_unique<TracerWindow>(
         TracerWindow::Parts{*parts->controls, *parts->prompts, request.tester, request.live, TracerShared(), [parts] {
                                 if (!parts->rowsPending.exchange(true))
@@ -131,6 +142,15 @@ INT_PTR CALLBACK TracerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case WM_VSCROLL:
             if (lParam && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_TRACER_SCROLL) Scroll(*parts, wParam);
             return TRUE;
+        case WM_DPICHANGED: {
+            // The grid follows the display, keeping any shrink its layout had.
+            int displayDpi = FollowDpiChange(window, wParam, lParam).dpi;
+            parts->scale.dpi = parts->scale.dpi * displayDpi / parts->displayDpi;
+            parts->displayDpi = displayDpi;
+            PlaceGridControls(*parts);
+            InvalidateRect(window, nullptr, TRUE);
+            return TRUE;
+        }
         case WM_MOUSEWHEEL:
             parts->rules->OnWheel(GET_WHEEL_DELTA_WPARAM(wParam));
             return TRUE;
@@ -154,8 +174,11 @@ void OpenTracerWindow(HINSTANCE instance, HWND owner, TesterConnection& tester, 
         SetForegroundWindow(openTracer->window);
         return;
     }
-    OpenRequest request{tester, live};
-    HWND window = CreateDialogParamW(instance, L"ANALYZERBOX", owner, TracerProc, reinterpret_cast<LPARAM>(&request));
+    FittingLayout layout = FitDialogLayout(instance, L"ANALYZERBOX", owner);
+    if (layout.dialogTemplate.empty()) return;
+    OpenRequest request{tester, live, layout.scale};
+    HWND window =
+        CreateDialogIndirectParamW(instance, TemplateOf(layout), owner, TracerProc, reinterpret_cast<LPARAM>(&request));
     if (window) ShowWindow(window, SW_SHOW);
 }
 

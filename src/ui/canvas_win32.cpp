@@ -9,6 +9,7 @@
 
 #include "platform/text.h"
 #include "ui/gdi_object_win32.h"
+#include "ui/scaled_canvas.h"
 
 HFONT GdiFontCache::Get(const FontSpec& spec) {
     Key key{spec.face, spec.heightPx, spec.weight, spec.italic, spec.escapementTenths};
@@ -160,7 +161,7 @@ void CanvasGdi::DrawTextInBox(const std::string& text, const Rect& box, const Fo
     SelectObject(dc_, previous);
 }
 
-void PaintBuffered(HDC target, const RECT& area, HBRUSH background, GdiFontCache& fonts,
+void PaintBuffered(HDC target, const RECT& area, HBRUSH background, GdiFontCache& fonts, DpiScale scale,
                    const std::function<void(Canvas&)>& paint) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     MemoryDc memory(target);
@@ -170,6 +171,7 @@ void PaintBuffered(HDC target, const RECT& area, HBRUSH background, GdiFontCache
     RECT whole = {0, 0, width, height};
     ::FillRect(memory.Get(), &whole, background);
     CanvasGdi canvas(memory.Get(), fonts);
-    paint(canvas);
+    ScaledCanvas scaled(canvas, scale);
+    paint(scaled);
     BitBlt(target, area.left, area.top, width, height, memory.Get(), 0, 0, SRCCOPY);
 }

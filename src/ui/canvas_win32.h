@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "ui/canvas.h"
+#include "ui/dpi_scale.h"
 
 // GDI fonts made on first use and kept until the owner (the window that
 // paints with them) goes away.
@@ -53,6 +54,7 @@ private:
 };
 
 // Paints into a memory bitmap over the background, then copies it to the
-// area of the target, so what is painted does not flicker.
-void PaintBuffered(HDC target, const RECT& area, HBRUSH background, GdiFontCache& fonts,
+// area of the target, so what is painted does not flicker. The painter works
+// in layout units, scaled to the window's display scale.
+void PaintBuffered(HDC target, const RECT& area, HBRUSH background, GdiFontCache& fonts, DpiScale scale,
                    const std::function<void(Canvas&)>& paint);

@@ -171,6 +171,8 @@ int Ping(HWND window, int tries) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return Fail("no command");
+    // Positions in the display's own pixels, at any scale.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     std::wstring command = argv[1];
     auto number = [&](int index) { return index < argc ? _wtoi(argv[index]) : 0; };
     auto text = [&](int index) { return index < argc ? std::wstring(argv[index]) : std::wstring(); };
@@ -266,6 +268,19 @@ int wmain(int argc, wchar_t** argv) {
         GetClientRect(item, &client);
         std::printf("%ldx%ld\n", client.right, client.bottom);
         return 0;
+    }
+    if (command == L"rect") {  // of a control, or with ID 0 of the window, on the screen
+        RECT rect = {};
+        GetWindowRect(id != 0 ? item : app, &rect);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
+    if (command == L"dpi-change") {
+        // As when the window moves to a monitor of another scale; without a
+        // suggested rectangle (none can be passed between processes) it
+        // keeps its size and lays its painted panes out again.
+        WPARAM dpi = static_cast<WPARAM>(number(2));
+        return SendMessageW(app, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0), 0;
     }
     if (command == L"save") return SaveVia(app, id, text(3), number(4));
     if (command == L"ping") return Ping(app, id);

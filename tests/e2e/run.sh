@@ -617,5 +617,64 @@ check "cli vi-test: every step passes (exit 0)" cli vi-test --step 500 --step-ti
 check "cli vi-test: the CSV up to 3000 mA" grep -q ",3000,.*PASS" "$out/cli-vi-test.csv"
 check "cli vi-test: the load is off afterwards" sim_says "load 0 mA"
 
+# --- Display scales. The painted panes follow the window's scale: a move to
+# a 200 % monitor, and 150 % from the start, where every window fits the
+# 1280 x 1024 screen.
+# row_pitch SHOT: the height of the log pane's rows in the screenshot, from
+# the dark lines between the rows in one column near the pane's right edge.
+row_pitch() {
+  local left top right bottom
+  read -r left top right bottom <<<"$(driver rect 1040)"
+  convert "$1" -crop "1x$((bottom - top - 2))+$((right - 8))+$((top + 1))" -colorspace gray -depth 8 gray:- |
+    od -An -v -tu1 | tr -s ' ' '\n' | awk 'NF {
+      dark = $1 < 64
+      if (dark && !wasDark) { if (last != "") pitch[y - last]++; last = y }
+      wasDark = dark; y++
+    } END { best = 0; for (p in pitch) if (p + 0 >= 8 && pitch[p] > pitch[best] + 0) best = p + 0; print best }'
+}
+# scaled_by NAME FROM TO TENTHS: TO is FROM times TENTHS / 10, give or take 7 %.
+scaled_by() { check "$1 ($2 -> $3 px)" [ "$2" -gt 0 -a $(($3 * 100)) -ge $(($2 * $4 * 93 / 10)) -a $(($3 * 100)) -le $(($2 * $4 * 107 / 10)) ]; }
+read -r screen_w screen_h <<<"$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')"
+on_screen() {  # WINDOW-FUNCTION: the window lies inside the screen
+  local l t r b
+  read -r l t r b <<<"$("$1" rect 0)"
+  [ "$l" -ge 0 ] && [ "$t" -ge 0 ] && [ "$r" -le "$screen_w" ] && [ "$b" -le "$screen_h" ]
+}
+connected_app() {
+  start_app
+  driver wait-window 20000 && driver wait-text 1063 " V" 20000 >/dev/null && sleep 1
+}
+set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+check "scale: connected at 100 %" connected_app
+shot 40-scale-100
+pitch100=$(row_pitch "$out/40-scale-100.png")
+driver dpi-change 192
+sleep 1
+shot 41-scale-200-moved
+scaled_by "scale: log rows twice as tall after a move to a 200 % monitor" "$pitch100" "$(row_pitch "$out/41-scale-200-moved.png")" 20
+driver click 1012
+check "scale: Exit at 100 %" wait_exit "${app_pids[-1]}" 15
+set_dpi 144
+check "scale: connected at 150 %" connected_app
+shot 42-scale-150
+scaled_by "scale: log rows 1.5 times as tall at 150 %" "$pitch100" "$(row_pitch "$out/42-scale-150.png")" 15
+check "scale: the main window fits the screen at 150 %" on_screen driver
+# fits_at_150 NAME BUTTON TITLE WINDOW-FUNCTION CLOSE-ID SHOT: opens a window,
+# photographs it, checks it lies on the screen and closes it.
+fits_at_150() {
+  driver click "$2"
+  driver wait-window 10000 "$3" && sleep 1
+  shot "$6"
+  check "scale: $1 fits the screen at 150 %" on_screen "$4"
+  "$4" click "$5"
+  driver gone "$3" 10000
+}
+fits_at_150 "the tracer" 1072 "$tracer_title" tracer 3 43-scale-150-tracer
+fits_at_150 "the graph window" 1092 "$graph_title" graph 1 44-scale-150-graph
+driver click 1012
+check "scale: Exit at 150 %" wait_exit "${app_pids[-1]}" 15
+set_dpi 96
+app_pids=()
+
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
