@@ -296,8 +296,8 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
 
 HWND CreateMainWindow(HINSTANCE instance, int showCommand) {
     static MainWindowParts mainParts;
-    FittingLayout layout = FitDialogLayout(instance, L"AMPWRIGHT", nullptr);
-    std::optional<DialogUnits> size = DialogSize(layout.dialogTemplate);
+    std::vector<uint8_t> layout = FitDialogLayout(instance, L"AMPWRIGHT", nullptr);
+    std::optional<DialogUnits> size = DialogSize(layout);
     if (!size) return nullptr;
     HWND window = CreateDialogIndirectParamW(instance, TemplateOf(layout), nullptr, nullptr, 0);
     if (!window) return nullptr;

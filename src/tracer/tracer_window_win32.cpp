@@ -25,14 +25,12 @@ constexpr int kScrollBarWidth = 17;
 struct OpenRequest {
     TesterConnection& tester;
     const LiveState& live;
-    DpiScale scale;  // of the grid, which sits among controls placed in dialog units
 };
 
 // Everything the open tracer owns; its existence is the tracer-open flag.
 struct TracerParts {
     HWND window = nullptr;
-    DpiScale scale;
-    int displayDpi = DpiScale::kLayoutDpi;
+    DpiScale scale;  // of the grid, which sits among controls placed in dialog units
     GdiFontCache fonts;
     std::unique_ptr<ControlsWin32> controls;
     std::unique_ptr<PromptsWin32> prompts;
@@ -89,8 +87,7 @@ void Initialize(HWND window, const OpenRequest& request) {
     parts->window = window;
     parts->controls = std::make_unique<ControlsWin32>(window);
     parts->prompts = std::make_unique<PromptsWin32>(window);
-    parts->scale = request.scale;
-    parts->displayDpi = WindowScale(window).dpi;
+    parts->scale = DialogFontScale(window);
     PlaceGridControls(*parts);
     parts->rules = std::make_unique<TracerWindow>(
         TracerWindow::Parts{*parts->controls, *parts->prompts, request.tester, request.live, TracerShared(), [parts] {
@@ -143,10 +140,9 @@ INT_PTR CALLBACK TracerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             if (lParam && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_TRACER_SCROLL) Scroll(*parts, wParam);
             return TRUE;
         case WM_DPICHANGED: {
-            // The grid follows the display, keeping any shrink its layout had.
-            int displayDpi = FollowDpiChange(window, wParam, lParam).dpi;
-            parts->scale.dpi = parts->scale.dpi * displayDpi / parts->displayDpi;
-            parts->displayDpi = displayDpi;
+            // The system has scaled the controls' font: the grid follows it.
+            FollowDpiChange(window, wParam, lParam);
+            parts->scale = DialogFontScale(window);
             PlaceGridControls(*parts);
             InvalidateRect(window, nullptr, TRUE);
             return TRUE;
@@ -174,9 +170,9 @@ void OpenTracerWindow(HINSTANCE instance, HWND owner, TesterConnection& tester, 
         SetForegroundWindow(openTracer->window);
         return;
     }
-    FittingLayout layout = FitDialogLayout(instance, L"ANALYZERBOX", owner);
-    if (layout.dialogTemplate.empty()) return;
-    OpenRequest request{tester, live, layout.scale};
+    std::vector<uint8_t> layout = FitDialogLayout(instance, L"ANALYZERBOX", owner);
+    if (layout.empty()) return;
+    OpenRequest request{tester, live};
     HWND window =
         CreateDialogIndirectParamW(instance, TemplateOf(layout), owner, TracerProc, reinterpret_cast<LPARAM>(&request));
     if (window) ShowWindow(window, SW_SHOW);

@@ -1,7 +1,5 @@
 #include "ui/dialog_template_win32.h"
 
-#include <algorithm>
-
 #include "ui/dialog_template.h"
 #include "ui/dpi_win32.h"
 
@@ -36,40 +34,32 @@ SIZE MappedSize(HWND trial, const DialogUnits& size) {
     return {content.right, content.bottom};
 }
 
-void SetPointSize(std::vector<uint8_t>& dialogTemplate, size_t at, int points) {
-    dialogTemplate[at] = static_cast<uint8_t>(points & 0xFF);
-    dialogTemplate[at + 1] = static_cast<uint8_t>(points >> 8);
-}
-
 }  // namespace
 
-FittingLayout FitDialogLayout(HINSTANCE instance, const wchar_t* name, HWND owner) {
-    FittingLayout layout{LoadDialogTemplate(instance, name), {}};
-    std::optional<size_t> fontAt = DialogFontSizeOffset(layout.dialogTemplate);
-    std::optional<DialogUnits> size = DialogSize(layout.dialogTemplate);
+std::vector<uint8_t> FitDialogLayout(HINSTANCE instance, const wchar_t* name, HWND owner) {
+    std::vector<uint8_t> layout = LoadDialogTemplate(instance, name);
+    std::optional<size_t> fontAt = DialogFontSizeOffset(layout);
+    std::optional<DialogUnits> size = DialogSize(layout);
     if (!fontAt || !size) return layout;
-    // Hidden trials without a dialog procedure measure the layout: none of
+    // A hidden trial without a dialog procedure measures the layout: none of
     // the window's own start-up runs.
     HWND trial = CreateDialogIndirectParamW(instance, TemplateOf(layout), owner, nullptr, 0);
     if (!trial) return layout;
-    layout.scale = WindowScale(trial);
-    int points = *DialogPointSize(layout.dialogTemplate);
+    int points = *DialogPointSize(layout);
     int fitted = FittingPointSize(points, NeededWidth(trial, *size), WorkAreaOf(owner ? owner : trial).Width(),
                                   kSmallestPointSize);
-    SIZE full = MappedSize(trial, *size);
     DestroyWindow(trial);
-    if (fitted == points || points <= 0) return layout;
-    SetPointSize(layout.dialogTemplate, *fontAt, fitted);
-    // Font heights round to whole pixels, so the layout shrinks by what the
-    // smaller font measures, not by the ratio of the point sizes.
-    trial = CreateDialogIndirectParamW(instance, TemplateOf(layout), owner, nullptr, 0);
-    if (!trial) return layout;
-    SIZE shrunk = MappedSize(trial, *size);
-    DestroyWindow(trial);
-    if (full.cx > 0 && full.cy > 0) {
-        layout.scale.dpi = std::min(layout.scale.dpi * shrunk.cx / full.cx, layout.scale.dpi * shrunk.cy / full.cy);
+    if (fitted != points) {
+        layout[*fontAt] = static_cast<uint8_t>(fitted & 0xFF);
+        layout[*fontAt + 1] = static_cast<uint8_t>(fitted >> 8);
     }
     return layout;
+}
+
+DpiScale DialogFontScale(HWND dialog) {
+    RECT font = {0, 0, 4, 8};  // the font's average character in dialog units
+    MapDialogRect(dialog, &font);
+    return DpiScale::OfDialogFont(font.bottom);
 }
 
 SIZE DesignedClientSize(HWND dialog, HINSTANCE instance, const wchar_t* name) {

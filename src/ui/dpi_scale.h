@@ -23,6 +23,15 @@ struct DpiScale {
     }
     bool operator==(const DpiScale&) const = default;
 
+    // Pixels painted beside controls placed in dialog units follow the
+    // dialog's font, not the display alone: the layout's 96-dpi font is 13
+    // pixels high (8 vertical dialog units), and a window whose font is
+    // `fontHeight` pixels scales by fontHeight / 13.
+    static constexpr int kLayoutFontHeight = 13;
+    static DpiScale OfDialogFont(int fontHeight) {
+        return {fontHeight > 0 ? Divide(fontHeight * kLayoutDpi, kLayoutFontHeight) : kLayoutDpi};
+    }
+
 private:
     // Rounds half away from zero, for negative coordinates too.
     static int Divide(int numerator, int denominator) {

@@ -22,6 +22,11 @@ TEST(DisplayScale, LayoutUnitsRoundToTheNearestPixelBothWays) {
     EXPECT_EQ(scale.Px(Rect{0, 14, 400, 28}), (Rect{0, 21, 600, 42}));
     EXPECT_EQ((DpiScale{120}).Thickness(1), 1) << "a 1-pixel line stays visible";
     EXPECT_EQ((DpiScale{72}).Px(FontSpec{"Tahoma", 1}).heightPx, 1);
+    // Painting among dialog controls follows the dialog's font.
+    EXPECT_EQ(DpiScale::OfDialogFont(13).dpi, 96);
+    EXPECT_EQ(DpiScale::OfDialogFont(26).dpi, 192);
+    EXPECT_EQ(DpiScale::OfDialogFont(17).dpi, 126);
+    EXPECT_EQ(DpiScale::OfDialogFont(0).dpi, 96) << "no font measured";
 }
 
 TEST(DisplayScale, TheLogPanesRowsAndFontGrowWithTheDisplay) {
