@@ -210,8 +210,10 @@ TEST_F(TesterCommands, CtrlCDuringViTestSwitchesTheLoadOff) {
         execl("/bin/sh", "sh", "-c", ("exec " + command + " 2>/dev/null").c_str(), nullptr);
         _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
-    std::string loading = sim.Status();
+    // The test has stepped the load up (however long the CLI took to start).
+    std::string loading;
+    for (int i = 0; i < 200 && (loading = sim.Status()).find("load 0 mA") != std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(loading.find("load 0 mA"), std::string::npos) << loading;
     kill(child, SIGINT);
     int status = 0;

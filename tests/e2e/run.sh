@@ -374,7 +374,8 @@ echo "cable 80" >"$fifo"
 cli=${AMPWRIGHT_E2E_CLI:-build/native/ampwright-cli}
 tracer_shot() { import -window "$(xdotool search --name "^$tracer_title\$" | head -n 1)" "$out/$1.png" 2>/dev/null; }
 trace_csv="$out/trace.csv"
-export_trace() { rm -f "$trace_csv"; tracer save 1159 "$(winpath "$trace_csv")" 15000 && [ -s "$trace_csv" ]; }
+# A capture of 20,000 rows takes a while to write on a busy machine.
+export_trace() { rm -f "$trace_csv"; tracer save 1159 "$(winpath "$trace_csv")" 60000 && [ -s "$trace_csv" ]; }
 trace_has() { export_trace && grep -q "$1" "$trace_csv"; }
 send_enabled() { [ "$(tracer enabled 1072)" = 1 ]; }
 send_disabled() { ! send_enabled; }
