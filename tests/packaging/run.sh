@@ -132,6 +132,8 @@ footprint >"$out/installed.txt"
 for f in Ampwright.exe ampwright-cli.exe user-guide.html copyright.txt; do
   check "msi: installs $f" [ -s "$installed/$f" ]
 done
+check "msi: the installed ampwright-cli.exe runs" \
+  [ "$(wine "C:\\Program Files\\Ampwright\\ampwright-cli.exe" --version 2>/dev/null | tr -d '\r')" = "ampwright-cli $version" ]
 check "msi: Start menu entry for Ampwright" in_menu Ampwright.lnk
 check "msi: Start menu entry for the guide" in_menu "Ampwright User Guide.lnk"
 entry=$(arp_entries)
