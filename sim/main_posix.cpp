@@ -14,6 +14,7 @@
 #include "scenario_commands.h"
 #include "simulator.h"
 #include "simulator_pty.h"
+#include "platform/version.h"
 
 namespace {
 volatile sig_atomic_t stopSignal = 0;
@@ -38,6 +39,7 @@ const char kUsage[] =
     "  --device-id ID       13-character device ID, default VQSIM00000001\n"
     "  --script FILE        run the commands of FILE first\n"
     "  --help               this text\n"
+    "  --version            the version\n"
     "\n"
     "Commands:\n"
     "  reappear                          after vanish: serve a new pty (the link follows it)\n";
@@ -101,6 +103,9 @@ int main(int argc, char** argv) {
         };
         if (option == "--help" || option == "-h") {
             std::cout << kUsage << ScenarioCommands::Help();
+            return 0;
+        } else if (option == "--version") {
+            std::cout << "ampwright-sim " AMPWRIGHT_VERSION_TEXT "\n";
             return 0;
         } else if (option == "--link") {
             link = needValue();

@@ -34,9 +34,11 @@ ampwright_stop_display() {
   AMPWRIGHT_XVFB_PID=""
 }
 
-# Creates the prefix once (with a display, so GUI programs work in it later).
-ampwright_wine_prefix() {
+# Creates the prefix once (with a display, so GUI programs work in it later):
+# the project's, or the one named.
+ampwright_wine_prefix() {  # [prefix folder]
   ampwright_wine_env
+  [ -n "${1:-}" ] && export WINEPREFIX=$1
   if [ ! -f "$WINEPREFIX/.ampwright-ready" ]; then
     rm -rf "$WINEPREFIX"
     ampwright_ensure_display || return 1

@@ -1,9 +1,12 @@
 #include "cli/cli_commands.h"
 
+#include "platform/version.h"
+
 namespace {
 void PrintProgramHelp(std::ostream& out) {
     out << "Usage: ampwright-cli COMMAND [ARGUMENTS]\n"
-           "       ampwright-cli COMMAND --help\n\n"
+           "       ampwright-cli COMMAND --help\n"
+           "       ampwright-cli --version\n\n"
            "Commands:\n";
     for (const CliCommand& command : CliCommands())
         out << "  " << command.name << std::string(10 - std::min<size_t>(9, std::string(command.name).size()), ' ')
@@ -45,6 +48,10 @@ int RunCli(const std::vector<std::string>& args, CliIo& io) {
         } else {
             PrintProgramHelp(io.out);
         }
+        return kCliOk;
+    }
+    if (first == "--version") {
+        io.out << "ampwright-cli " AMPWRIGHT_VERSION_TEXT "\n";
         return kCliOk;
     }
     const CliCommand* command = FindCommand(first);

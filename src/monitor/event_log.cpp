@@ -6,6 +6,7 @@
 #include "monitor/log_category.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
+#include "platform/version.h"
 
 namespace {
 const FontSpec kTitleFont = {"Tahoma", 16, 700, true};
@@ -14,7 +15,7 @@ const Color kHeaderGrey = {192, 192, 192};
 const Color kWhite = {255, 255, 255};
 
 // The banner every log starts with.
-constexpr const char* kBanner = "Quarnel Voltiq V1.0 1002";
+constexpr const char* kBanner = "Quarnel Voltiq " AMPWRIGHT_VERSION_NAME " " AMPWRIGHT_VERSION_BUILD_TEXT;
 
 // A log the user asked to save and that was not saved must not pass unnoticed.
 bool ReportUnsaved(Prompts& prompts, const std::string& path, const std::string& why) {

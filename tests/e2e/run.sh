@@ -9,9 +9,7 @@
 set -u
 AMPWRIGHT_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 cd "$AMPWRIGHT_ROOT" || exit 1
-source scripts/lib/wine.sh
-source scripts/lib/tester_device.sh
-source scripts/lib/sim.sh
+source tests/e2e/checks.sh
 
 windows_dir=${AMPWRIGHT_E2E_WINDOWS:-build/windows}
 sim=${AMPWRIGHT_E2E_SIM:-build/native/ampwright-sim}
@@ -21,26 +19,7 @@ device_id=VQE2E00000007
 app_exe="$windows_dir/Ampwright.exe"
 driver_exe="$windows_dir/e2e-driver.exe"
 
-passed=0
-failed=0
 abort() { echo "FAIL $1"; echo "e2e: 0 passed, 1 failed"; exit 1; }
-# check NAME COMMAND...: passes when the command succeeds.
-check() {
-  local name=$1
-  shift
-  if "$@"; then echo "PASS $name"; passed=$((passed + 1)); else echo "FAIL $name"; failed=$((failed + 1)); fi
-}
-contains() { [[ "$1" == *"$2"* ]]; }
-matches() { [[ "$1" == $2 ]]; }  # a glob pattern
-# eventually SECONDS COMMAND...: retries the command until it succeeds, so a
-# slow machine is given time instead of failing a fixed pause.
-eventually() {
-  local tries=$(($1 * 4))
-  shift
-  for _ in $(seq 1 "$tries"); do "$@" && return 0; sleep 0.25; done
-  return 1
-}
-quietly() { "$@" >/dev/null; }
 
 for f in "$app_exe" "$driver_exe" "$sim"; do [ -e "$f" ] || abort "missing $f"; done
 rm -rf "$out"
@@ -56,8 +35,6 @@ rm -f "$WINEPREFIX"/dosdevices/com*
 wineserver -p 60 >/dev/null 2>&1
 ampwright_unregister_tester "$port"
 
-# The driver works the main window, or with "on TITLE" another window.
-driver() { wine "$driver_exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 graph_title="Graphs and Tests"
 tracer_title="Power Delivery Protocol Tracer"
 graph() { driver on "$graph_title" "$@"; }
@@ -203,7 +180,8 @@ check "PPS: the simulator supplies it" eventually 10 sim_says "7300 mV"
 shot 06-pps-7300mv
 
 driver click 1016
-box_says "About shows the version" "About Ampwright" "Voltiq V1.0 (1002)" 1045
+IFS=. read -r major minor build <<<"$(ampwright_version)"
+box_says "About shows the version" "About Ampwright" "Voltiq V$major.$minor ($build)" 1045
 
 driver click 1160
 check "Disconnect USB-C flips to Connect USB-C" quietly driver wait-text 1160 "Connect USB-C" 15000

@@ -10,11 +10,14 @@
 
 #include "monitor/event_log.h"
 #include "platform/files.h"
+#include "platform/version.h"
 #include "support/fake_window.h"
 #include "support/temporary_home.h"
 #include "ui/main_window_ids.h"
 
 namespace {
+// The banner every log starts with: the product and its version.
+const std::string kBanner = "Quarnel Voltiq " AMPWRIGHT_VERSION_NAME " " AMPWRIGHT_VERSION_BUILD_TEXT;
 constexpr int64_t kTime = 1764936000;  // 2025-12-05 12:00:00 UTC
 int64_t FixedTime() {
     return kTime;
@@ -67,7 +70,7 @@ TEST_F(EventLogTest, ScrollingFollowsTheNewestPagesByFiveAndClearingLeavesTheBan
 
     log.ClearLog();
     ASSERT_EQ(log.Records().RecordCount(), 1);
-    EXPECT_EQ(log.Records().GetRecord(0)->text, "Quarnel Voltiq V1.0 1002");
+    EXPECT_EQ(log.Records().GetRecord(0)->text, kBanner);
     EXPECT_FALSE(window.Get(IDC_LOG_SCROLL).scrollShown);
     EXPECT_EQ(log.TopIndex(), 0);
 }
@@ -104,7 +107,7 @@ TEST_F(EventLogTest, SavesTheLogFileByteForByteAndAFailedSaveLeavesWhatWasThere)
     std::string expected =
         "QUARNEL Voltiq Log file\r\n===========================================\r\n"
         "Number of records logged: 4\r\n\r\n" +
-        when + ": Information- Quarnel Voltiq V1.0 1002\r\n" + when + ": Diagnostics- Sink Port detached\r\n" + when +
+        when + ": Information- " + kBanner + "\r\n" + when + ": Diagnostics- Sink Port detached\r\n" + when +
         ": Information- Found 2 testers\r\n" + when + ": ERROR      - strange\r\n";
     EXPECT_EQ(ReadFile(path), expected);
     std::remove(path.c_str());
