@@ -3,7 +3,6 @@
 #include "platform/format.h"
 #include "monitor/log_category.h"
 #include "monitor/profile_type.h"
-#include "ui/firmware_check.h"
 #include "ui/main_window_ids.h"
 
 namespace {
@@ -11,13 +10,6 @@ namespace {
 constexpr const char* kErrorTitle = "Ampwright: Error";
 
 }  // namespace
-
-std::optional<std::string> VoltageRangeMessage(const SinkCapabilities& caps, int activeIndex, int voltageMv) {
-    SinkCapability entry;
-    if (activeIndex >= 0 && activeIndex < caps.count) entry = caps.entries[static_cast<size_t>(activeIndex)];
-    if (voltageMv >= entry.minimumMv && voltageMv <= entry.maximumMv) return std::nullopt;
-    return Format("Please enter a number between %d-%d", entry.minimumMv, entry.maximumMv);
-}
 
 MainWindow::MainWindow(Parts parts)
     : parts_(parts), presenter_(parts.live, parts.window), wake_([this] { parts_.shell.PostModelChanged(); }) {}
@@ -268,8 +260,4 @@ void MainWindow::OnReconnect() {
 
 void MainWindow::OnSuspend() {
     parts_.log.LogEvent("Suspend", kLogError);
-}
-
-bool MainWindow::CheckFirmware(int minimumTenths) {
-    return ::CheckFirmware(parts_.tester.Info(), parts_.prompts, minimumTenths);
 }

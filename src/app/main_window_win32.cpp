@@ -13,7 +13,7 @@
 #include "app/about_box_win32.h"
 #include "app/main_window.h"
 #include "app/main_window_fit.h"
-#include "app/port_directory_win32.h"
+#include "device/port_directory_win32.h"
 #include "app/tester_discovery.h"
 #include "app/user_guide.h"
 #include "graphs/graph_window_win32.h"
@@ -29,7 +29,7 @@
 #include "ui/main_window_ids.h"
 #include "ui/prompts_win32.h"
 #include "ui/row_scroll_win32.h"
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 

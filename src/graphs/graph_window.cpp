@@ -305,8 +305,8 @@ void GraphWindow::GraphRunner() {
     Controls& window = parts_.window;
     LiveState& live = parts_.live;
     live.profileChanged = false;
-    GraphRun run{*chart_,    parts_.window, parts_.prompts, live,     parts_.events, parts_.settings, parts_.clock,
-                 parts_.log, parts_.tester, profile_,       buffer1_, buffer2_,      statusRefresh_};
+    GraphRun run{*chart_, parts_.window, parts_.prompts, live, parts_.events, parts_.settings, parts_.clock,
+                 parts_.tester, profile_};
     GraphRunFunction& body = runs_[static_cast<size_t>(graphType_)];
     if (graphType_ == kGraphRealTime) {
         const int ids[] = {IDC_GRAPH_TYPE, IDC_GRAPH_TIME_DIVISION, IDC_GRAPH_DURATION, IDC_GRAPH_SIGNAL};
@@ -409,14 +409,12 @@ void GraphWindow::SetupChart() {
     settings.yMin = static_cast<int>(yMin);
     settings.yMax = static_cast<int>(yMax);
 
-    buffer1_.assign(GraphRun::kBufferSize, NO_DATA);
-    buffer2_.assign(GraphRun::kBufferSize, NO_DATA);
     if (type == kGraphVoltageVsCurrent) {
         uint16_t step = settings.currentStepMa;
-        LoadSeries(chart, buffer2_, StepCount(testProfile_.limitMa, step), 0, type, std::max<int>(step, 1));
+        std::vector<float> noData(GraphRun::kBufferSize, NO_DATA);
+        LoadSeries(chart, noData, StepCount(testProfile_.limitMa, step), 0, type, std::max<int>(step, 1));
     }
     parts_.window.SetText(IDC_GRAPH_STATUS, "");
-    statusRefresh_ = true;
 }
 
 void GraphWindow::Resize(int areaWidth, int areaHeight) {

@@ -113,7 +113,6 @@ private:
     int pendingType_ = kGraphRealTime;
     int runSignal_ = kSignalSourceVoltage;
     bool configChanged_ = false;
-    std::atomic<bool> statusRefresh_{false};
     GraphRunProfile profile_;
     TestProfile testProfile_;
     // The last voltage-versus-current run, kept for painting and export
@@ -121,7 +120,6 @@ private:
     VoltageCurrentTest test_;
     PendingWindowUpdates updates_;
     EventLog unloggedEvents_;  // the tests' log when the window was given none
-    std::vector<float> buffer1_, buffer2_;
     int areaWidth_ = 0, areaHeight_ = 0;
 };
 

@@ -78,12 +78,6 @@ void EventLog::PaneChanged() {
 }
 
 
-void EventLog::LogEventInt(const char* format, int value, int category) {
-    char text[Logger::kSlotUnits * 4];
-    std::snprintf(text, sizeof text, format, value);
-    LogEvent(text, category);
-}
-
 void EventLog::ClearLog() {
     logger_.Clear();
     {
@@ -185,12 +179,3 @@ int EventLog::TopIndex() const {
     return scroll_.top;
 }
 
-int EventLog::MaxTop() const {
-    std::lock_guard<std::mutex> held(viewLock_);
-    return scroll_.maxTop;
-}
-
-int EventLog::VisibleRows() const {
-    std::lock_guard<std::mutex> held(viewLock_);
-    return visibleRows_;
-}

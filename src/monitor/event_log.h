@@ -35,8 +35,6 @@ public:
     void RefreshPane();
 
     void LogEvent(const std::string& text, int category);
-    // Formats with one integer argument (printf rules) and logs the result.
-    void LogEventInt(const char* format, int value, int category);
     // Empties the log and writes the banner.
     void ClearLog();
     // Asks for a file name and writes the log as text: the records held when
@@ -53,8 +51,6 @@ public:
 
     const Logger& Records() const { return logger_; }
     int TopIndex() const;
-    int MaxTop() const;
-    int VisibleRows() const;
 
 private:
     void UpdateScrollRangeLocked();
