@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "monitor/data_folder.h"
 #include "monitor/log_category.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"

@@ -68,9 +68,3 @@ private:
     int paneHeight_ = 0;
     std::string lastSaveName_ = "AmpwrightLog.txt";
 };
-
-// The default folder for files the application writes (documents, then
-// Quarnel, then Voltiq), created when missing. No trailing separator. When
-// the documents folder is unknown, the same two folders go under the
-// temporary folder and `fallbackNote` (when given) says so.
-std::string GetDataFolder(std::string* fallbackNote = nullptr);
