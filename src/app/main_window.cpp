@@ -49,7 +49,7 @@ void MainWindow::Initialize() {
     // posted wake-up, never as calls into it.
     parts_.live.loopbackRequested = window.IsChecked(IDC_LOOPBACK);
     parts_.live.SetReadoutsListener([this] { wake_.Wake(); });
-    parts_.log.SetRepaintRequest([this] { wake_.Wake(); });
+    parts_.logPane.SetRepaintRequest([this] { wake_.Wake(); });
     OnModelChanged();
     parts_.poll.Start();
     polling_ = true;
@@ -63,13 +63,13 @@ void MainWindow::StopPolling() {
     parts_.poll.Stop();
     polling_ = false;
     parts_.live.SetReadoutsListener(nullptr);
-    parts_.log.SetRepaintRequest(nullptr);
+    parts_.logPane.SetRepaintRequest(nullptr);
 }
 
 void MainWindow::OnModelChanged() {
     wake_.Taken();
     presenter_.Apply();
-    parts_.log.RefreshPane();
+    parts_.logPane.Refresh();
 }
 
 bool MainWindow::RequireTester() {
@@ -93,7 +93,7 @@ void MainWindow::OnCommand(int id, int notification) {
             parts_.shell.ShowAbout();
             break;
         case IDC_SAVE_LOG:
-            parts_.log.SaveLog(parts_.prompts);
+            parts_.logPane.SaveLog(parts_.prompts);
             break;
         case IDC_HELP:
             parts_.shell.OpenUserGuide();

@@ -13,6 +13,7 @@
 #include "monitor/voltage_limits.h"
 #include "platform/coalesced_wake.h"
 #include "ui/controls.h"
+#include "ui/log_pane.h"
 #include "ui/number_text.h"
 #include "ui/prompts.h"
 
@@ -52,6 +53,7 @@ public:
         TesterConnection& tester;
         LiveState& live;
         EventLog& log;
+        LogPane& logPane;
         TesterDiscovery& discovery;
         StatusPollLoop& poll;
         MainWindowShell& shell;
