@@ -94,10 +94,7 @@ int main(int argc, char** argv) {
     chart.SetYRange(0, 5000);
     window.SetText(IDC_GRAPH_DURATION, "18000");
     GraphRunProfile profile;
-    std::vector<float> buffer1, buffer2;
-    std::atomic<bool> refresh{false};
-    GraphRun run{chart, window,  window,  live,    events,  settings, SteadySampleClock(),
-                 &log,  &tester, profile, buffer1, buffer2, refresh};
+    GraphRun run{chart, window, window, live, events, settings, SteadySampleClock(), &tester, profile};
     live.testIdle = false;
     uint64_t writesBefore = writes;
     std::thread stopper([&] {

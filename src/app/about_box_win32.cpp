@@ -3,7 +3,7 @@
 #include "app/about_box.h"
 #include "ui/about_box_ids.h"
 #include "ui/center_on_owner_win32.h"
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include "platform/format.h"
 #include "monitor/log_category.h"
 #include "monitor/profile_type.h"
-#include "ui/firmware_check.h"
 #include "ui/main_window_ids.h"
 
 namespace {
@@ -11,13 +10,6 @@ namespace {
 constexpr const char* kErrorTitle = "Ampwright: Error";
 
 }  // namespace
-
-std::optional<std::string> VoltageRangeMessage(const SinkCapabilities& caps, int activeIndex, int voltageMv) {
-    SinkCapability entry;
-    if (activeIndex >= 0 && activeIndex < caps.count) entry = caps.entries[static_cast<size_t>(activeIndex)];
-    if (voltageMv >= entry.minimumMv && voltageMv <= entry.maximumMv) return std::nullopt;
-    return Format("Please enter a number between %d-%d", entry.minimumMv, entry.maximumMv);
-}
 
 MainWindow::MainWindow(Parts parts)
     : parts_(parts), presenter_(parts.live, parts.window), wake_([this] { parts_.shell.PostModelChanged(); }) {}
@@ -57,7 +49,7 @@ void MainWindow::Initialize() {
     // posted wake-up, never as calls into it.
     parts_.live.loopbackRequested = window.IsChecked(IDC_LOOPBACK);
     parts_.live.SetReadoutsListener([this] { wake_.Wake(); });
-    parts_.log.SetRepaintRequest([this] { wake_.Wake(); });
+    parts_.logPane.SetRepaintRequest([this] { wake_.Wake(); });
     OnModelChanged();
     parts_.poll.Start();
     polling_ = true;
@@ -71,13 +63,13 @@ void MainWindow::StopPolling() {
     parts_.poll.Stop();
     polling_ = false;
     parts_.live.SetReadoutsListener(nullptr);
-    parts_.log.SetRepaintRequest(nullptr);
+    parts_.logPane.SetRepaintRequest(nullptr);
 }
 
 void MainWindow::OnModelChanged() {
     wake_.Taken();
     presenter_.Apply();
-    parts_.log.RefreshPane();
+    parts_.logPane.Refresh();
 }
 
 bool MainWindow::RequireTester() {
@@ -101,7 +93,7 @@ void MainWindow::OnCommand(int id, int notification) {
             parts_.shell.ShowAbout();
             break;
         case IDC_SAVE_LOG:
-            parts_.log.SaveLog(parts_.prompts);
+            parts_.logPane.SaveLog(parts_.prompts);
             break;
         case IDC_HELP:
             parts_.shell.OpenUserGuide();
@@ -268,8 +260,4 @@ void MainWindow::OnReconnect() {
 
 void MainWindow::OnSuspend() {
     parts_.log.LogEvent("Suspend", kLogError);
-}
-
-bool MainWindow::CheckFirmware(int minimumTenths) {
-    return ::CheckFirmware(parts_.tester.Info(), parts_.prompts, minimumTenths);
 }

@@ -10,15 +10,13 @@
 #include "monitor/live_state.h"
 #include "monitor/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
+#include "monitor/voltage_limits.h"
 #include "platform/coalesced_wake.h"
 #include "ui/controls.h"
+#include "ui/log_pane.h"
 #include "ui/number_text.h"
 #include "ui/prompts.h"
 
-// For a voltage request on a ranged profile: the message to show when the
-// voltage lies outside the active capability entry's range, nothing when it
-// may be requested.
-std::optional<std::string> VoltageRangeMessage(const SinkCapabilities& caps, int activeIndex, int voltageMv);
 
 // What the main window's rules ask of the window itself.
 class MainWindowShell {
@@ -55,6 +53,7 @@ public:
         TesterConnection& tester;
         LiveState& live;
         EventLog& log;
+        LogPane& logPane;
         TesterDiscovery& discovery;
         StatusPollLoop& poll;
         MainWindowShell& shell;
@@ -86,8 +85,6 @@ public:
     void OnSuspend();
     // The live model or the log changed: shows what changed.
     void OnModelChanged();
-
-    bool CheckFirmware(int minimumTenths);
 
 private:
     void RequestVoltage();

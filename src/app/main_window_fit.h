@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/canvas.h"
+#include "platform/drawing_values.h"
 
 // How the main window fits the work area of its monitor at start. At a large
 // display scale the window can be taller than the screen: the event log pane

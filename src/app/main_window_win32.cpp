@@ -13,7 +13,7 @@
 #include "app/about_box_win32.h"
 #include "app/main_window.h"
 #include "app/main_window_fit.h"
-#include "app/port_directory_win32.h"
+#include "device/port_directory_win32.h"
 #include "app/tester_discovery.h"
 #include "app/user_guide.h"
 #include "graphs/graph_window_win32.h"
@@ -29,7 +29,7 @@
 #include "ui/main_window_ids.h"
 #include "ui/prompts_win32.h"
 #include "ui/row_scroll_win32.h"
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 
@@ -73,6 +73,7 @@ struct MainWindowParts {
     std::unique_ptr<ControlsWin32> controls;
     std::unique_ptr<PromptsWin32> prompts;
     std::unique_ptr<EventLog> log;
+    std::unique_ptr<LogPane> logPane;
     SetupApiPortDirectory ports;
     std::unique_ptr<StatusPollLoop> poll;
     std::unique_ptr<TesterDiscovery> discovery;
@@ -105,25 +106,25 @@ void Shell::ShowGraphWindow() {
 }
 
 void RemeasurePane() {
-    if (!parts || !parts->log || !parts->pane) return;
+    if (!parts || !parts->logPane || !parts->pane) return;
     RECT client;
     GetClientRect(parts->pane, &client);
-    parts->log->Remeasure(parts->scale.Layout(client.right - client.left),
+    parts->logPane->Remeasure(parts->scale.Layout(client.right - client.left),
                           parts->scale.Layout(client.bottom - client.top));
 }
 
 // Paints the log pane off screen, then copies it, so rows do not flicker.
 void PaintPane(const DRAWITEMSTRUCT& item) {
-    if (!parts || !parts->log || !parts->gdiplusToken) return;
+    if (!parts || !parts->logPane || !parts->gdiplusToken) return;
     PaintBuffered(item.hDC, item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), parts->fonts,
-                  parts->scale, [](Canvas& canvas) { parts->log->PaintPane(canvas, true); });
+                  parts->scale, [](Canvas& canvas) { parts->logPane->Paint(canvas, true); });
 }
 
 void ScrollLog(WPARAM wParam) {
-    if (!parts || !parts->log) return;
+    if (!parts || !parts->logPane) return;
     int thumb = 0;
     RowScroll::Request request = ScrollRequestOf(GetDlgItem(parts->window, IDC_LOG_SCROLL), wParam, thumb);
-    parts->log->Scroll(request, thumb);
+    parts->logPane->Scroll(request, thumb);
 }
 
 void Destroy() {
@@ -132,6 +133,7 @@ void Destroy() {
     if (parts->rules) parts->rules->StopPolling();
     tester.Close();
     parts->fonts.Release();
+    parts->logPane.reset();
     parts->log.reset();
     if (parts->gdiplusToken) Gdiplus::GdiplusShutdown(parts->gdiplusToken);
     parts->gdiplusToken = 0;
@@ -234,7 +236,7 @@ Rect NeededWindowRect(HWND window, const DialogUnits& size) {
 void FitWorkArea(HWND window, const DialogUnits& size) {
     Rect needed = NeededWindowRect(window, size);
     RECT pane = ChildRect(window, parts->pane);
-    int minPane = parts->scale.Px(EventLog::kHeaderHeight + 4 * EventLog::kRowHeight);
+    int minPane = parts->scale.Px(LogPane::kHeaderHeight + 4 * LogPane::kRowHeight);
     MainWindowFit fit = FitMainWindow(needed, WorkAreaOf(window), pane.bottom - pane.top, minPane);
     if (fit.paneShrink > 0) {
         for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -263,8 +265,9 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
     Gdiplus::GdiplusStartupInput input;
     if (Gdiplus::GdiplusStartup(&parts->gdiplusToken, &input, nullptr) != Gdiplus::Ok) parts->gdiplusToken = 0;
     parts->log = std::make_unique<EventLog>();
+    parts->logPane = std::make_unique<LogPane>(*parts->log);
     RemeasurePane();
-    parts->log->AttachPane(parts->controls.get(), IDC_LOG_PANE, IDC_LOG_SCROLL);
+    parts->logPane->Attach(parts->controls.get(), IDC_LOG_PANE, IDC_LOG_SCROLL);
     RemeasurePane();
 
     parts->poll = std::make_unique<StatusPollLoop>(tester, live, *parts->log, portEvents);
@@ -272,7 +275,7 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
         *parts->controls, *parts->prompts, tester, live, *parts->log, parts->ports, SystemClock(),
         [](int notification) { portEvents.Notify(notification); }, [window] { PostMessageW(window, WM_CLOSE, 0, 0); }});
     parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{
-        *parts->controls, *parts->prompts, tester, live, *parts->log, *parts->discovery, *parts->poll, parts->shell, SystemClock()});
+        *parts->controls, *parts->prompts, tester, live, *parts->log, *parts->logPane, *parts->discovery, *parts->poll, parts->shell, SystemClock()});
     if (parts->gdiplusToken) parts->rules->Initialize();
 }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/port_directory.h"
+#include "device/port_directory.h"
 #include "device/tester_connection.h"
 #include "monitor/event_log.h"
 #include "monitor/live_state.h"
@@ -15,22 +15,12 @@
 #include "ui/controls.h"
 #include "ui/prompts.h"
 
-// The port name between the first "(" of a friendly name and the first ")"
-// after it; nothing when either is missing.
-std::optional<std::string> PortNameFromFriendlyName(std::string_view friendlyName);
 // The device list's text for a tester on a port: "Voltiq (COM7)", cut to 31
 // characters.
 std::string DeviceListEntry(std::string_view portName);
 // The index of the first entry that contains the text; -1 when none does or
 // the text is empty.
 int FindListEntry(const std::vector<std::string>& entries, std::string_view text);
-
-// What a tester's USB bus description contains.
-inline constexpr std::string_view kTesterBusDescription = "Quarnel Voltiq";
-
-// The ports of the testers among the system's serial ports, in the order
-// listed: those whose bus description names the tester.
-std::vector<std::string> TesterPortNames(PortDirectory& ports);
 
 // Finds testers among the serial ports, fills the main window's device list,
 // connects to the chosen one and follows testers as they come and go. Runs
@@ -69,7 +59,6 @@ public:
 
     const std::string& SelectedDeviceName() const { return selectedName_; }
     void ResetSelectedDeviceName() { selectedName_ = "No Serial"; }
-    const std::vector<std::string>& Entries() const { return entries_; }
 
 private:
     int Enumerate();

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "graphs/test_run.h"
+#include "graphs/run_context.h"
 #include "ui/prompts.h"
 
 // The window seams a console still has: message boxes that become lines on
@@ -25,7 +25,7 @@ private:
     const std::string prefix_;
 };
 
-class SilentTestView : public TestView {
+class SilentRunView : public RunView {
 public:
     void ShowSeries(std::span<const float>) override {}
     void ShowStatus(const std::string&) override {}

@@ -1,11 +1,11 @@
 #include <chrono>
 #include <thread>
 
-#include "app/main_window.h"
 #include "cli/cli_commands.h"
 #include "cli/tester_session.h"
 #include "monitor/profile_list_text.h"
 #include "monitor/profile_type.h"
+#include "monitor/voltage_limits.h"
 #include "platform/clock.h"
 
 const char* const kProfileHelp =

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/tester_discovery.h"
+#include "device/port_directory.h"
 
 std::vector<std::string> TesterPortsInDirectory(const std::string& directory) {
     std::string wanted(kTesterBusDescription);

@@ -1,5 +1,5 @@
-#include "app/port_directory_win32.h"
-#include "app/tester_discovery.h"
+#include "device/port_directory_win32.h"
+#include "device/port_directory.h"
 #include "cli/tester_ports.h"
 
 std::vector<std::string> ListTesterPorts() {

@@ -6,7 +6,7 @@
 #include "cli/cli_files.h"
 #include "cli/cli_interrupt.h"
 #include "cli/tester_session.h"
-#include "graphs/test_csv.h"
+#include "graphs/result_csv.h"
 #include "graphs/voltage_current_settings.h"
 #include "graphs/voltage_current_test.h"
 #include "platform/format.h"
@@ -107,13 +107,13 @@ int RunViTestCommand(const std::vector<std::string>& args, CliIo& io) {
     live.vstepIntervalMs = static_cast<uint16_t>(*stepTime);
 
     VoltageCurrentTest test;
-    SilentTestView view;
-    TestContext context{live, session.log, session.events, view, session.prompts, SystemClock(), &session.tester};
+    SilentRunView view;
+    RunContext context{live, session.log, session.events, view, session.prompts, SystemClock(), &session.tester};
     bool attached = live.sinkActive;
     RunWatcher watcher(session);
     live.testIdle = false;
     test.Run({static_cast<uint16_t>(*step), static_cast<uint16_t>(*stepTime), static_cast<uint16_t>(speed)},
-             CopyTestProfile(live), context);
+             CopyRunProfile(live), context);
     live.testIdle = true;
     watcher.End();
     bool answering = session.Answering();
@@ -136,7 +136,7 @@ int RunViTestCommand(const std::vector<std::string>& args, CliIo& io) {
     if (!result.complete) return session.Fail("the test ended before its last step; " + measured + "; " + load);
     std::optional<std::string> output = parsed.Value({"-o", "--output"});
     if (output == "-") output.reset();
-    if (!WriteCliOutput(output, TestCsvText(result), io, error)) return session.Fail(error);
+    if (!WriteCliOutput(output, ResultCsvText(result), io, error)) return session.Fail(error);
     int failed = static_cast<int>(std::count(verdicts.begin(), verdicts.end(), false));
     io.err << verdicts.size() << " steps measured, " << failed << " failed\n";
     if (leftOnMa) return session.Fail(load);

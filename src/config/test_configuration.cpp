@@ -14,12 +14,9 @@ namespace {
 
 constexpr const char* kErrorTitle = "Ampwright Error";
 constexpr size_t kConfirmWordCharacters = 63;
-constexpr uint8_t kProfileVoltageMax = 254;
-constexpr uint16_t kNotSet = 65535;
 constexpr uint16_t kMaximumVoltageMv = 21000;
 constexpr uint16_t kMaximumCurrentMa = 5000;
 constexpr uint16_t kMaximumCableMilliohm = 1000;
-constexpr uint32_t kModeEnforce = 0, kModeOverLimit = 1, kModeForced = 2;
 
 constexpr std::array<uint16_t, 6> kLoadSpeedsMs = {20, 50, 100, 200, 500, 1000};
 constexpr std::array<uint8_t, 5> kLogIntervalsS = {0, 1, 10, 30, 60};
@@ -69,14 +66,14 @@ void TestConfiguration::Open() {
 
 void TestConfiguration::FillControls(const SinkTestSettings& s) {
     Controls& d = parts_.dialog;
-    d.SetCheck(IDC_TC_ENFORCE, s.currentLimitMode == kModeEnforce);
-    d.SetCheck(IDC_TC_ALLOW_OVER, s.currentLimitMode == kModeOverLimit);
-    d.SetCheck(IDC_TC_FORCE, s.currentLimitMode == kModeForced);
+    d.SetCheck(IDC_TC_ENFORCE, s.currentLimitMode == kLimitEnforce);
+    d.SetCheck(IDC_TC_ALLOW_OVER, s.currentLimitMode == kLimitAllowOver);
+    d.SetCheck(IDC_TC_FORCE, s.currentLimitMode == kLimitForced);
     d.ClearItems(IDC_TC_FORCED_LIMIT);
     for (const char* limit : kForcedLimits)
         d.AddItem(IDC_TC_FORCED_LIMIT, limit);
     d.SelectItem(IDC_TC_FORCED_LIMIT, s.forcedLimitIndex < kForcedLimits.size() ? s.forcedLimitIndex : -1);
-    d.Enable(IDC_TC_FORCED_LIMIT, s.currentLimitMode == kModeForced);
+    d.Enable(IDC_TC_FORCED_LIMIT, s.currentLimitMode == kLimitForced);
 
     d.SetCheck(IDC_TC_AUTO_ENABLE, true);
     d.SetCheck(IDC_TC_APPLY_ON_CHANGE, s.applyOnCapabilityChange != 0);
@@ -89,13 +86,13 @@ void TestConfiguration::FillControls(const SinkTestSettings& s) {
     d.AddItem(IDC_TC_PROFILE_INDEX, "Auto");
     for (int i = 1; i <= 20; ++i)
         d.AddItem(IDC_TC_PROFILE_INDEX, std::to_string(i));
-    d.SelectItem(IDC_TC_PROFILE_INDEX, s.autoProfileIndex < kProfileVoltageMax ? s.autoProfileIndex : 0);
-    bool voltageMax = s.autoProfileIndex == kProfileVoltageMax;
+    d.SelectItem(IDC_TC_PROFILE_INDEX, s.autoProfileIndex < kAutoProfileVoltageMax ? s.autoProfileIndex : 0);
+    bool voltageMax = s.autoProfileIndex == kAutoProfileVoltageMax;
     d.SetCheck(IDC_TC_VOLTAGE_MAX, voltageMax);
     d.SetText(IDC_TC_VOLTAGE, voltageMax ? "Max" : std::to_string(s.autoVoltageMv));
     d.Enable(IDC_TC_VOLTAGE, !voltageMax);
     d.Enable(IDC_TC_PROFILE_INDEX, !voltageMax);
-    bool currentMax = s.autoCurrentMa == kNotSet;
+    bool currentMax = s.autoCurrentMa == kCurrentNotSet;
     d.SetCheck(IDC_TC_CURRENT_MAX, currentMax);
     d.SetText(IDC_TC_CURRENT, currentMax ? "Max" : std::to_string(s.autoCurrentMa));
     d.Enable(IDC_TC_CURRENT, !currentMax);
@@ -114,7 +111,7 @@ void TestConfiguration::FillControls(const SinkTestSettings& s) {
     d.Show(IDC_TC_CABLE, s.estimateUpstreamVbus);
     d.SetText(IDC_TC_CABLE, std::to_string(s.cableResistanceMilliohm));
 
-    bool operating = s.operatingCurrentMa < kNotSet;
+    bool operating = s.operatingCurrentMa < kCurrentNotSet;
     d.SetCheck(IDC_TC_SET_OPERATING, operating);
     d.SetText(IDC_TC_OPERATING, operating ? std::to_string(s.operatingCurrentMa) : "Max");
     d.Enable(IDC_TC_OPERATING, operating);
@@ -125,15 +122,15 @@ void TestConfiguration::FillControls(const SinkTestSettings& s) {
     d.SelectItem(IDC_TC_LOG_INTERVAL, IndexOf(kLogIntervalsS, s.logIntervalS));
 
     d.SetCheck(IDC_TC_PPS, s.ppsDetection != 0);
-    d.SetCheck(IDC_TC_PD, s.pdDetection == 255);
-    d.Enable(IDC_TC_PPS, s.pdDetection == 255);
-    d.SetCheck(IDC_TC_EPR, s.eprDetection == 255);
-    d.SetCheck(IDC_TC_BC, s.bcDetection == 255);
-    d.SetCheck(IDC_TC_QC, s.qcDetection == 255);
+    d.SetCheck(IDC_TC_PD, s.pdDetection == kDetectionOn);
+    d.Enable(IDC_TC_PPS, s.pdDetection == kDetectionOn);
+    d.SetCheck(IDC_TC_EPR, s.eprDetection == kDetectionOn);
+    d.SetCheck(IDC_TC_BC, s.bcDetection == kDetectionOn);
+    d.SetCheck(IDC_TC_QC, s.qcDetection == kDetectionOn);
 
     d.SetCheck(IDC_TC_CAP1, true);
     d.Enable(IDC_TC_CAP1, false);
-    bool cap2 = !(s.sinkCap2Mv == kNotSet && s.sinkCap2Ma == kNotSet);
+    bool cap2 = !(s.sinkCap2Mv == kCurrentNotSet && s.sinkCap2Ma == kCurrentNotSet);
     d.SetCheck(IDC_TC_CAP2, cap2);
     d.SetText(IDC_TC_CAP2_MV, cap2 ? std::to_string(s.sinkCap2Mv) : "");
     d.SetText(IDC_TC_CAP2_MA, cap2 ? std::to_string(s.sinkCap2Ma) : "");
@@ -163,7 +160,7 @@ void TestConfiguration::OnCommand(int id) {
         case IDC_TC_SET_OPERATING: {
             bool checked = d.IsChecked(IDC_TC_SET_OPERATING);
             uint16_t operatingMa = parts_.live.Settings().operatingCurrentMa;
-            d.SetText(IDC_TC_OPERATING, checked && operatingMa != kNotSet ? std::to_string(operatingMa) : "Max");
+            d.SetText(IDC_TC_OPERATING, checked && operatingMa != kCurrentNotSet ? std::to_string(operatingMa) : "Max");
             d.Enable(IDC_TC_OPERATING, checked);
             break;
         }
@@ -185,13 +182,13 @@ void TestConfiguration::OnCommand(int id) {
             break;
         }
         case IDC_TC_ENFORCE:
-            SetMode(kModeEnforce);
+            SetMode(kLimitEnforce);
             break;
         case IDC_TC_ALLOW_OVER:
-            OnDangerousMode(kModeOverLimit, IDC_TC_ALLOW_OVER, parts_.acceptance.overLimit);
+            OnDangerousMode(kLimitAllowOver, IDC_TC_ALLOW_OVER, parts_.acceptance.overLimit);
             break;
         case IDC_TC_FORCE:
-            OnDangerousMode(kModeForced, IDC_TC_FORCE, parts_.acceptance.forcedLimit);
+            OnDangerousMode(kLimitForced, IDC_TC_FORCE, parts_.acceptance.forcedLimit);
             break;
         default:
             break;
@@ -222,27 +219,27 @@ void TestConfiguration::OnVoltageMax() {
     d.SetText(IDC_TC_VOLTAGE, max ? "Max" : std::to_string(s.autoVoltageMv));
     d.Enable(IDC_TC_VOLTAGE, !max);
     d.Enable(IDC_TC_PROFILE_INDEX, !max);
-    d.SelectItem(IDC_TC_PROFILE_INDEX, !max && s.autoProfileIndex < kProfileVoltageMax ? s.autoProfileIndex : 0);
+    d.SelectItem(IDC_TC_PROFILE_INDEX, !max && s.autoProfileIndex < kAutoProfileVoltageMax ? s.autoProfileIndex : 0);
 }
 
 void TestConfiguration::OnCurrentMax() {
     Controls& d = parts_.dialog;
     bool max = d.IsChecked(IDC_TC_CURRENT_MAX);
     uint16_t currentMa = parts_.live.Settings().autoCurrentMa;
-    d.SetText(IDC_TC_CURRENT, max ? "Max" : currentMa == kNotSet ? "0" : std::to_string(currentMa));
+    d.SetText(IDC_TC_CURRENT, max ? "Max" : currentMa == kCurrentNotSet ? "0" : std::to_string(currentMa));
     d.Enable(IDC_TC_CURRENT, !max);
 }
 
 void TestConfiguration::SetMode(uint32_t mode) {
     parts_.live.UpdateSettings([mode](SinkTestSettings& s) { s.currentLimitMode = mode; });
-    parts_.dialog.Enable(IDC_TC_FORCED_LIMIT, mode == kModeForced);
+    parts_.dialog.Enable(IDC_TC_FORCED_LIMIT, mode == kLimitForced);
 }
 
 void TestConfiguration::OnDangerousMode(uint32_t mode, int buttonId, bool& accepted) {
     if (parts_.live.Settings().currentLimitMode == mode) return;
     if (!accepted && !parts_.confirmDanger()) {
         Controls& d = parts_.dialog;
-        SetMode(kModeEnforce);
+        SetMode(kLimitEnforce);
         d.SetCheck(IDC_TC_ENFORCE, true);
         d.SetCheck(buttonId, false);
         // An automatic radio button that gets the focus back checks itself.
@@ -311,7 +308,7 @@ bool TestConfiguration::Ok() {
         return Reject(message, editId, editText);
     };
 
-    if (s.currentLimitMode == kModeForced) {
+    if (s.currentLimitMode == kLimitForced) {
         int index = d.SelectedItem(IDC_TC_FORCED_LIMIT);
         if (index >= 0) s.forcedLimitIndex = static_cast<uint16_t>(index);
     }
@@ -325,7 +322,7 @@ bool TestConfiguration::Ok() {
     s.autoProfileIndex = static_cast<uint8_t>(std::max(d.SelectedItem(IDC_TC_PROFILE_INDEX), 0));
     if (d.IsChecked(IDC_TC_VOLTAGE_MAX)) {
         s.autoVoltageMv = kMaximumVoltageMv;
-        s.autoProfileIndex = kProfileVoltageMax;
+        s.autoProfileIndex = kAutoProfileVoltageMax;
     } else {
         int mv = Number(IDC_TC_VOLTAGE);
         if (mv > kMaximumVoltageMv)
@@ -333,7 +330,7 @@ bool TestConfiguration::Ok() {
         s.autoVoltageMv = static_cast<uint16_t>(mv);
     }
     if (d.IsChecked(IDC_TC_CURRENT_MAX)) {
-        s.autoCurrentMa = kNotSet;
+        s.autoCurrentMa = kCurrentNotSet;
     } else {
         int ma = Number(IDC_TC_CURRENT);
         if (ma > kMaximumCurrentMa)
@@ -354,14 +351,14 @@ bool TestConfiguration::Ok() {
     ShowVbusLabel(s.estimateUpstreamVbus);
 
     if (!d.IsChecked(IDC_TC_SET_OPERATING)) {
-        s.operatingCurrentMa = kNotSet;
+        s.operatingCurrentMa = kCurrentNotSet;
         d.SetText(IDC_TC_OPERATING, "Max");
     } else if (d.GetText(IDC_TC_OPERATING) == "Max") {
-        s.operatingCurrentMa = kNotSet;
+        s.operatingCurrentMa = kCurrentNotSet;
     } else {
         int ma = Number(IDC_TC_OPERATING);
         if (ma > kMaximumCurrentMa) {
-            s.operatingCurrentMa = kNotSet;
+            s.operatingCurrentMa = kCurrentNotSet;
             return stopAt("Maximum value for Operating Current is 5000mA", IDC_TC_OPERATING, "Max");
         }
         s.operatingCurrentMa = static_cast<uint16_t>(ma);
@@ -378,10 +375,10 @@ bool TestConfiguration::Ok() {
     }
 
     s.ppsDetection = d.IsChecked(IDC_TC_PPS) ? 1 : 0;
-    s.pdDetection = d.IsChecked(IDC_TC_PD) ? 255 : 0;
-    s.eprDetection = d.IsChecked(IDC_TC_EPR) ? 255 : 0;
-    s.bcDetection = d.IsChecked(IDC_TC_BC) ? 255 : 0;
-    s.qcDetection = d.IsChecked(IDC_TC_QC) ? 255 : 0;
+    s.pdDetection = d.IsChecked(IDC_TC_PD) ? kDetectionOn : kDetectionOff;
+    s.eprDetection = d.IsChecked(IDC_TC_EPR) ? kDetectionOn : kDetectionOff;
+    s.bcDetection = d.IsChecked(IDC_TC_BC) ? kDetectionOn : kDetectionOff;
+    s.qcDetection = d.IsChecked(IDC_TC_QC) ? kDetectionOn : kDetectionOff;
 
     if (d.IsChecked(IDC_TC_CAP2)) {
         int mv = Number(IDC_TC_CAP2_MV);
@@ -395,8 +392,8 @@ bool TestConfiguration::Ok() {
         }
         s.sinkCap2Ma = static_cast<uint16_t>(ma);
     } else {
-        s.sinkCap2Mv = kNotSet;
-        s.sinkCap2Ma = kNotSet;
+        s.sinkCap2Mv = kCurrentNotSet;
+        s.sinkCap2Ma = kCurrentNotSet;
     }
 
     live.SetSettings(s);

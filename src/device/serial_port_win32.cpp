@@ -62,8 +62,6 @@ public:
 
         // Held whole: \\.\COM100 and above are longer than a fixed 10-character field.
         portPath_ = Utf8ToUtf16(path);
-        baudRate_ = baud;
-        parity_ = parity;
         lineEventsEnabled_ = lineEvents ? 1 : 0;
         std::memset(&readOverlap_, 0, sizeof readOverlap_);
         std::memset(&writeOverlap_, 0, sizeof writeOverlap_);
@@ -323,8 +321,6 @@ private:
     std::atomic<bool> running_{false};
     BYTE lineEventsEnabled_ = 0;
     std::u16string portPath_;
-    uint32_t baudRate_ = 0;
-    uint32_t parity_ = 0;
     HANDLE events_[kEventCount] = {};
     std::atomic<DWORD> runningThreadId_{0};  // the communication thread's, while it runs
     bool readAskedInCallback_ = false;  // communication thread only

@@ -27,7 +27,7 @@ enum class RegionKind { None, Usb, Dcp, Negotiated };
 // them and the verdict reads them, so a point is judged by where it is drawn.
 struct Regions {
     RegionKind kind = RegionKind::None;
-    const TestProfile& profile;
+    const RunProfile& profile;
     VoltageAxis axis;
     float high = kUsbHighV;  // the top of the required range
     float low = kUsbLowV;    // its lower edge at 0 mA
@@ -58,7 +58,7 @@ struct Regions {
     }
 };
 
-Regions RegionsFor(const TestProfile& profile) {
+Regions RegionsFor(const RunProfile& profile) {
     Regions regions{RegionKind::None, profile, VoltageAxisFor(profile)};
     switch (profile.type) {
         case kProfileLegacy:
@@ -148,7 +148,7 @@ constexpr LegendEntry kLegend[] = {
 };
 }  // namespace
 
-std::vector<ComplianceShape> ComplianceRegions(const TestProfile& profile) {
+std::vector<ComplianceShape> ComplianceRegions(const RunProfile& profile) {
     std::vector<ComplianceShape> shapes;
     Regions regions = RegionsFor(profile);
     switch (regions.kind) {
@@ -167,7 +167,7 @@ std::vector<ComplianceShape> ComplianceRegions(const TestProfile& profile) {
     return shapes;
 }
 
-std::optional<RegionEdges> RegionEdgesAt(const TestProfile& profile, int currentMa) {
+std::optional<RegionEdges> RegionEdgesAt(const RunProfile& profile, int currentMa) {
     Regions regions = RegionsFor(profile);
     if (regions.kind == RegionKind::None) return std::nullopt;
     return RegionEdges{regions.LowerEdge(currentMa), regions.high, regions.ShutDownAllowed(currentMa)};
@@ -177,7 +177,7 @@ bool InsideRegions(const RegionEdges& edges, float volts) {
     return volts < edges.maximumV && (edges.shutDownAllowed || volts > edges.minimumV);
 }
 
-void PaintComplianceRegions(ChartFills& chart, Canvas& canvas, const TestProfile& profile, uint16_t stepMa,
+void PaintComplianceRegions(ChartFills& chart, Canvas& canvas, const RunProfile& profile, uint16_t stepMa,
                             int chartHeight) {
     int perCategory = std::max<int>(stepMa, 1);
     for (const ComplianceShape& shape : ComplianceRegions(profile)) {

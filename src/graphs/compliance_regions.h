@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "graphs/test_profile.h"
+#include "graphs/run_profile.h"
 #include "ui/canvas.h"
 
 // The background of the voltage-versus-current plot: where a charger's
@@ -25,7 +25,7 @@ inline constexpr Color kShutDownColor{100, 100, 100, 0x40};
 
 // The shapes in painting order; none for profiles without regions (unknown,
 // and battery-charging kinds other than SDP, CDP and DCP).
-std::vector<ComplianceShape> ComplianceRegions(const TestProfile& profile);
+std::vector<ComplianceShape> ComplianceRegions(const RunProfile& profile);
 
 // The regions' edges at one current as drawn: between minimumV and
 // maximumV is the required operating range; where shutDownAllowed, any
@@ -36,7 +36,7 @@ struct RegionEdges {
     float maximumV = 0;
     bool shutDownAllowed = false;
 };
-std::optional<RegionEdges> RegionEdgesAt(const TestProfile& profile, int currentMa);
+std::optional<RegionEdges> RegionEdgesAt(const RunProfile& profile, int currentMa);
 // A step's verdict: a pass when its point is drawn in the required range or
 // the shut-down region (edges excluded), a fail when drawn out of spec.
 bool InsideRegions(const RegionEdges& edges, float volts);
@@ -53,5 +53,5 @@ public:
 
 // Paints the regions over the chart and the legend below it (chartHeight
 // is the chart's height in pixels), on screen and in saved images alike.
-void PaintComplianceRegions(ChartFills& chart, Canvas& canvas, const TestProfile& profile, uint16_t stepMa,
+void PaintComplianceRegions(ChartFills& chart, Canvas& canvas, const RunProfile& profile, uint16_t stepMa,
                             int chartHeight);

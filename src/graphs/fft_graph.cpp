@@ -41,7 +41,7 @@ SpectrumPlot MapSpectrum(const Spectrum& spectrum) {
     return plot;
 }
 
-void SpectrumLoop(TesterConnection& tester, TestContext& context) {
+void SpectrumLoop(TesterConnection& tester, RunContext& context) {
     context.events.testStop.Reset();
     context.events.sinkDetach.Reset();
     Spectrum complete;
@@ -58,7 +58,7 @@ void SpectrumLoop(TesterConnection& tester, TestContext& context) {
     }
 }
 
-void RunSpectrumGraph(TesterConnection& tester, TestContext& context) {
+void RunSpectrumGraph(TesterConnection& tester, RunContext& context) {
     SwitchCapture(tester, context.clock, true);
     context.clock.SleepMs(kCapturePauseMs);
     SpectrumLoop(tester, context);

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "device/tester_connection.h"
-#include "graphs/test_run.h"
+#include "graphs/run_context.h"
 
 // The sink FFT: the tester computes the spectrum of the sink port's signal;
 // the graph reads it once a second and plots 0 to 999 kHz in dB.
@@ -19,8 +19,8 @@ SpectrumPlot MapSpectrum(const Spectrum& spectrum);
 // One spectrum a second until Stop, TestIdle or a sink detach. Until the
 // first complete read, and whenever a read fails, it plots the last
 // complete spectrum (flat -120 dB before any).
-void SpectrumLoop(TesterConnection& tester, TestContext& context);
+void SpectrumLoop(TesterConnection& tester, RunContext& context);
 
 // The whole FFT run: capture on, the loop, capture off (each switch retried
 // once after 100 ms).
-void RunSpectrumGraph(TesterConnection& tester, TestContext& context);
+void RunSpectrumGraph(TesterConnection& tester, RunContext& context);

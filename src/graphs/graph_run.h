@@ -41,15 +41,8 @@ struct GraphRun {
     PortEvents& events;
     GraphSettings& settings;
     SampleClock& clock;
-    EventLog* log;
     TesterConnection* tester;
     const GraphRunProfile& profile;
-    // Two sample buffers of kBufferSize entries, NO_DATA after the set-up.
-    std::vector<float>& buffer1;
-    std::vector<float>& buffer2;
-    // Set by the set-up; a run that shows a status line clears it when it
-    // has written the line.
-    std::atomic<bool>& statusRefresh;
 };
 
 // A graph type's run, called on the runner thread; it returns when the run

@@ -5,8 +5,8 @@
 
 #include "graphs/real_time_graph.h"
 #include "graphs/real_time_loop.h"
-#include "graphs/test_csv.h"
-#include "graphs/test_profile.h"
+#include "graphs/result_csv.h"
+#include "graphs/run_profile.h"
 #include "graphs/voltage_current_settings.h"
 #include "monitor/load_change_speed.h"
 #include "monitor/voltage_limits.h"
@@ -56,7 +56,7 @@ void LoadSeries(LineChart& chart, std::span<const float> buffer, int count, int 
 GraphWindow::GraphWindow(Parts parts) : parts_(parts) {
     runs_[kGraphRealTime] = [](GraphRun& run) { RealTimeLoop(run); };
     auto testParts = [this] {
-        return TestGraphParts{test_, testProfile_, updates_, parts_.testClock ? *parts_.testClock : SystemClock(),
+        return MeasuredGraphParts{test_, runProfile_, updates_, parts_.testClock ? *parts_.testClock : SystemClock(),
                               parts_.log ? *parts_.log : unloggedEvents_};
     };
     runs_[kGraphVoltageVsCurrent] = [testParts](GraphRun& run) { RunVoltageCurrentGraph(run, testParts()); };
@@ -64,7 +64,7 @@ GraphWindow::GraphWindow(Parts parts) : parts_(parts) {
     overlays_[kGraphVoltageVsCurrent] = [this](Canvas& canvas, LineChart& chart, const GraphRunProfile&) {
         PaintVoltageCurrentOverlay(canvas, chart, test_);
     };
-    exportCsv_ = [this] { ExportTestCsv(parts_.prompts, test_.Result()); };
+    exportCsv_ = [this] { ExportResultCsv(parts_.prompts, test_.Result()); };
 }
 
 GraphWindow::~GraphWindow() {
@@ -181,9 +181,9 @@ void GraphWindow::RescaleSinkVoltage() {
     LiveState& live = parts_.live;
     profile_ = {live.sinkProfileType, live.sinkProfileSubtype, live.sinkVoltageMv, live.sinkRatedCurrentMa,
                 live.loadCurrentLimit};
-    testProfile_ = CopyTestProfile(live);
+    runProfile_ = CopyRunProfile(live);
     if (runSignal_ != kSignalSinkVoltage || !chart_) return;
-    VoltageAxis axis = VoltageAxisFor(testProfile_);
+    VoltageAxis axis = VoltageAxisFor(runProfile_);
     auto held = chart_->Hold();
     chart_->SetYRange(axis.minimumV, axis.maximumV);
     chart_->SetYDivisions(axis.divisions);
@@ -305,8 +305,8 @@ void GraphWindow::GraphRunner() {
     Controls& window = parts_.window;
     LiveState& live = parts_.live;
     live.profileChanged = false;
-    GraphRun run{*chart_,    parts_.window, parts_.prompts, live,     parts_.events, parts_.settings, parts_.clock,
-                 parts_.log, parts_.tester, profile_,       buffer1_, buffer2_,      statusRefresh_};
+    GraphRun run{*chart_, parts_.window, parts_.prompts, live, parts_.events, parts_.settings, parts_.clock,
+                 parts_.tester, profile_};
     GraphRunFunction& body = runs_[static_cast<size_t>(graphType_)];
     if (graphType_ == kGraphRealTime) {
         const int ids[] = {IDC_GRAPH_TYPE, IDC_GRAPH_TIME_DIVISION, IDC_GRAPH_DURATION, IDC_GRAPH_SIGNAL};
@@ -352,7 +352,7 @@ void GraphWindow::SetupChart() {
     if (type == kGraphVoltageVsCurrent && !live.sinkActive) return;
     profile_ = {live.sinkProfileType, live.sinkProfileSubtype, live.sinkVoltageMv, live.sinkRatedCurrentMa,
                 live.loadCurrentLimit};
-    testProfile_ = CopyTestProfile(live);
+    runProfile_ = CopyRunProfile(live);
     runSignal_ = static_cast<int>(settings.signal.load());
     updates_.Clear();
     if (!chart_) return;
@@ -364,7 +364,7 @@ void GraphWindow::SetupChart() {
     chart.SetSeriesColor(0, kBlack);
 
     // The sink voltage's range, as the voltage-versus-current test plots it.
-    VoltageAxis axis = VoltageAxisFor(testProfile_);
+    VoltageAxis axis = VoltageAxisFor(runProfile_);
     float yMin = axis.minimumV, yMax = axis.maximumV;
     int yDivisions = axis.divisions;
     if (type == kGraphRealTime) {
@@ -396,7 +396,7 @@ void GraphWindow::SetupChart() {
         chart.SetTitle("Voltage vs. Current");
         chart.SetYAxisTitle("Voltage");
         chart.SetXAxisTitle("Current (mA)", 0);
-        chart.SetXDivisions(CurrentAxisDivisions(testProfile_.limitMa, settings.currentStepMa));
+        chart.SetXDivisions(CurrentAxisDivisions(runProfile_.limitMa, settings.currentStepMa));
     } else {
         chart.SetTitle("FFT");
         chart.SetYAxisTitle("Amplitude (dB)");
@@ -409,14 +409,12 @@ void GraphWindow::SetupChart() {
     settings.yMin = static_cast<int>(yMin);
     settings.yMax = static_cast<int>(yMax);
 
-    buffer1_.assign(GraphRun::kBufferSize, NO_DATA);
-    buffer2_.assign(GraphRun::kBufferSize, NO_DATA);
     if (type == kGraphVoltageVsCurrent) {
         uint16_t step = settings.currentStepMa;
-        LoadSeries(chart, buffer2_, StepCount(testProfile_.limitMa, step), 0, type, std::max<int>(step, 1));
+        std::vector<float> noData(GraphRun::kBufferSize, NO_DATA);
+        LoadSeries(chart, noData, StepCount(runProfile_.limitMa, step), 0, type, std::max<int>(step, 1));
     }
     parts_.window.SetText(IDC_GRAPH_STATUS, "");
-    statusRefresh_ = true;
 }
 
 void GraphWindow::Resize(int areaWidth, int areaHeight) {
@@ -444,7 +442,7 @@ void GraphWindow::PaintAcceptableRange(Canvas& canvas, LineChart& chart) {
     canvas.DrawTextAt("Acceptable Range", 55, height + 5, {"Arial", 14});
     const LiveState& live = parts_.live;
     Measurement m = live.LatestMeasurement();
-    std::optional<VoltageLimits> limits = LimitsAt(CopyTestProfile(live), m.loadSetpointMa, m.sinkCurrentMa);
+    std::optional<VoltageLimits> limits = LimitsAt(CopyRunProfile(live), m.loadSetpointMa, m.sinkCurrentMa);
     if (!limits) return;
     float low = std::clamp(limits->minimumV, chart.YMin(), chart.YMax());
     float high = std::clamp(limits->maximumV, chart.YMin(), chart.YMax());

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "graphs/graph_run.h"
-#include "graphs/test_graph_runs.h"
-#include "graphs/test_profile.h"
+#include "graphs/measured_graph_runs.h"
+#include "graphs/run_profile.h"
 #include "graphs/voltage_current_test.h"
 #include "monitor/event_log.h"
 #include "platform/clock.h"
@@ -113,15 +113,13 @@ private:
     int pendingType_ = kGraphRealTime;
     int runSignal_ = kSignalSourceVoltage;
     bool configChanged_ = false;
-    std::atomic<bool> statusRefresh_{false};
     GraphRunProfile profile_;
-    TestProfile testProfile_;
+    RunProfile runProfile_;
     // The last voltage-versus-current run, kept for painting and export
     // until the next one.
     VoltageCurrentTest test_;
     PendingWindowUpdates updates_;
     EventLog unloggedEvents_;  // the tests' log when the window was given none
-    std::vector<float> buffer1_, buffer2_;
     int areaWidth_ = 0, areaHeight_ = 0;
 };
 

@@ -21,7 +21,7 @@
 #include "ui/graph_ids.h"
 #include "ui/prompts_win32.h"
 #include "ui/wait_pumping_win32.h"
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 

@@ -45,7 +45,6 @@ public:
     uint64_t DurationSamples() const { return durationSamples_; }
     uint64_t WindowStart() const { return windowStart_; }
     uint64_t WindowEnd() const { return windowEnd_; }
-    uint32_t SamplesPerDivision() const { return division_.samplesPerDivision; }
     bool SecondsMode() const { return division_.secondsMode; }
 
     // Rewrites every chart entry of the window.

@@ -41,7 +41,7 @@ int CurrentAxisDivisions(uint16_t limitMa, uint16_t stepMa) {
     return std::max(divisions, 1);
 }
 
-StepLimits ComputeStepLimits(const TestProfile& profile, uint16_t stepMa) {
+StepLimits ComputeStepLimits(const RunProfile& profile, uint16_t stepMa) {
     StepLimits steps;
     stepMa = std::max<uint16_t>(stepMa, 1);
     for (uint32_t currentMa = 0; currentMa <= profile.limitMa; currentMa += stepMa) {
@@ -57,7 +57,7 @@ StepLimits ComputeStepLimits(const TestProfile& profile, uint16_t stepMa) {
 // One run of the test proper, between prelude and epilogue.
 class VoltageCurrentRun {
 public:
-    VoltageCurrentRun(VoltageCurrentTest& test, const VoltageCurrentParams& params, TestContext& context)
+    VoltageCurrentRun(VoltageCurrentTest& test, const VoltageCurrentParams& params, RunContext& context)
         : test_(test),
           context_(context),
           live_(context.live),
@@ -252,9 +252,9 @@ private:
     void Log(const std::string& text, int category) { context_.log.LogEvent(text, category); }
 
     VoltageCurrentTest& test_;
-    TestContext& context_;
+    RunContext& context_;
     LiveState& live_;
-    const TestProfile profile_;
+    const RunProfile profile_;
     const uint16_t stepMa_;
     const uint32_t stepTimeMs_;
     const int count_;
@@ -268,7 +268,7 @@ private:
     bool statusRefresh_ = true;
 };
 
-void VoltageCurrentTest::Run(const VoltageCurrentParams& params, const TestProfile& profile, TestContext& context) {
+void VoltageCurrentTest::Run(const VoltageCurrentParams& params, const RunProfile& profile, RunContext& context) {
     LiveState& live = context.live;
     uint16_t stepMa = std::max<uint16_t>(params.stepMa, 1);
     live.profileChanged = false;

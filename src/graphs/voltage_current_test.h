@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "graphs/no_data.h"
-#include "graphs/test_profile.h"
-#include "graphs/test_run.h"
+#include "graphs/run_profile.h"
+#include "graphs/run_context.h"
 
 // The graph window's settings for a voltage-versus-current run.
 struct VoltageCurrentParams {
@@ -29,11 +29,11 @@ struct StepLimits {
     std::vector<float> maximumV;
     std::vector<bool> shutDownAllowed;
 };
-StepLimits ComputeStepLimits(const TestProfile& profile, uint16_t stepMa);
+StepLimits ComputeStepLimits(const RunProfile& profile, uint16_t stepMa);
 
 // What a run measured, kept until the next run for painting and export.
 struct VoltageCurrentResult {
-    TestProfile profile;
+    RunProfile profile;
     uint16_t stepMa = 0;
     std::vector<float> raw;      // the sink voltage measured at each step, NO_DATA where none was
     std::vector<float> display;  // series 0 as plotted: never below the chart's range
@@ -58,7 +58,7 @@ public:
     // Prelude, test and epilogue on the calling thread (the graph runner's).
     // The load is switched off at the end whatever happened, and with the
     // context's tester that is confirmed from the set point it reports.
-    void Run(const VoltageCurrentParams& params, const TestProfile& profile, TestContext& context);
+    void Run(const VoltageCurrentParams& params, const RunProfile& profile, RunContext& context);
 
     // A consistent copy of the buffers and limits, safe while a run writes.
     VoltageCurrentResult Result() const;

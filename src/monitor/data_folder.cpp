@@ -1,6 +1,5 @@
 #include "monitor/data_folder.h"
 
-#include "monitor/event_log.h"
 #include "platform/files.h"
 
 std::string GetDataFolder(std::string* fallbackNote) {

@@ -16,8 +16,19 @@
 // configuration registers, edited by the test configuration dialog and sent
 // by the poll loop when ConfigDirty is raised. A plain record: it travels
 // between threads only as a whole (LiveState::Settings, SetSettings).
+// Values of the sink test settings that stand for more than a number.
+enum CurrentLimitMode : uint32_t {
+    kLimitEnforce = 0,    // the rated current
+    kLimitAllowOver = 1,  // 20 % over the rated current
+    kLimitForced = 2,     // the forced limit
+};
+inline constexpr uint8_t kAutoProfileVoltageMax = 254;  // autoProfileIndex: the highest voltage
+inline constexpr uint16_t kCurrentNotSet = 65535;        // "Max" or not set, as the field says
+inline constexpr uint8_t kDetectionOn = 255;
+inline constexpr uint8_t kDetectionOff = 0;
+
 struct SinkTestSettings {
-    uint32_t currentLimitMode = 0;  // 0 enforce, 1 allow 20 % over, 2 force limit
+    uint32_t currentLimitMode = kLimitEnforce;  // a CurrentLimitMode
     uint16_t forcedLimitIndex = 0;  // forced limit = (index + 1) x 500 + 500 mA
     uint16_t sdpCurrentLimitMa = 500;
     uint16_t usbcDefaultCurrentLimitMa = 500;
@@ -25,16 +36,16 @@ struct SinkTestSettings {
     uint16_t cableResistanceMilliohm = 80;
     uint16_t dialLoadChangeSpeedMs = 200;
     uint8_t applyOnCapabilityChange = 0;
-    uint8_t autoProfileIndex = 0;  // 0 "Auto", 1..20, 254 voltage "Max", 255 off
+    uint8_t autoProfileIndex = 0;  // 0 "Auto", 1..20, kAutoProfileVoltageMax, 255 off
     uint16_t autoVoltageMv = 5000;
-    uint16_t autoCurrentMa = 0;       // 65535 "Max"
-    uint16_t operatingCurrentMa = 0;  // 65535 not set
-    uint16_t sinkCap2Mv = 0;          // 65535 not set
+    uint16_t autoCurrentMa = 0;       // kCurrentNotSet: "Max"
+    uint16_t operatingCurrentMa = 0;  // kCurrentNotSet: not set
+    uint16_t sinkCap2Mv = 0;          // kCurrentNotSet: not set
     uint16_t sinkCap2Ma = 0;
-    uint8_t pdDetection = 255;  // 255 on, 0 off
-    uint8_t eprDetection = 255;
-    uint8_t bcDetection = 255;
-    uint8_t qcDetection = 255;
+    uint8_t pdDetection = kDetectionOn;  // kDetectionOn or kDetectionOff
+    uint8_t eprDetection = kDetectionOn;
+    uint8_t bcDetection = kDetectionOn;
+    uint8_t qcDetection = kDetectionOn;
     uint16_t ppsDetection = 1;  // 0 or 1
     uint8_t logIntervalS = 0;   // application only: seconds between readings lines, 0 off
 

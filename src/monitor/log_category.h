@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "ui/canvas.h"
+#include "platform/drawing_values.h"
 
 // What a log record is about; stored with each record.
 enum LogCategory : int {

@@ -9,7 +9,7 @@ void LoadSinkSettings(const TesterConfig& config, SinkTestSettings& settings) {
     // The forced limit is (index + 1) x 500 + 500 mA. Only a limit sent with
     // Force Limit is one the user chose; in the other modes it follows the
     // rated current, and the last forced choice (at first the lowest) stays.
-    if (config.currentLimitMode == 2) {
+    if (config.currentLimitMode == kLimitForced) {
         int index = (static_cast<int>(config.forcedCurrentLimitMa) - 500) / 500 - 1;
         settings.forcedLimitIndex = static_cast<uint16_t>(std::max(index, 0));
     }

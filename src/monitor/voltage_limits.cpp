@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "monitor/live_state.h"
 #include "monitor/profile_type.h"
+#include "platform/format.h"
 
 namespace {
 constexpr uint32_t kMaximumLoadMa = 5600;
@@ -40,7 +42,14 @@ std::optional<VoltageLimits> ComputeVoltageLimits(const VoltageLimitInputs& in) 
 
 uint16_t LoadCurrentLimit(uint32_t currentLimitMode, uint16_t forcedLimitIndex, uint16_t ratedCurrentMa) {
     uint32_t limit = ratedCurrentMa;
-    if (currentLimitMode == 1) limit = ratedCurrentMa * 12u / 10u;
-    if (currentLimitMode == 2) limit = (forcedLimitIndex + 1u) * 500u + 500u;
+    if (currentLimitMode == kLimitAllowOver) limit = ratedCurrentMa * 12u / 10u;
+    if (currentLimitMode == kLimitForced) limit = (forcedLimitIndex + 1u) * 500u + 500u;
     return static_cast<uint16_t>(std::min(limit, kMaximumLoadMa));
+}
+
+std::optional<std::string> VoltageRangeMessage(const SinkCapabilities& caps, int activeIndex, int voltageMv) {
+    SinkCapability entry;
+    if (activeIndex >= 0 && activeIndex < caps.count) entry = caps.entries[static_cast<size_t>(activeIndex)];
+    if (voltageMv >= entry.minimumMv && voltageMv <= entry.maximumMv) return std::nullopt;
+    return Format("Please enter a number between %d-%d", entry.minimumMv, entry.maximumMv);
 }

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+
+#include "device/tester_records.h"
 
 // What the acceptable sink voltage depends on.
 struct VoltageLimitInputs {
@@ -26,3 +29,8 @@ std::optional<VoltageLimits> ComputeVoltageLimits(const VoltageLimitInputs& in);
 // The upper end of the load current: the rated current, 20 % above it, or the
 // forced limit, never more than 5600 mA.
 uint16_t LoadCurrentLimit(uint32_t currentLimitMode, uint16_t forcedLimitIndex, uint16_t ratedCurrentMa);
+
+// For a voltage request on a ranged profile: the message to show when the
+// voltage lies outside the active capability entry's range, nothing when it
+// may be requested.
+std::optional<std::string> VoltageRangeMessage(const SinkCapabilities& caps, int activeIndex, int voltageMv);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/canvas.h"
+#include "platform/drawing_values.h"
 
 // Where a dialog of the given size goes so that it is centred on its owner
 // and stays in the work area of the owner's monitor: a dialog that would

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 

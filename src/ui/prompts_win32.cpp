@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 int PromptsWin32::ShowMessage(const std::string& text, const std::string& title, uint32_t style) {
     return MessageBoxW(owner_, Wide(text).c_str(), Wide(title).c_str(), style);

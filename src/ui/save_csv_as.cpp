@@ -1,6 +1,6 @@
 #include "ui/save_csv_as.h"
 
-#include "monitor/event_log.h"
+#include "monitor/data_folder.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 

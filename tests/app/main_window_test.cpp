@@ -8,6 +8,7 @@
 #include "support/fake_window.h"
 #include "support/memory_line.h"
 #include "ui/main_window_ids.h"
+#include "ui/log_pane.h"
 
 TEST(EditNumbers, OnlyTheLeadingDigitsWithinTheFieldCount) {
     EXPECT_EQ(ReadNumber("123456", 5), 12345);
@@ -98,13 +99,14 @@ protected:
     TesterConnection tester{line.Factory(), clock};
     LiveState live;
     EventLog log;
+    LogPane pane{log};
     FakeWindow window;
     Ports ports;
     PortEvents events;
     FakeShell shell;
     StatusPollLoop poll{tester, live, log, events, clock};
     TesterDiscovery discovery{{window, window, tester, live, log, ports, clock, [](int) {}, [] {}}};
-    MainWindow rules{{window, window, tester, live, log, discovery, poll, shell, clock}};
+    MainWindow rules{{window, window, tester, live, log, pane, discovery, poll, shell, clock}};
 };
 
 }  // namespace
@@ -283,7 +285,7 @@ TEST_F(MainWindowRules, SelectionsTakeEffectOnlyWhenConfirmed) {
 // one posted wake-up however many changes there were, and then shows them
 // on its own thread.
 TEST_F(MainWindowRules, ChangesFromOtherThreadsWakeTheWindowOnceAndAreShownOnItsThread) {
-    log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+    pane.Attach(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
     rules.Initialize();
     window.OwnedByThisThread();
     int before = shell.modelPosts;

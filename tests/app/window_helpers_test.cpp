@@ -4,24 +4,7 @@
 
 #include "app/main_window_fit.h"
 #include "app/plug_info_table.h"
-#include "support/fake_window.h"
 #include "ui/center_on_owner.h"
-#include "ui/firmware_check.h"
-
-TEST(FirmwareCheck, NamesTheVersionNeeded) {
-    EXPECT_EQ(FirmwareOutOfDateText(42),
-              "This feature was added in a newer firmware version than is currently installed on the connected "
-              "Voltiq. Please update the unit to at least firmware verison 4.2 to use this feature.");
-    FakeWindow window;
-    DeviceInfo info;
-    info.firmwareVersion = 41;
-    EXPECT_FALSE(CheckFirmware(info, window, 42));
-    ASSERT_EQ(window.Messages().size(), 1u);
-    EXPECT_EQ(window.Messages()[0].title, "Firmware out of date");
-    info.firmwareVersion = 42;
-    EXPECT_TRUE(CheckFirmware(info, window, 42));
-    EXPECT_EQ(window.Messages().size(), 1u);
-}
 
 TEST(CenterOnOwner, CentresAndKeepsTheDialogInTheOwnersWorkArea) {
     const Rect screen = {0, 0, 1280, 1024};

@@ -6,7 +6,7 @@
 
 #include "support/fake_window.h"
 #include "support/memory_line.h"
-#include "support/test_run_bench.h"
+#include "support/run_context_bench.h"
 #include "ui/config_ids.h"
 
 using Bytes = std::vector<uint8_t>;

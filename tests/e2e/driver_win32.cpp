@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 

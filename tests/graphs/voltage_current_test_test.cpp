@@ -7,9 +7,9 @@
 #include "monitor/log_category.h"
 #include "monitor/profile_type.h"
 #include "device/frame.h"
-#include "graphs/test_csv.h"
+#include "graphs/result_csv.h"
 #include "support/memory_line.h"
-#include "support/test_run_bench.h"
+#include "support/run_context_bench.h"
 
 namespace {
 // A 9 V PD charger, 1000 mA in steps of 250 mA, whose voltage is over the top

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "monitor/event_log.h"
+#include "monitor/data_folder.h"
 #include "support/temporary_home.h"
 
 TEST(DataFolder, DocumentsThenQuarnelThenVoltiqCreatedWhenMissing) {

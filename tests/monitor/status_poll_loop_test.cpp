@@ -9,6 +9,7 @@
 #include "support/fake_window.h"
 #include "support/memory_line.h"
 #include "ui/main_window_ids.h"
+#include "ui/log_pane.h"
 
 // The poll loop stepped cycle by cycle against a scripted tester whose ports
 // the tests set up exactly, with a clock that never sleeps.
@@ -91,7 +92,7 @@ protected:
     void SetUp() override {
         line.tester.SetHandler([this](uint8_t cmd, std::span<const uint8_t> p) { return state.Answer(cmd, p); });
         ASSERT_TRUE(tester.Connect("COM7", [this](int n) { events.Notify(n); }));
-        log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+        pane.Attach(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
         live.connected = true;
         ++live.connectionCount;
     }
@@ -142,6 +143,7 @@ protected:
     TesterConnection tester{line.Factory(), clock};
     LiveState live;
     EventLog log;
+    LogPane pane{log};
     FakeWindow window;
     PortEvents events;
     StatusPollLoop loop{tester, live, log, events, clock};

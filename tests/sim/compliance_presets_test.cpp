@@ -4,7 +4,7 @@
 
 #include "charger.h"
 #include "graphs/compliance_regions.h"
-#include "graphs/test_csv.h"
+#include "graphs/result_csv.h"
 #include "monitor/voltage_limits.h"
 #include "support/drawn_region.h"
 
@@ -18,7 +18,7 @@ TEST(ComplianceRegions, EveryStepIsJudgedByTheRegionItIsDrawnIn) {
             uint16_t voltageMv = offer.IsRanged() ? (offer.minimumMv + offer.maximumMv) / 2 / 100 * 100 : offer.maximumMv;
             uint16_t ratedMa = offer.CurrentAtMa(voltageMv);
             for (uint32_t mode : {0u, 1u, 2u}) {
-                TestProfile profile{offer.type, offer.subtype, voltageMv, ratedMa,
+                RunProfile profile{offer.type, offer.subtype, voltageMv, ratedMa,
                                     LoadCurrentLimit(mode, 3, ratedMa), false};
                 SCOPED_TRACE(charger.name + " " + std::to_string(voltageMv) + " mV, mode " + std::to_string(mode));
                 std::vector<ComplianceShape> shapes = ComplianceRegions(profile);

@@ -4,7 +4,7 @@
 
 #include "graphs/fft_graph.h"
 #include "sim_bench.h"
-#include "support/test_run_bench.h"
+#include "support/run_context_bench.h"
 
 // The FFT graph against the simulated tester: pd65 switches at 130 kHz.
 TEST(SpectrumGraphWithSimulator, PlotsTheSwitchingPeaksAndKeepsTheLastWholeSpectrum) {

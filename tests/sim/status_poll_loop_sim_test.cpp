@@ -8,6 +8,7 @@
 #include "sim_bench.h"
 #include "support/fake_window.h"
 #include "ui/main_window_ids.h"
+#include "ui/log_pane.h"
 
 // The poll loop on its own thread keeping a window correct against the
 // simulated tester, the window shown by the presenter on the test's thread,
@@ -21,8 +22,8 @@ protected:
         window.OwnedByThisThread();
         ASSERT_TRUE(bench.simulator.Plug("pd65"));
         ASSERT_TRUE(bench.connection.Connect("SIM", [this](int n) { events.Notify(n); }));
-        log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
-        log.SetRepaintRequest([this] { wake.Wake(); });
+        pane.Attach(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+        pane.SetRepaintRequest([this] { wake.Wake(); });
         live.SetReadoutsListener([this] { wake.Wake(); });
         live.connected = true;
         live.loadCurrentPending = false;
@@ -32,7 +33,7 @@ protected:
         loop.Stop();
         EXPECT_EQ(window.ForeignThreadCalls(), 0) << "the poll thread used the window";
         live.SetReadoutsListener(nullptr);
-        log.SetRepaintRequest(nullptr);
+        pane.SetRepaintRequest(nullptr);
     }
 
     // Shows what the loop published whenever it woke the window, until
@@ -45,7 +46,7 @@ protected:
                 if (woken.exchange(false)) {
                     wake.Taken();
                     presenter.Apply();
-                    log.RefreshPane();
+                    pane.Refresh();
                 }
                 return done();
             },
@@ -55,6 +56,7 @@ protected:
     SimBench bench;
     LiveState live;
     EventLog log;
+    LogPane pane{log};
     FakeWindow window;
     PortEvents events;
     std::atomic<bool> woken{false};

@@ -5,12 +5,12 @@
 
 #include "graphs/fft_graph.h"
 #include "graphs/graph_window.h"
-#include "graphs/test_csv.h"
+#include "graphs/result_csv.h"
 #include "monitor/sink_test_settings.h"
 #include "platform/format.h"
 #include "sim_bench.h"
 #include "support/drawn_region.h"
-#include "support/test_run_bench.h"
+#include "support/run_context_bench.h"
 #include "ui/graph_ids.h"
 #include "ui/main_window_ids.h"
 
@@ -86,8 +86,8 @@ void Rig::Run(const Scenario& s) {
     Attach(s.charger, s.cableMilliohm, s.profileIndex, s.currentLimitMode);
     if (::testing::Test::HasFatalFailure()) return;
     VoltageCurrentTest test;
-    TestProfile profile = CopyTestProfile(live);
-    TestContext context{live, parts.log, parts.events, parts.view, parts.window, testClock};
+    RunProfile profile = CopyRunProfile(live);
+    RunContext context{live, parts.log, parts.events, parts.view, parts.window, testClock};
     live.testIdle = false;
     std::atomic<bool> running{true};
     std::thread reader([&] {  // the painter and the export read while the run writes
@@ -105,7 +105,7 @@ void Rig::Run(const Scenario& s) {
         if (std::string text = parts.log.Records().GetRecord(i)->text; text.find(", I=") != std::string::npos)
             verdicts.push_back(text);
     VoltageCurrentResult result = test.Result();
-    std::string text = TestCsvText(result);
+    std::string text = ResultCsvText(result);
     for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
         csv.push_back(text.substr(at, end - at));
     int lastStep = s.lastStepMa / 100;

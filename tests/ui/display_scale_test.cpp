@@ -7,6 +7,7 @@
 #include "support/fake_window.h"
 #include "tracer/trace_view.h"
 #include "ui/dialog_template.h"
+#include "ui/log_pane.h"
 #include "ui/main_window_ids.h"
 #include "ui/scaled_canvas.h"
 
@@ -34,17 +35,18 @@ TEST(DisplayScale, TheLogPanesRowsAndFontGrowWithTheDisplay) {
         DpiScale scale{dpi};
         FakeWindow window;
         EventLog log;
-        log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+        LogPane pane(log);
+        pane.Attach(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
         // The window hands the pane's size over in layout units.
-        log.Remeasure(scale.Layout(scale.Px(400)), scale.Layout(scale.Px(24 + 5 * EventLog::kRowHeight)));
+        pane.Remeasure(scale.Layout(scale.Px(400)), scale.Layout(scale.Px(24 + 5 * LogPane::kRowHeight)));
         log.LogEvent("one", 0);
         log.LogEvent("two", 3);
         RecordingCanvas device;
         ScaledCanvas canvas(device, scale);
-        log.PaintPane(canvas, true);
+        pane.Paint(canvas, true);
         ASSERT_GE(device.fills.size(), 3u) << dpi;
         const Rect& row = device.fills[2].rect;
-        EXPECT_EQ(row.Height(), scale.Px(EventLog::kRowHeight)) << dpi;
+        EXPECT_EQ(row.Height(), scale.Px(LogPane::kRowHeight)) << dpi;
         EXPECT_EQ(row.Width(), scale.Px(400)) << dpi;
         EXPECT_EQ(device.texts.back().font.heightPx, scale.Px(14)) << dpi;
     }

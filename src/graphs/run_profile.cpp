@@ -1,9 +1,9 @@
-#include "graphs/test_profile.h"
+#include "graphs/run_profile.h"
 
 #include "monitor/profile_type.h"
 
-TestProfile CopyTestProfile(const LiveState& live) {
-    TestProfile profile;
+RunProfile CopyRunProfile(const LiveState& live) {
+    RunProfile profile;
     profile.type = live.sinkProfileType;
     profile.subtype = live.sinkProfileSubtype;
     profile.voltageMv = live.sinkVoltageMv;
@@ -13,7 +13,7 @@ TestProfile CopyTestProfile(const LiveState& live) {
     return profile;
 }
 
-VoltageAxis VoltageAxisFor(const TestProfile& profile) {
+VoltageAxis VoltageAxisFor(const RunProfile& profile) {
     if (profile.type == kProfileQc || profile.type == kProfilePd || profile.type == kProfileEpr) {
         int volts = profile.voltageMv / 1000;
         return {static_cast<float>(volts - 2), static_cast<float>(volts + 2), 8};
@@ -21,7 +21,7 @@ VoltageAxis VoltageAxisFor(const TestProfile& profile) {
     return {};
 }
 
-std::optional<VoltageLimits> LimitsAt(const TestProfile& profile, uint16_t loadMa, uint16_t sinkCurrentMa) {
+std::optional<VoltageLimits> LimitsAt(const RunProfile& profile, uint16_t loadMa, uint16_t sinkCurrentMa) {
     VoltageLimitInputs in;
     in.profileType = profile.type;
     in.profileSubtype = profile.subtype;

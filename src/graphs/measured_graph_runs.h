@@ -5,7 +5,7 @@
 #include <string>
 
 #include "graphs/graph_run.h"
-#include "graphs/test_run.h"
+#include "graphs/run_context.h"
 #include "graphs/voltage_current_test.h"
 
 // What a test's thread asks of the window's controls, kept until the
@@ -27,9 +27,9 @@ private:
 
 // The graph window's side of a test run: the series goes into the chart
 // under its lock, the rest waits for the window's timer.
-class ChartTestView : public TestView {
+class ChartRunView : public RunView {
 public:
-    ChartTestView(LineChart& chart, int graphType, int currentStepMa, PendingWindowUpdates& updates)
+    ChartRunView(LineChart& chart, int graphType, int currentStepMa, PendingWindowUpdates& updates)
         : chart_(chart), graphType_(graphType), currentStepMa_(currentStepMa), updates_(updates) {}
     void ShowSeries(std::span<const float> values) override;
     void ShowStatus(const std::string& text) override { updates_.SetStatus(text); }
@@ -43,16 +43,16 @@ private:
 };
 
 // What the two test graphs share with the window that runs them.
-struct TestGraphParts {
+struct MeasuredGraphParts {
     VoltageCurrentTest& test;
-    const TestProfile& profile;  // copied by the chart set-up
+    const RunProfile& profile;  // copied by the chart set-up
     PendingWindowUpdates& updates;
     Clock& clock;
     EventLog& log;
 };
 
-void RunVoltageCurrentGraph(GraphRun& run, const TestGraphParts& parts);
-void RunFftGraph(GraphRun& run, const TestGraphParts& parts);
+void RunVoltageCurrentGraph(GraphRun& run, const MeasuredGraphParts& parts);
+void RunFftGraph(GraphRun& run, const MeasuredGraphParts& parts);
 // The compliance regions of the last voltage-versus-current run and their
 // legend, over the chart (its lock held by the painter).
 void PaintVoltageCurrentOverlay(Canvas& canvas, LineChart& chart, const VoltageCurrentTest& test);

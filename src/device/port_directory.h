@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One serial port as the system lists it: the description its USB bus
@@ -23,3 +25,14 @@ public:
     // answer is not used; the library may refresh its own view on the way.
     virtual void CountBridgeDevices() = 0;
 };
+
+// The port name between the first "(" of a friendly name and the first ")"
+// after it; nothing when either is missing.
+std::optional<std::string> PortNameFromFriendlyName(std::string_view friendlyName);
+
+// What a tester's USB bus description contains.
+inline constexpr std::string_view kTesterBusDescription = "Quarnel Voltiq";
+
+// The ports of the testers among the system's serial ports, in the order
+// listed: those whose bus description names the tester.
+std::vector<std::string> TesterPortNames(PortDirectory& ports);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "graphs/test_run.h"
+#include "graphs/run_context.h"
 #include "platform/clock.h"
 #include "support/fake_window.h"
 
@@ -20,7 +20,7 @@ public:
 };
 
 // Keeps what a test run last showed (used on the run's thread only).
-class FakeTestView : public TestView {
+class FakeRunView : public RunView {
 public:
     void ShowSeries(std::span<const float> values) override {
         series.assign(values.begin(), values.end());
@@ -40,8 +40,8 @@ struct TestRunParts {
     LiveState live;
     EventLog log;
     PortEvents events;
-    FakeTestView view;
+    FakeRunView view;
     FakeWindow window;
     HookedClock clock;
-    TestContext context{live, log, events, view, window, clock};
+    RunContext context{live, log, events, view, window, clock};
 };

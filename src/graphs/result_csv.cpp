@@ -1,4 +1,4 @@
-#include "graphs/test_csv.h"
+#include "graphs/result_csv.h"
 
 #include "graphs/compliance_regions.h"
 #include "platform/format.h"
@@ -18,7 +18,7 @@ std::vector<bool> StepVerdicts(const VoltageCurrentResult& result) {
     return verdicts;
 }
 
-std::string TestCsvText(const VoltageCurrentResult& result) {
+std::string ResultCsvText(const VoltageCurrentResult& result) {
     std::string text = "Voltage (V), Current (mA), Power (W), Compliance (PASS/FAIL) \r\n";
     std::vector<bool> verdicts = StepVerdicts(result);
     for (size_t k = 0; k < verdicts.size(); ++k) {
@@ -30,6 +30,6 @@ std::string TestCsvText(const VoltageCurrentResult& result) {
     return text;
 }
 
-bool ExportTestCsv(Prompts& prompts, const VoltageCurrentResult& result) {
-    return SaveCsvAs(prompts, [&result] { return TestCsvText(result); }, "Ampwright Error");
+bool ExportResultCsv(Prompts& prompts, const VoltageCurrentResult& result) {
+    return SaveCsvAs(prompts, [&result] { return ResultCsvText(result); }, "Ampwright Error");
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "monitor/event_log.h"
+#include "ui/log_pane.h"
 #include "platform/files.h"
 #include "platform/version.h"
 #include "support/fake_window.h"
@@ -35,26 +36,27 @@ std::string TempPath(const char* name) {
 class EventLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        log.AttachPane(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
-        log.Remeasure(400, 24 + 5 * 14);  // five rows
+        pane.Attach(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
+        pane.Remeasure(400, 24 + 5 * 14);  // five rows
     }
     TemporaryHome home;  // the save dialog proposes a folder in it
     FakeWindow window;
     EventLog log{&FixedTime};
+    LogPane pane{log};
 };
 }  // namespace
 
 TEST_F(EventLogTest, ScrollingFollowsTheNewestPagesByFiveAndClearingLeavesTheBanner) {
     for (int i = 0; i < 20; ++i)
         log.LogEvent("event " + std::to_string(i), 4);
-    EXPECT_EQ(log.TopIndex(), 15) << "the view jumps to the newest record";
+    EXPECT_EQ(pane.TopIndex(), 15) << "the view jumps to the newest record";
     FakeWindow::Control bar = window.Get(IDC_LOG_SCROLL);
     EXPECT_TRUE(bar.scrollShown);
     EXPECT_EQ(bar.scrollMaximum, 19);
     EXPECT_EQ(bar.scrollPage, 5);
     EXPECT_EQ(bar.scrollPosition, 15);
 
-    using Request = EventLog::ScrollRequest;
+    using Request = LogPane::ScrollRequest;
     struct Step {
         Request request;
         int position;
@@ -63,8 +65,8 @@ TEST_F(EventLogTest, ScrollingFollowsTheNewestPagesByFiveAndClearingLeavesTheBan
                  {Request::PageUp, 0, 0},    {Request::LineUp, 0, 0},    {Request::Bottom, 0, 15},
                  {Request::LineDown, 0, 15}, {Request::Thumb, 99, 15}};  // never past either end
     for (const Step& step : steps) {
-        log.Scroll(step.request, step.position);
-        EXPECT_EQ(log.TopIndex(), step.top) << int(step.request) << " " << step.position;
+        pane.Scroll(step.request, step.position);
+        EXPECT_EQ(pane.TopIndex(), step.top) << int(step.request) << " " << step.position;
     }
     EXPECT_EQ(window.Get(IDC_LOG_SCROLL).scrollPosition, 15);
 
@@ -72,7 +74,7 @@ TEST_F(EventLogTest, ScrollingFollowsTheNewestPagesByFiveAndClearingLeavesTheBan
     ASSERT_EQ(log.Records().RecordCount(), 1);
     EXPECT_EQ(log.Records().GetRecord(0)->text, kBanner);
     EXPECT_FALSE(window.Get(IDC_LOG_SCROLL).scrollShown);
-    EXPECT_EQ(log.TopIndex(), 0);
+    EXPECT_EQ(pane.TopIndex(), 0);
 }
 
 TEST_F(EventLogTest, PaintsHeaderRowsByCategoryAndUnknownCategoriesWhite) {
@@ -80,7 +82,7 @@ TEST_F(EventLogTest, PaintsHeaderRowsByCategoryAndUnknownCategoriesWhite) {
     log.LogEvent("too hot", 3);
     log.LogEvent("odd", 12);
     RecordingCanvas canvas;
-    log.PaintPane(canvas, true);
+    pane.Paint(canvas, true);
     ASSERT_EQ(canvas.fills.size(), 5u);
     EXPECT_EQ(canvas.fills[0].rect, (Rect{0, 1, 400, 25}));
     EXPECT_EQ(canvas.texts[0].text, "Log Window");
@@ -91,18 +93,18 @@ TEST_F(EventLogTest, PaintsHeaderRowsByCategoryAndUnknownCategoriesWhite) {
     EXPECT_EQ(canvas.fills[4].rect, (Rect{0, 67, 400, 94})) << "the rest below the rows";
 
     RecordingCanvas rowsOnly;
-    log.PaintPane(rowsOnly, false);
+    pane.Paint(rowsOnly, false);
     EXPECT_EQ(rowsOnly.fills.size(), 4u) << "no header on a rows-only repaint";
 }
 
 TEST_F(EventLogTest, SavesTheLogFileByteForByteAndAFailedSaveLeavesWhatWasThere) {
     log.ClearLog();
     log.LogEvent("Sink Port detached", 4);
-    log.LogEventInt("Found %d testers", 2, 0);
+    log.LogEvent("Found 2 testers", 0);
     log.LogEvent("strange", 12);
     std::string path = TempPath("ampwright-log-test.txt");
     window.QueueSavePath(path);
-    ASSERT_TRUE(log.SaveLog(window));
+    ASSERT_TRUE(pane.SaveLog(window));
     std::string when = FormatCtime(LocalTime(kTime));
     std::string expected =
         "QUARNEL Voltiq Log file\r\n===========================================\r\n"
@@ -116,7 +118,7 @@ TEST_F(EventLogTest, SavesTheLogFileByteForByteAndAFailedSaveLeavesWhatWasThere)
     EXPECT_EQ(FileNamePart(window.SaveRequests()[0].initialPath), "AmpwrightLog.txt");
 
     window.QueueSavePath(std::nullopt);  // cancelled
-    EXPECT_FALSE(log.SaveLog(window));
+    EXPECT_FALSE(pane.SaveLog(window));
     EXPECT_EQ(FileNamePart(window.SaveRequests()[1].initialPath), "ampwright-log-test.txt")
         << "the last chosen name is proposed again";
 
@@ -124,7 +126,7 @@ TEST_F(EventLogTest, SavesTheLogFileByteForByteAndAFailedSaveLeavesWhatWasThere)
     std::filesystem::path taken = TempPath("ampwright-log-taken.txt");
     std::filesystem::create_directories(taken / "inside");
     window.QueueSavePath(taken.string());
-    EXPECT_FALSE(log.SaveLog(window));
+    EXPECT_FALSE(pane.SaveLog(window));
     EXPECT_TRUE(std::filesystem::is_directory(taken / "inside"));
     size_t leftovers = 0;
     for (const auto& entry : std::filesystem::directory_iterator(taken.parent_path()))
@@ -142,6 +144,7 @@ TEST(EventLogSave, AFullRingStillLoggingSavesOneUnbrokenRun) {
     TemporaryHome home;
     FakeWindow window;
     EventLog log(&FixedTime, 2001);
+    LogPane pane(log);
     for (int n = 0; n < 3000; ++n)
         log.LogEvent(std::to_string(n), 0);
     std::atomic<bool> done{false};
@@ -151,7 +154,7 @@ TEST(EventLogSave, AFullRingStillLoggingSavesOneUnbrokenRun) {
     });
     std::string path = TempPath("ampwright-log-busy.txt");
     window.QueueSavePath(path);
-    bool saved = log.SaveLog(window);
+    bool saved = pane.SaveLog(window);
     done = true;
     poll.join();
     ASSERT_TRUE(saved);

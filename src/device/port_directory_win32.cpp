@@ -1,10 +1,10 @@
-#include "app/port_directory_win32.h"
+#include "device/port_directory_win32.h"
 
 #include <cfgmgr32.h>
 #include <devpropdef.h>
 #include <setupapi.h>
 
-#include "ui/wide_text_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 

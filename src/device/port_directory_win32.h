@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/port_directory.h"
+#include "device/port_directory.h"
 
 // The present COM ports from SetupAPI, and the bridge vendor's D2XX library
 // loaded at run time when it is installed.

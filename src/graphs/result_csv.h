@@ -13,9 +13,9 @@ std::vector<bool> StepVerdicts(const VoltageCurrentResult& result);
 // The voltage-versus-current result as CSV text: a header, then one line per
 // measured step from the first (voltage, current, power, PASS or FAIL),
 // with CR LF line ends.
-std::string TestCsvText(const VoltageCurrentResult& result);
+std::string ResultCsvText(const VoltageCurrentResult& result);
 
 // Asks for a file name and writes the result as CSV. The file is replaced
 // only once it is complete; a failure leaves an existing file as it was and
 // is reported in a message box. False when cancelled or failed.
-bool ExportTestCsv(Prompts& prompts, const VoltageCurrentResult& result);
+bool ExportResultCsv(Prompts& prompts, const VoltageCurrentResult& result);

@@ -14,9 +14,9 @@
 // What a running test shows in the graph window. The window implements it
 // with its chart (under the chart's lock) and its status line. Every call
 // comes from the test's thread, so none may wait for the window's thread.
-class TestView {
+class RunView {
 public:
-    virtual ~TestView() = default;
+    virtual ~RunView() = default;
     // Replaces series 0 of the chart with `values`, one category each.
     virtual void ShowSeries(std::span<const float> values) = 0;
     // The status line under the chart.
@@ -28,11 +28,11 @@ public:
 
 // What a test run works with. The caller clears TestIdle before the run and
 // sets it again afterwards; Stop sets TestIdle and the stop event.
-struct TestContext {
+struct RunContext {
     LiveState& live;
     EventLog& log;
     PortEvents& events;  // testStop and sinkDetach
-    TestView& view;
+    RunView& view;
     Prompts& prompts;  // message boxes owned by the graph window
     Clock& clock;
     // Where the test confirms the load is off at its end; without one it
@@ -45,5 +45,5 @@ enum class TestWait { Done, TimedOut, Stopped, Detached, Idle };
 // Waits up to timeoutMs of the context's clock for `done` (checked every
 // sliceMs), the stop event, a sink detach or TestIdle, whichever comes
 // first. Consumes the event it reports.
-TestWait WaitForTest(TestContext& context, uint32_t timeoutMs, uint32_t sliceMs,
+TestWait WaitForTest(RunContext& context, uint32_t timeoutMs, uint32_t sliceMs,
                      const std::function<bool()>& done = nullptr);

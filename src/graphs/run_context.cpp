@@ -1,8 +1,8 @@
-#include "graphs/test_run.h"
+#include "graphs/run_context.h"
 
 #include <algorithm>
 
-TestWait WaitForTest(TestContext& context, uint32_t timeoutMs, uint32_t sliceMs, const std::function<bool()>& done) {
+TestWait WaitForTest(RunContext& context, uint32_t timeoutMs, uint32_t sliceMs, const std::function<bool()>& done) {
     // Waiting in slices of the context's clock lets tests run on a fast one;
     // a slice also bounds how late a Stop is noticed.
     uint64_t start = context.clock.NowMs();

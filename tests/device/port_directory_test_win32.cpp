@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/port_directory_win32.h"
+#include "device/port_directory_win32.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 // The sink profile a voltage-versus-current run judges against, copied when
 // the run is set up and kept for painting and exporting afterwards.
-struct TestProfile {
+struct RunProfile {
     uint32_t type = 0;
     uint8_t subtype = 0;
     uint16_t voltageMv = 0;
@@ -17,7 +17,7 @@ struct TestProfile {
     bool estimateUpstreamVbus = false;
 };
 
-TestProfile CopyTestProfile(const LiveState& live);
+RunProfile CopyRunProfile(const LiveState& live);
 
 struct VoltageAxis {
     float minimumV = 0;
@@ -27,8 +27,8 @@ struct VoltageAxis {
 
 // The chart's voltage range: 2 V either side of the negotiated voltage (in
 // whole volts) for QC, PD and EPR profiles, 0 to 6 V for the 5 V kinds.
-VoltageAxis VoltageAxisFor(const TestProfile& profile);
+VoltageAxis VoltageAxisFor(const RunProfile& profile);
 
 // The acceptable voltage at a load current; nothing where the profile has
 // no limits.
-std::optional<VoltageLimits> LimitsAt(const TestProfile& profile, uint16_t loadMa, uint16_t sinkCurrentMa);
+std::optional<VoltageLimits> LimitsAt(const RunProfile& profile, uint16_t loadMa, uint16_t sinkCurrentMa);

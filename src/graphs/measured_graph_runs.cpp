@@ -1,4 +1,4 @@
-#include "graphs/test_graph_runs.h"
+#include "graphs/measured_graph_runs.h"
 
 #include "graphs/compliance_regions.h"
 #include "graphs/fft_graph.h"
@@ -59,17 +59,17 @@ void PendingWindowUpdates::Apply(Controls& window) {
     }
 }
 
-void ChartTestView::ShowSeries(std::span<const float> values) {
+void ChartRunView::ShowSeries(std::span<const float> values) {
     LoadSeries(chart_, values, static_cast<int>(values.size()), 0, graphType_, currentStepMa_);
 }
 
-void RunVoltageCurrentGraph(GraphRun& run, const TestGraphParts& parts) {
+void RunVoltageCurrentGraph(GraphRun& run, const MeasuredGraphParts& parts) {
     VoltageCurrentParams params;
     params.stepMa = static_cast<uint16_t>(run.settings.currentStepMa.load());
     params.stepTimeMs = static_cast<uint16_t>(run.settings.stepTimeMs.load());
     params.loadChangeSpeedMs = run.live.loadChangeSpeedMs;
-    ChartTestView view(run.chart, kGraphVoltageVsCurrent, params.stepMa, parts.updates);
-    TestContext context{run.live, parts.log, run.events, view, run.prompts, parts.clock, run.tester};
+    ChartRunView view(run.chart, kGraphVoltageVsCurrent, params.stepMa, parts.updates);
+    RunContext context{run.live, parts.log, run.events, view, run.prompts, parts.clock, run.tester};
     parts.test.Run(params, parts.profile, context);
     // An incomplete run and a load left on are said plainly, not only logged.
     VoltageCurrentResult result = parts.test.Result();
@@ -79,10 +79,10 @@ void RunVoltageCurrentGraph(GraphRun& run, const TestGraphParts& parts) {
     if (!problem.empty()) run.prompts.ShowMessage(problem, "Ampwright Error", Prompts::kOk | Prompts::kIconError);
 }
 
-void RunFftGraph(GraphRun& run, const TestGraphParts& parts) {
+void RunFftGraph(GraphRun& run, const MeasuredGraphParts& parts) {
     if (!run.tester) return;
-    ChartTestView view(run.chart, kGraphFft, 1, parts.updates);
-    TestContext context{run.live, parts.log, run.events, view, run.prompts, parts.clock};
+    ChartRunView view(run.chart, kGraphFft, 1, parts.updates);
+    RunContext context{run.live, parts.log, run.events, view, run.prompts, parts.clock};
     RunSpectrumGraph(*run.tester, context);
 }
 

@@ -1,4 +1,4 @@
-#include "graphs/test_csv.h"
+#include "graphs/result_csv.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +20,16 @@ VoltageCurrentResult NinePdResult(std::vector<float> raw) {
 }
 }  // namespace
 
-TEST(TestCsv, OneLinePerMeasuredStepPassingOnlyStrictlyInside) {
+TEST(ResultCsv, OneLinePerMeasuredStepPassingOnlyStrictlyInside) {
     StepLimits limits = NinePdResult({}).limits;
     // On the upper limit, on the lower limit, inside, then unmeasured.
     VoltageCurrentResult result = NinePdResult({limits.maximumV[0], limits.minimumV[1], 9.0f, NO_DATA, 9.0f});
     const std::string header = "Voltage (V), Current (mA), Power (W), Compliance (PASS/FAIL) \r\n";
-    EXPECT_EQ(TestCsvText(result), header + "9.45,0,0.00,FAIL\r\n8.49,250,2.12,FAIL\r\n9.00,500,4.50,PASS\r\n");
-    EXPECT_EQ(TestCsvText(NinePdResult(std::vector<float>(5, NO_DATA))), header);
+    EXPECT_EQ(ResultCsvText(result), header + "9.45,0,0.00,FAIL\r\n8.49,250,2.12,FAIL\r\n9.00,500,4.50,PASS\r\n");
+    EXPECT_EQ(ResultCsvText(NinePdResult(std::vector<float>(5, NO_DATA))), header);
 }
 
-TEST(TestCsv, AFailedExportSaysWhy) {
+TEST(ResultCsv, AFailedExportSaysWhy) {
     std::string folder = (std::filesystem::temp_directory_path() / "ampwright_csv_test").string();
     std::filesystem::create_directories(folder);
     std::string path = folder + PathSeparator() + "result.csv";
@@ -37,12 +37,12 @@ TEST(TestCsv, AFailedExportSaysWhy) {
     window.QueueSavePath(path);
     window.QueueSavePath(folder + PathSeparator() + "missing" + PathSeparator() + "result.csv");
     VoltageCurrentResult result = NinePdResult({9.0f, NO_DATA});
-    ASSERT_TRUE(ExportTestCsv(window, result));
+    ASSERT_TRUE(ExportResultCsv(window, result));
     {
         std::ifstream in(path, std::ios::binary);  // closed before the folder goes
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), TestCsvText(result));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), ResultCsvText(result));
     }
-    EXPECT_FALSE(ExportTestCsv(window, result));
+    EXPECT_FALSE(ExportResultCsv(window, result));
     ASSERT_EQ(window.Messages().size(), 1u);
     EXPECT_EQ(window.Messages()[0].title, "Ampwright Error");
     EXPECT_NE(window.Messages()[0].text.find("missing"), std::string::npos);
