@@ -7,6 +7,7 @@ AMPWRIGHT_PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 fonts-wine
   xvfb x11-utils xdotool imagemagick
+  gnuplot-nox clang
 )
 
 ampwright_install_packages() {

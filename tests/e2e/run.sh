@@ -12,6 +12,7 @@ cd "$AMPWRIGHT_ROOT" || exit 1
 source scripts/lib/wine.sh
 source scripts/lib/tester_device.sh
 source scripts/lib/sim.sh
+source scripts/lib/driver.sh
 
 windows_dir=${AMPWRIGHT_E2E_WINDOWS:-build/windows}
 sim=${AMPWRIGHT_E2E_SIM:-build/native/ampwright-sim}
@@ -19,7 +20,7 @@ port=${AMPWRIGHT_E2E_PORT:-COM7}
 out="$AMPWRIGHT_ROOT/build/e2e"
 device_id=VQE2E00000007
 app_exe="$windows_dir/Ampwright.exe"
-driver_exe="$windows_dir/e2e-driver.exe"
+ampwright_driver_exe="$windows_dir/e2e-driver.exe"
 
 passed=0
 failed=0
@@ -32,17 +33,8 @@ check() {
 }
 contains() { [[ "$1" == *"$2"* ]]; }
 matches() { [[ "$1" == $2 ]]; }  # a glob pattern
-# eventually SECONDS COMMAND...: retries the command until it succeeds, so a
-# slow machine is given time instead of failing a fixed pause.
-eventually() {
-  local tries=$(($1 * 4))
-  shift
-  for _ in $(seq 1 "$tries"); do "$@" && return 0; sleep 0.25; done
-  return 1
-}
-quietly() { "$@" >/dev/null; }
 
-for f in "$app_exe" "$driver_exe" "$sim"; do [ -e "$f" ] || abort "missing $f"; done
+for f in "$app_exe" "$ampwright_driver_exe" "$sim"; do [ -e "$f" ] || abort "missing $f"; done
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -56,13 +48,10 @@ rm -f "$WINEPREFIX"/dosdevices/com*
 wineserver -p 60 >/dev/null 2>&1
 ampwright_unregister_tester "$port"
 
-# The driver works the main window, or with "on TITLE" another window.
-driver() { wine "$driver_exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 graph_title="Graphs and Tests"
 tracer_title="Power Delivery Protocol Tracer"
 graph() { driver on "$graph_title" "$@"; }
 tracer() { driver on "$tracer_title" "$@"; }
-winpath() { echo "Z:${1//\//\\}"; }
 shot() { import -window root "$out/$1.png" 2>/dev/null; }
 # box_says NAME TITLE PATTERN [ID]: the box's text (or control ID's) matches
 # the glob PATTERN; the box is then answered with OK.
@@ -71,13 +60,6 @@ box_says() {
   said=$(driver on "$2" text "${4:-65535}")
   check "$1" matches "$said" "$3"
   driver on "$2" answer 1 >/dev/null
-}
-# several WINDOW COMMAND ID VALUE [ID VALUE]...: one command on several
-# controls of a window (driver, graph, tracer or a dialog's function).
-several() {
-  local window=$1 command=$2
-  shift 2
-  while [ $# -gt 1 ]; do "$window" "$command" "$1" "$2"; shift 2; done
 }
 # enter WINDOW EDIT TEXT BUTTON: types into an edit and presses a button.
 enter() { "$1" set-text "$2" "$3"; "$1" click "$4"; }
