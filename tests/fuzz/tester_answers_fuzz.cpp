@@ -1,20 +1,28 @@
 // Every command of the tester connection answered with arbitrary payloads,
 // with line noise and unsolicited frames (port notifications, traced
-// messages) before the answers. The connection runs over an in-process line
-// whose far end answers each request at once, so no exchange waits for a
-// time-out.
+// messages) before the answers, and what the windows make of the answers.
+// The connection runs over an in-process line whose far end answers each
+// request at once, so no exchange waits for a time-out.
 #include <memory>
 #include <mutex>
 
 #include "device/frame.h"
 #include "device/memory_serial_port.h"
 #include "device/tester_connection.h"
+#include "config/source_types.h"
 #include "fuzz_support.h"
+#include "graphs/fft_graph.h"
+#include "monitor/profile_list_text.h"
+#include "monitor/readouts_presenter.h"
+#include "monitor/status_poll_loop.h"
+#include "monitor/voltage_limits.h"
+#include "support/fake_window.h"
 
 namespace {
 // The answers of one input, taken by the far end as requests arrive.
 std::mutex inputLock;
 FuzzedDataProvider* input = nullptr;
+PortEvents* events = nullptr;  // where port notifications go, when anywhere
 MemorySerialPort* line = nullptr;
 
 std::vector<uint8_t> AnswerTo(uint8_t cmd) {
@@ -56,6 +64,8 @@ TesterConnection& Connection() {
         clock);
     static bool connected = connection.Connect("COM7", [](int notification) {
         FUZZ_REQUIRE(notification >= 1 && notification <= 7, "notification %d", notification);
+        std::lock_guard<std::mutex> held(inputLock);
+        if (events) events->Notify(notification);
     });
     FUZZ_REQUIRE(connected, "the in-process line did not open");
     return connection;
@@ -79,13 +89,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         case 1: {
             PortStatus status;
-            tester.GetPortStatus(status);
+            Measurements m;
+            if (tester.GetPortStatus(status) && tester.GetMeasurements(m)) {
+                TesterConfig config = tester.Config();
+                VoltageLimitInputs limits = {status.sinkProfileType, status.sinkProfileSubtype, status.sinkVoltageMv,
+                                             m.loadSetpointMa, m.sinkCurrentMa,
+                                             LoadCurrentLimit(config.currentLimitMode, config.forcedCurrentLimitMa,
+                                                              status.sinkProfileCurrentMa),
+                                             config.estimateUpstreamVbus != 0};
+                if (std::optional<VoltageLimits> v = ComputeVoltageLimits(limits))
+                    FUZZ_REQUIRE(v->minimumV <= v->maximumV, "limits %f..%f", v->minimumV, v->maximumV);
+            }
             break;
         }
         case 2: {
             SinkCapabilities caps;
-            if (tester.GetSinkCapabilities(caps))
+            if (tester.GetSinkCapabilities(caps)) {
                 FUZZ_REQUIRE(caps.count <= SinkCapabilities::kMaxEntries, "%u capabilities", caps.count);
+                for (size_t i = 0; i < caps.count; ++i)
+                    ProfileListText(caps.entries[i]);
+            }
             break;
         }
         case 3: {
@@ -98,16 +121,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (tester.GetSourceTypeConfig(index, record)) {
                 FUZZ_REQUIRE(record.name.size() <= SourceTypeRecord::kNameBytes, "a %zu-byte name",
                              record.name.size());
-                // What was read can be written back.
-                tester.SetSourceTypeConfig(index, record);
+                // What the dialog shows of it, and what it would write back.
+                SourceTypeConfig shown = SourceTypeFromRecord(record);
+                if (!SourceTypeProblem(shown, record.name))
+                    tester.SetSourceTypeConfig(index, SourceTypeToRecord(shown, record.name));
             }
             break;
         }
         case 5: {
             SourceTypeNames names;
             if (tester.GetSourceTypeNames(names))
-                for (const std::string& name : names.names)
-                    FUZZ_REQUIRE(name.size() <= SourceTypeRecord::kNameBytes, "a %zu-byte name", name.size());
+                for (size_t i = 0; i < names.names.size(); ++i) {
+                    FUZZ_REQUIRE(names.names[i].size() <= SourceTypeRecord::kNameBytes, "a %zu-byte name",
+                                 names.names[i].size());
+                    SourceTypeListText(i, names.names[i]);
+                }
             break;
         }
         case 6: {
@@ -123,7 +151,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         case 8: {
             Spectrum spectrum;
-            tester.GetSpectrum(spectrum);
+            if (tester.GetSpectrum(spectrum))
+                for (float db : MapSpectrum(spectrum))
+                    FUZZ_REQUIRE(db >= kSpectrumFloorDb && db <= 0, "%f dB plotted", db);
             break;
         }
         case 9:
@@ -137,6 +167,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 11:
             tester.SelectSourceType(index);
             break;
+        case 12: {
+            // The poll loop and the main window's readouts on these answers.
+            LiveState live;
+            EventLog log(nullptr, 64);
+            PortEvents portEvents;
+            FakeWindow window;
+            FastClock pollClock;
+            StatusPollLoop loop(tester, live, log, portEvents, pollClock);
+            ReadoutsPresenter presenter(live, window);
+            live.connected = true;
+            ++live.connectionCount;
+            {
+                std::lock_guard<std::mutex> held(inputLock);
+                events = &portEvents;
+            }
+            for (int cycle = 0; cycle <= index; ++cycle) {
+                loop.RunCycle();
+                presenter.Apply();
+            }
+            std::lock_guard<std::mutex> held(inputLock);
+            events = nullptr;
+            break;
+        }
         default:
             tester.RequestSinkProfile(index, provider.ConsumeIntegral<uint16_t>());
             tester.SetLoadCurrent(provider.ConsumeIntegral<uint16_t>(), 200);
