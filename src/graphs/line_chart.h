@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "graphs/no_data.h"
+#include "platform/recursive_mutex.h"
 #include "ui/canvas.h"
 
 // A chart of up to three float series over one shared row of categories (one
@@ -31,7 +32,7 @@ public:
 
     LineChart();
 
-    std::unique_lock<std::recursive_mutex> Hold() const { return std::unique_lock<std::recursive_mutex>(lock_); }
+    std::unique_lock<RecursiveMutex> Hold() const { return std::unique_lock<RecursiveMutex>(lock_); }
 
     void SetTitle(const std::string& text);
     void SetYAxisTitle(const std::string& text);
@@ -98,7 +99,7 @@ private:
     void DrawCurve(Canvas& canvas, const Series& series);
     void DrawCategoryLabels(Canvas& canvas, int labelStep, int bandTop);
 
-    mutable std::recursive_mutex lock_;
+    mutable RecursiveMutex lock_;
 
     bool hideCategoryLabels_ = false;
     int yDivisions_ = 12;

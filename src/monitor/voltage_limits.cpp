@@ -28,7 +28,9 @@ std::optional<VoltageLimits> ComputeVoltageLimits(const VoltageLimitInputs& in) 
             if (in.profileSubtype == kSubtypeDcp && in.sinkCurrentMa >= 500) return VoltageLimits{2.0f, 5.5f};
             return VoltageLimits{4.75f - drop, 5.5f};
         case kProfileUsbc:
-            return VoltageLimits{volts * 0.95f - ratedDrop, 5.5f};
+            // Type-C current is offered at 5 V; a profile reported higher still
+            // gets a range whose top is above its bottom.
+            return VoltageLimits{volts * 0.95f - ratedDrop, std::max(5.5f, volts * 1.05f)};
         case kProfilePd:
             return VoltageLimits{volts * 0.95f - ratedDrop, in.negotiatedMv == 5000 ? 5.5f : volts * 1.05f};
         case kProfileEpr:

@@ -1,11 +1,12 @@
 # What the runs under Wine share: the Wine environment, the simulated tester
 # and its device entry, the project version, and the checks' vocabulary (one
 # line "PASS NAME" or "FAIL NAME" per check, counted in passed and failed).
-# Sourced by the run scripts, which set AMPWRIGHT_ROOT and driver_exe.
+# Sourced by the run scripts, which set AMPWRIGHT_ROOT and ampwright_driver_exe.
 source "$AMPWRIGHT_ROOT/scripts/lib/wine.sh"
 source "$AMPWRIGHT_ROOT/scripts/lib/tester_device.sh"
 source "$AMPWRIGHT_ROOT/scripts/lib/sim.sh"
 source "$AMPWRIGHT_ROOT/scripts/lib/build.sh"
+source "$AMPWRIGHT_ROOT/scripts/lib/driver.sh"
 
 passed=0
 failed=0
@@ -17,14 +18,3 @@ check() {
 }
 contains() { [[ "$1" == *"$2"* ]]; }
 matches() { [[ "$1" == $2 ]]; }  # a glob pattern
-# eventually SECONDS COMMAND...: retries the command until it succeeds, so a
-# slow machine is given time instead of failing a fixed pause.
-eventually() {
-  local tries=$(($1 * 4))
-  shift
-  for _ in $(seq 1 "$tries"); do "$@" && return 0; sleep 0.25; done
-  return 1
-}
-quietly() { "$@" >/dev/null; }
-# The driver works the main window, or with "on TITLE" another window.
-driver() { wine "$driver_exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }

@@ -12,9 +12,12 @@
 //     checked ID | enabled ID | raise | resize W H | size ID
 //     save BUTTON PATH MS | ping N | device-change arrival|removal
 //     key ID VK (a key press posted to a control, as typed) | focused (the
-//     id of the control with the keyboard focus)
+//     id of the control with the keyboard focus) | resources (the owning
+//     process's resident kB, handles, GDI objects and USER objects)
 #include <windows.h>
 #include <dbt.h>
+#include <psapi.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -123,11 +126,16 @@ int SendDeviceChange(HWND app, bool arrival) {
 
 // Presses a window's save button and answers the save dialog with `path`.
 int SaveVia(HWND app, int button, const std::wstring& path, int timeoutMs) {
+    // The window's own modeless windows may hold a control with the file
+    // name's id: only a dialog that the click opened is the save dialog.
+    std::vector<HWND> before = TopWindows(kDialogClass);
     PostMessageW(GetDlgItem(app, button), BM_CLICK, 0, 0);
     HWND dialog = nullptr, name = nullptr;
     bool found = WaitFor(timeoutMs, [&] {
         for (HWND candidate : TopWindows(kDialogClass)) {
-            if (GetWindow(candidate, GW_OWNER) != app) continue;
+            if (GetWindow(candidate, GW_OWNER) != app ||
+                std::find(before.begin(), before.end(), candidate) != before.end())
+                continue;
             name = GetDlgItem(candidate, kSaveFileNameCombo);
             if (!name) name = GetDlgItem(candidate, kSaveFileNameEdit);
             if (name) return (dialog = candidate) != nullptr;
@@ -164,6 +172,103 @@ int Ping(HWND window, int tries) {
         Sleep(20);
     }
     std::printf("%.1f\n", longest);
+    return 0;
+}
+
+// GDI objects of a process whose GetGuiResources is not implemented (Wine):
+// the live entries of the GDI handle table its PEB points to, an array of
+// 65,536 entries of 24 bytes whose type byte (offset 14) is 0 when free.
+long long GdiEntriesInUse(HANDLE process) {
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+    constexpr size_t kTableOffsetInPeb = 0xF8, kEntries = 0x10000, kEntrySize = 24, kTypeOffset = 14;
+    UINT64 table = 0;
+    if (!ReadProcessMemory(process, static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress)) +
+                                        kTableOffsetInPeb,
+                           &table, sizeof table, nullptr) ||
+        table == 0)
+        return -1;
+    std::vector<unsigned char> entries(kEntries * kEntrySize);
+    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(table), entries.data(), entries.size(), nullptr))
+        return -1;
+    long long used = 0;
+    for (size_t i = 0; i < kEntries; ++i)
+        used += entries[i * kEntrySize + kTypeOffset] != 0;
+    return used;
+}
+
+// The handles a process holds, where GetProcessHandleCount does not say
+// (Wine): its entries in the system's handle list.
+long long HandlesOf(DWORD processId) {
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr NTSTATUS kLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+    std::vector<unsigned char> buffer(1 << 16);
+    NTSTATUS status;
+    while ((status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemHandleInformation),
+                                              buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
+               kLengthMismatch &&
+           buffer.size() < (1u << 28))
+        buffer.resize(buffer.size() * 2);
+    if (status != 0) return -1;
+    ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
+    long long held = 0;
+    for (ULONG i = 0; i < count; ++i)
+        held += entries[i].ownerPid == processId;
+    return held;
+}
+
+// USER objects of a process whose GetGuiResources is not implemented: its
+// windows, top-level and child, the bulk of what it holds.
+long long WindowsOf(DWORD processId) {
+    struct Count {
+        DWORD processId;
+        long long windows;
+    } count{processId, 0};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != c->processId) return TRUE;
+            ++c->windows;
+            EnumChildWindows(window, [](HWND, LPARAM inner) -> BOOL {
+                ++reinterpret_cast<Count*>(inner)->windows;
+                return TRUE;
+            }, context);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.windows;
+}
+
+// "RESIDENT_KB HANDLES GDI USER" of the process that owns `window`.
+int Resources(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return Fail("cannot open the process");
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    DWORD handles = 0;
+    bool ok = GetProcessMemoryInfo(process, &memory, sizeof memory) && GetProcessHandleCount(process, &handles);
+    long long gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    long long user = GetGuiResources(process, GR_USEROBJECTS);
+    long long handleCount = handles != 0 ? handles : HandlesOf(processId);
+    if (gdi == 0) gdi = GdiEntriesInUse(process);
+    if (user == 0) user = WindowsOf(processId);
+    CloseHandle(process);
+    if (!ok) return Fail("no process figures");
+    std::printf("%llu %lld %lld %lld\n", static_cast<unsigned long long>(memory.WorkingSetSize / 1024), handleCount,
+                gdi, user);
     return 0;
 }
 
@@ -291,6 +396,7 @@ int wmain(int argc, wchar_t** argv) {
                    ? 0
                    : Fail("no such control");
     }
+    if (command == L"resources") return Resources(app);
     if (command == L"focused") {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;

@@ -17,11 +17,11 @@ port=${AMPWRIGHT_E2E_PORT:-COM7}
 out="$AMPWRIGHT_ROOT/build/e2e"
 device_id=VQE2E00000007
 app_exe="$windows_dir/Ampwright.exe"
-driver_exe="$windows_dir/e2e-driver.exe"
+ampwright_driver_exe="$windows_dir/e2e-driver.exe"
 
 abort() { echo "FAIL $1"; echo "e2e: 0 passed, 1 failed"; exit 1; }
 
-for f in "$app_exe" "$driver_exe" "$sim"; do [ -e "$f" ] || abort "missing $f"; done
+for f in "$app_exe" "$ampwright_driver_exe" "$sim"; do [ -e "$f" ] || abort "missing $f"; done
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -39,7 +39,6 @@ graph_title="Graphs and Tests"
 tracer_title="Power Delivery Protocol Tracer"
 graph() { driver on "$graph_title" "$@"; }
 tracer() { driver on "$tracer_title" "$@"; }
-winpath() { echo "Z:${1//\//\\}"; }
 shot() { import -window root "$out/$1.png" 2>/dev/null; }
 # box_says NAME TITLE PATTERN [ID]: the box's text (or control ID's) matches
 # the glob PATTERN; the box is then answered with OK.
@@ -48,13 +47,6 @@ box_says() {
   said=$(driver on "$2" text "${4:-65535}")
   check "$1" matches "$said" "$3"
   driver on "$2" answer 1 >/dev/null
-}
-# several WINDOW COMMAND ID VALUE [ID VALUE]...: one command on several
-# controls of a window (driver, graph, tracer or a dialog's function).
-several() {
-  local window=$1 command=$2
-  shift 2
-  while [ $# -gt 1 ]; do "$window" "$command" "$1" "$2"; shift 2; done
 }
 # enter WINDOW EDIT TEXT BUTTON: types into an edit and presses a button.
 enter() { "$1" set-text "$2" "$3"; "$1" click "$4"; }

@@ -31,6 +31,8 @@ TEST(VoltageLimits, EachProfileFamily) {
         {"DCP below 500 mA", {3, 2, 5000, 400, 499, 2000, false}, 4.75 - 0.4 * 0.834, 0},
         {"EPR AVS 28 V", {7, 3, 28000, 5000, 5000, 5000, false}, 26.6, 0},
         {"type 4 at 2 A", {4, 2, 9000, 2000, 2000, 2000, false}, 8.55 - 2 * 0.834, 0},
+        {"Type-C at 5 V", {5, 0, 5000, 3000, 3000, 3000, false}, 4.75 - 0.75, 5.5},
+        {"Type-C reported at 9 V: a range, not 8.55 V up to 5.5 V", {5, 0, 9000, 0, 0, 3000, false}, 8.55, 9.45},
     };
     for (const Case& c : cases) {
         auto limits = ComputeVoltageLimits(c.in);

@@ -15,7 +15,7 @@ source tests/e2e/checks.sh
 
 out="$AMPWRIGHT_ROOT/build/packaging"
 dist="$AMPWRIGHT_ROOT/build/dist"
-driver_exe="$AMPWRIGHT_ROOT/build/windows/e2e-driver.exe"
+ampwright_driver_exe="$AMPWRIGHT_ROOT/build/windows/e2e-driver.exe"
 port=COM7
 abort() { echo "FAIL $1"; echo "packages: $passed passed, $((failed + 1)) failed"; exit 1; }
 rm -rf "$out"
@@ -26,7 +26,7 @@ version=$(ampwright_version)
 msi="$dist/Ampwright-$version-x64.msi"
 zip="$dist/Ampwright-$version-x64-portable.zip"
 deb="$dist/ampwright-cli_${version}_amd64.deb"
-for f in "$msi" "$zip" "$deb" "$driver_exe"; do [ -s "$f" ] || abort "missing $f"; done
+for f in "$msi" "$zip" "$deb" "$ampwright_driver_exe"; do [ -s "$f" ] || abort "missing $f"; done
 
 cleanup() {
   ampwright_stop_sim
