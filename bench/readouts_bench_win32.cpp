@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "monitor/readouts_presenter.h"
+#include "app/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
 #include "platform/coalesced_wake.h"
 #include "platform/format.h"

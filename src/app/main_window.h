@@ -8,7 +8,7 @@
 #include "monitor/event_log.h"
 #include "monitor/load_change_speed.h"
 #include "monitor/live_state.h"
-#include "monitor/readouts_presenter.h"
+#include "app/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
 #include "monitor/voltage_limits.h"
 #include "platform/coalesced_wake.h"

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "device/frame.h"
-#include "monitor/readouts_presenter.h"
+#include "app/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
 #include "support/fake_window.h"
 #include "support/memory_line.h"

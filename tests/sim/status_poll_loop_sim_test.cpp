@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "monitor/readouts_presenter.h"
+#include "app/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
 #include "platform/coalesced_wake.h"
 #include "sim_bench.h"

@@ -1,4 +1,4 @@
-#include "monitor/readouts_presenter.h"
+#include "app/readouts_presenter.h"
 
 #include <gtest/gtest.h>
 

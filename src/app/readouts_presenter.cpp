@@ -1,4 +1,4 @@
-#include "monitor/readouts_presenter.h"
+#include "app/readouts_presenter.h"
 
 #include "monitor/profile_list_text.h"
 #include "monitor/profile_type.h"
