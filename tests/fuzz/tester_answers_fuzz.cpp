@@ -13,7 +13,7 @@
 #include "fuzz_support.h"
 #include "graphs/fft_graph.h"
 #include "monitor/profile_list_text.h"
-#include "monitor/readouts_presenter.h"
+#include "app/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
 #include "monitor/voltage_limits.h"
 #include "support/fake_window.h"
