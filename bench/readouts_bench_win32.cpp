@@ -101,12 +101,23 @@ HWND CreateReadoutsWindow(HINSTANCE instance) {
     windowClass.lpszClassName = L"ReadoutsBench";
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowW(L"ReadoutsBench", L"Readouts bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640,
-                                480, nullptr, nullptr, instance, nullptr);
-    const int statics[] = {IDC_SINK_PROFILE_TYPE, IDC_SINK_RATED_CURRENT, IDC_SINK_VBUS,       IDC_SINK_CURRENT,
-                           IDC_SINK_POWER,        IDC_TEMPERATURE,        IDC_SINK_CAPACITY,   IDC_CURRENT_SLIDER_MAX,
-                           IDC_SOURCE_PROFILE_TYPE, IDC_SOURCE_RATED_CURRENT, IDC_SOURCE_REQUESTED_CURRENT,
-                           IDC_SOURCE_VBUS,       IDC_SOURCE_CURRENT,     IDC_TOTAL_CURRENT,   IDC_SOURCE_POWER,
+    HWND window = CreateWindowW(L"ReadoutsBench", L"Readouts bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480,
+                                nullptr, nullptr, instance, nullptr);
+    const int statics[] = {IDC_SINK_PROFILE_TYPE,
+                           IDC_SINK_RATED_CURRENT,
+                           IDC_SINK_VBUS,
+                           IDC_SINK_CURRENT,
+                           IDC_SINK_POWER,
+                           IDC_TEMPERATURE,
+                           IDC_SINK_CAPACITY,
+                           IDC_CURRENT_SLIDER_MAX,
+                           IDC_SOURCE_PROFILE_TYPE,
+                           IDC_SOURCE_RATED_CURRENT,
+                           IDC_SOURCE_REQUESTED_CURRENT,
+                           IDC_SOURCE_VBUS,
+                           IDC_SOURCE_CURRENT,
+                           IDC_TOTAL_CURRENT,
+                           IDC_SOURCE_POWER,
                            IDC_SOURCE_CAPACITY};
     int y = 0;
     for (int id : statics) {

@@ -8,7 +8,7 @@ AMPWRIGHT_PACKAGES=(
   wine wine64 fonts-wine
   xvfb x11-utils xdotool imagemagick
   wixl zip unzip dpkg-dev lintian help2man
-  gnuplot-nox clang
+  gnuplot-nox clang clang-format
 )
 
 ampwright_install_packages() {

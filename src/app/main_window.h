@@ -17,7 +17,6 @@
 #include "ui/number_text.h"
 #include "ui/prompts.h"
 
-
 // What the main window's rules ask of the window itself.
 class MainWindowShell {
 public:

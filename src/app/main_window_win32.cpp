@@ -110,14 +110,14 @@ void RemeasurePane() {
     RECT client;
     GetClientRect(parts->pane, &client);
     parts->logPane->Remeasure(parts->scale.Layout(client.right - client.left),
-                          parts->scale.Layout(client.bottom - client.top));
+                              parts->scale.Layout(client.bottom - client.top));
 }
 
 // Paints the log pane off screen, then copies it, so rows do not flicker.
 void PaintPane(const DRAWITEMSTRUCT& item) {
     if (!parts || !parts->logPane || !parts->gdiplusToken) return;
-    PaintBuffered(item.hDC, item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), parts->fonts,
-                  parts->scale, [](Canvas& canvas) { parts->logPane->Paint(canvas, true); });
+    PaintBuffered(item.hDC, item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), parts->fonts, parts->scale,
+                  [](Canvas& canvas) { parts->logPane->Paint(canvas, true); });
 }
 
 void ScrollLog(WPARAM wParam) {
@@ -274,8 +274,9 @@ void InitializeMainWindow(HINSTANCE instance, HWND window) {
     parts->discovery = std::make_unique<TesterDiscovery>(TesterDiscovery::Parts{
         *parts->controls, *parts->prompts, tester, live, *parts->log, parts->ports, SystemClock(),
         [](int notification) { portEvents.Notify(notification); }, [window] { PostMessageW(window, WM_CLOSE, 0, 0); }});
-    parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{
-        *parts->controls, *parts->prompts, tester, live, *parts->log, *parts->logPane, *parts->discovery, *parts->poll, parts->shell, SystemClock()});
+    parts->rules = std::make_unique<MainWindow>(MainWindow::Parts{*parts->controls, *parts->prompts, tester, live,
+                                                                  *parts->log, *parts->logPane, *parts->discovery,
+                                                                  *parts->poll, parts->shell, SystemClock()});
     if (parts->gdiplusToken) parts->rules->Initialize();
 }
 

@@ -57,9 +57,8 @@ void ReadoutsPresenter::ApplySink(const Readouts& now) {
         ShowText(IDC_SINK_CURRENT, m ? Format("%d mA", m->sinkCurrentMa) : " ");
         ShowText(IDC_SINK_POWER, m ? Format("%.2f W", m->SinkPowerW()) : " ");
     });
-    Take(now.temperatureC, shown_.temperatureC, [this](const std::optional<uint8_t>& c) {
-        ShowText(IDC_TEMPERATURE, c ? Format("%d C", *c) : " ");
-    });
+    Take(now.temperatureC, shown_.temperatureC,
+         [this](const std::optional<uint8_t>& c) { ShowText(IDC_TEMPERATURE, c ? Format("%d C", *c) : " "); });
     Take(now.sinkCapacity, shown_.sinkCapacity,
          [this](const std::optional<Capacity>& capacity) { ShowText(IDC_SINK_CAPACITY, CapacityText(capacity)); });
     Take(now.profileList, shown_.profileList, [this](const ProfileList& list) {
@@ -78,8 +77,7 @@ void ReadoutsPresenter::ApplySinkControls(const Readouts& now) {
         window_.SetRange(IDC_CURRENT_SLIDER, 0, limitMa);
         window_.SetText(IDC_CURRENT_SLIDER_MAX, Format("%dmA", limitMa));
     });
-    Take(now.currentSliderMa, shown_.currentSliderMa,
-         [this](int ma) { window_.SetPosition(IDC_CURRENT_SLIDER, ma); });
+    Take(now.currentSliderMa, shown_.currentSliderMa, [this](int ma) { window_.SetPosition(IDC_CURRENT_SLIDER, ma); });
     Take(now.currentEditMa, shown_.currentEditMa,
          [this](int ma) { window_.SetText(IDC_CURRENT_EDIT, Format("%d", ma)); });
     Take(now.voltageRange, shown_.voltageRange, [this](const VoltageRange& range) {
@@ -90,8 +88,7 @@ void ReadoutsPresenter::ApplySinkControls(const Readouts& now) {
         for (int id : {IDC_VOLTAGE_EDIT, IDC_VOLTAGE_SET, IDC_VOLTAGE_SLIDER})
             window_.Enable(id, enabled);
     });
-    Take(now.voltageSliderMv, shown_.voltageSliderMv,
-         [this](int mv) { window_.SetPosition(IDC_VOLTAGE_SLIDER, mv); });
+    Take(now.voltageSliderMv, shown_.voltageSliderMv, [this](int mv) { window_.SetPosition(IDC_VOLTAGE_SLIDER, mv); });
     Take(now.voltageEditMv, shown_.voltageEditMv,
          [this](int mv) { window_.SetText(IDC_VOLTAGE_EDIT, Format("%d", mv)); });
 }
@@ -103,9 +100,8 @@ void ReadoutsPresenter::ApplySource(const Readouts& now) {
     });
     Take(now.sourceRatedCurrentMa, shown_.sourceRatedCurrentMa,
          [this](const std::optional<uint16_t>& ma) { ShowText(IDC_SOURCE_RATED_CURRENT, MilliampsOrEmpty(ma)); });
-    Take(now.sourceRequestedCurrentMa, shown_.sourceRequestedCurrentMa, [this](const std::optional<uint16_t>& ma) {
-        ShowText(IDC_SOURCE_REQUESTED_CURRENT, MilliampsOrEmpty(ma));
-    });
+    Take(now.sourceRequestedCurrentMa, shown_.sourceRequestedCurrentMa,
+         [this](const std::optional<uint16_t>& ma) { ShowText(IDC_SOURCE_REQUESTED_CURRENT, MilliampsOrEmpty(ma)); });
     Take(now.sourceReadings, shown_.sourceReadings, [this](const std::optional<Measurement>& m) {
         ShowText(IDC_SOURCE_VBUS, m ? Format("%.2f V", m->SourceVolts()) : " ");
         ShowText(IDC_SOURCE_CURRENT, m ? Format("%d mA", m->loopbackCurrentMa) : " ");

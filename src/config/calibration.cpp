@@ -289,9 +289,10 @@ void Calibration::Calibrate() {
     // A typo must not overwrite the stored calibration: a falling line is
     // refused, and one far from the identity is stored only when confirmed.
     if (line->gain <= 0) {
-        return Error(Format("These points give a gain of %f: a higher reading would mean a lower value.\n"
-                            "Check the measured values and the points.",
-                            line->gain));
+        return Error(
+            Format("These points give a gain of %f: a higher reading would mean a lower value.\n"
+                   "Check the measured values and the points.",
+                   line->gain));
     }
     if (line->gain < kLowestUsualGain || line->gain > kHighestUsualGain) {
         std::string question = Format(

@@ -74,7 +74,7 @@ private:
     Parts parts_;
     std::array<std::string, SourceTypeNames::kTypeCount> names_;
     SourceTypeConfig config_;
-    int selectedType_ = 0;  // the type the port offers, as the tester last said
-    bool filling_ = false;  // the dialog's own changes to its edits are not edits
+    int selectedType_ = 0;      // the type the port offers, as the tester last said
+    bool filling_ = false;      // the dialog's own changes to its edits are not edits
     std::set<int> notNumbers_;  // profile edits whose text is not a whole number
 };

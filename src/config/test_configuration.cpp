@@ -413,8 +413,8 @@ void TestConfiguration::Cancel() {
     SinkTestSettings now = parts_.live.Settings();
     parts_.live.SetSettings(opened_);
     if (limitChanged_ || !(now == opened_)) {
-        ShowLoadLimit(LoadCurrentLimit(opened_.currentLimitMode, opened_.forcedLimitIndex,
-                                       parts_.live.sinkRatedCurrentMa));
+        ShowLoadLimit(
+            LoadCurrentLimit(opened_.currentLimitMode, opened_.forcedLimitIndex, parts_.live.sinkRatedCurrentMa));
         ShowVbusLabel(opened_.estimateUpstreamVbus);
     }
 }

@@ -323,7 +323,7 @@ private:
     std::u16string portPath_;
     HANDLE events_[kEventCount] = {};
     std::atomic<DWORD> runningThreadId_{0};  // the communication thread's, while it runs
-    bool readAskedInCallback_ = false;  // communication thread only
+    bool readAskedInCallback_ = false;       // communication thread only
     HANDLE portHandle_ = INVALID_HANDLE_VALUE;
     HANDLE threadHandle_ = nullptr;
     OVERLAPPED readOverlap_ = {};

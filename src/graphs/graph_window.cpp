@@ -57,7 +57,7 @@ GraphWindow::GraphWindow(Parts parts) : parts_(parts) {
     runs_[kGraphRealTime] = [](GraphRun& run) { RealTimeLoop(run); };
     auto testParts = [this] {
         return MeasuredGraphParts{test_, runProfile_, updates_, parts_.testClock ? *parts_.testClock : SystemClock(),
-                              parts_.log ? *parts_.log : unloggedEvents_};
+                                  parts_.log ? *parts_.log : unloggedEvents_};
     };
     runs_[kGraphVoltageVsCurrent] = [testParts](GraphRun& run) { RunVoltageCurrentGraph(run, testParts()); };
     runs_[kGraphFft] = [testParts](GraphRun& run) { RunFftGraph(run, testParts()); };
@@ -305,8 +305,8 @@ void GraphWindow::GraphRunner() {
     Controls& window = parts_.window;
     LiveState& live = parts_.live;
     live.profileChanged = false;
-    GraphRun run{*chart_, parts_.window, parts_.prompts, live, parts_.events, parts_.settings, parts_.clock,
-                 parts_.tester, profile_};
+    GraphRun run{*chart_,         parts_.window, parts_.prompts, live,    parts_.events,
+                 parts_.settings, parts_.clock,  parts_.tester,  profile_};
     GraphRunFunction& body = runs_[static_cast<size_t>(graphType_)];
     if (graphType_ == kGraphRealTime) {
         const int ids[] = {IDC_GRAPH_TYPE, IDC_GRAPH_TIME_DIVISION, IDC_GRAPH_DURATION, IDC_GRAPH_SIGNAL};

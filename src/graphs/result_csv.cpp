@@ -31,5 +31,6 @@ std::string ResultCsvText(const VoltageCurrentResult& result) {
 }
 
 bool ExportResultCsv(Prompts& prompts, const VoltageCurrentResult& result) {
-    return SaveCsvAs(prompts, [&result] { return ResultCsvText(result); }, "Ampwright Error");
+    return SaveCsvAs(
+        prompts, [&result] { return ResultCsvText(result); }, "Ampwright Error");
 }

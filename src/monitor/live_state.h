@@ -23,13 +23,13 @@ enum CurrentLimitMode : uint32_t {
     kLimitForced = 2,     // the forced limit
 };
 inline constexpr uint8_t kAutoProfileVoltageMax = 254;  // autoProfileIndex: the highest voltage
-inline constexpr uint16_t kCurrentNotSet = 65535;        // "Max" or not set, as the field says
+inline constexpr uint16_t kCurrentNotSet = 65535;       // "Max" or not set, as the field says
 inline constexpr uint8_t kDetectionOn = 255;
 inline constexpr uint8_t kDetectionOff = 0;
 
 struct SinkTestSettings {
     uint32_t currentLimitMode = kLimitEnforce;  // a CurrentLimitMode
-    uint16_t forcedLimitIndex = 0;  // forced limit = (index + 1) x 500 + 500 mA
+    uint16_t forcedLimitIndex = 0;              // forced limit = (index + 1) x 500 + 500 mA
     uint16_t sdpCurrentLimitMa = 500;
     uint16_t usbcDefaultCurrentLimitMa = 500;
     bool estimateUpstreamVbus = false;
@@ -159,9 +159,7 @@ struct LiveState {
     }
     uint64_t MeasurementSequence() const { return sequence_.load(std::memory_order_acquire); }
     // Now, as a moment to wait from.
-    MeasurementMark Mark() const {
-        return {MeasurementSequence(), sinkLosses.load(std::memory_order_acquire)};
-    }
+    MeasurementMark Mark() const { return {MeasurementSequence(), sinkLosses.load(std::memory_order_acquire)}; }
 
     // What the main window shows. UpdateReadouts runs `change` under the
     // lock, then tells the listener (from the calling thread; it must only

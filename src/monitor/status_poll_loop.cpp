@@ -395,7 +395,8 @@ void StatusPollLoop::OnSinkAttached() {
     Sleep(kIdleSleepMs);
     events_.port[PortEvents::kSinkAttached].Reset();
     uint8_t intervalS = live_.Settings().logIntervalS;
-    if (live_.testIdle && intervalS != 0) Publish([intervalS](Readouts& r) { r.readingsLogPeriodMs.Set(intervalS * 1000u); });
+    if (live_.testIdle && intervalS != 0)
+        Publish([intervalS](Readouts& r) { r.readingsLogPeriodMs.Set(intervalS * 1000u); });
 }
 
 // A tester that went away leaves no stale readings on screen, and the ports

@@ -50,8 +50,8 @@ TraceStore::View TraceStore::Visible() const {
     uint64_t firstId = appended_ - static_cast<uint64_t>(view.rowCount);
     for (int slot = 0; slot < kVisibleRows && scroll_.top + slot < view.rowCount; ++slot) {
         int index = scroll_.top + slot;
-        view.rows.push_back(
-            {index, firstId + static_cast<uint64_t>(index), RowText(rows_, index), choices_[static_cast<size_t>(index)]});
+        view.rows.push_back({index, firstId + static_cast<uint64_t>(index), RowText(rows_, index),
+                             choices_[static_cast<size_t>(index)]});
     }
     return view;
 }

@@ -187,5 +187,6 @@ void TracerWindow::Paint(Canvas& canvas) {
 }
 
 void TracerWindow::ExportCsv() {
-    SaveCsvAs(parts_.prompts, [this] { return TraceCsvText(store_.Rows()); }, "Ampwright: Error");
+    SaveCsvAs(
+        parts_.prompts, [this] { return TraceCsvText(store_.Rows()); }, "Ampwright: Error");
 }

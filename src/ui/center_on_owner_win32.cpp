@@ -9,9 +9,9 @@ void CenterOnOwner(HWND dialog, HWND owner) {
     RECT ownerRect;
     RECT dialogRect;
     if (!GetWindowRect(owner, &ownerRect) || !GetWindowRect(dialog, &dialogRect)) return;
-    Point at = CenteredOnOwner({ownerRect.left, ownerRect.top, ownerRect.right, ownerRect.bottom},
-                               dialogRect.right - dialogRect.left, dialogRect.bottom - dialogRect.top,
-                               WorkAreaOf(owner));
+    Point at =
+        CenteredOnOwner({ownerRect.left, ownerRect.top, ownerRect.right, ownerRect.bottom},
+                        dialogRect.right - dialogRect.left, dialogRect.bottom - dialogRect.top, WorkAreaOf(owner));
     SetWindowPos(dialog, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

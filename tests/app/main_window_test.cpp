@@ -328,7 +328,8 @@ TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {
 // Without graphics the window is never initialised; Exit, About and Help must
 // still work, and nothing may touch the tester.
 TEST_F(MainWindowRules, TheCommandTableWorksWithoutInitialisation) {
-    for (int id : {IDC_ABOUT, IDC_HELP, IDC_EXIT}) rules.OnCommand(id, 0);
+    for (int id : {IDC_ABOUT, IDC_HELP, IDC_EXIT})
+        rules.OnCommand(id, 0);
     EXPECT_EQ(shell.calls, "about guide exit ");
     EXPECT_TRUE(window.Messages().empty());
     EXPECT_TRUE(line.tester.Requests().empty());

@@ -103,8 +103,9 @@ TEST(DecodeCommand, ReadsWhatWindowsToolsSaveAndNamesForeignBytes) {
     }
     CliRun foreign = RunWith({"decode"}, "41 06\n41 \xC3\xA9\n");
     EXPECT_EQ(foreign.code, 2);
-    EXPECT_EQ(foreign.err, "ampwright-cli decode: line 2: not a PD message (byte 0xC3 (not ASCII) is not a "
-                           "hexadecimal digit)\n");
+    EXPECT_EQ(foreign.err,
+              "ampwright-cli decode: line 2: not a PD message (byte 0xC3 (not ASCII) is not a "
+              "hexadecimal digit)\n");
 }
 
 // A standard output that cannot take the CSV (a closed pipe, a full disk)

@@ -183,8 +183,8 @@ long long GdiEntriesInUse(HANDLE process) {
     if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
     constexpr size_t kTableOffsetInPeb = 0xF8, kEntries = 0x10000, kEntrySize = 24, kTypeOffset = 14;
     UINT64 table = 0;
-    if (!ReadProcessMemory(process, static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress)) +
-                                        kTableOffsetInPeb,
+    if (!ReadProcessMemory(process,
+                           static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress)) + kTableOffsetInPeb,
                            &table, sizeof table, nullptr) ||
         table == 0)
         return -1;
@@ -240,10 +240,13 @@ long long WindowsOf(DWORD processId) {
             GetWindowThreadProcessId(window, &owner);
             if (owner != c->processId) return TRUE;
             ++c->windows;
-            EnumChildWindows(window, [](HWND, LPARAM inner) -> BOOL {
-                ++reinterpret_cast<Count*>(inner)->windows;
-                return TRUE;
-            }, context);
+            EnumChildWindows(
+                window,
+                [](HWND, LPARAM inner) -> BOOL {
+                    ++reinterpret_cast<Count*>(inner)->windows;
+                    return TRUE;
+                },
+                context);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&count));
@@ -291,8 +294,8 @@ int wmain(int argc, wchar_t** argv) {
         return WaitFor(number(3), [&] { return !FindWindowW(kDialogClass, title.c_str()); }) ? 0 : Fail("still open");
     }
     if (command == L"count") {
-        return PrintNumber(static_cast<long long>(
-            argc > 2 ? TopWindows(kDialogClass, argv[2]).size() : TopWindows(L"AMPWRIGHT").size()));
+        return PrintNumber(static_cast<long long>(argc > 2 ? TopWindows(kDialogClass, argv[2]).size()
+                                                           : TopWindows(L"AMPWRIGHT").size()));
     }
     if (command == L"close-all") {
         for (HWND window : TopWindows(L"AMPWRIGHT"))
@@ -400,7 +403,8 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"focused") {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
-        if (!GetGUIThreadInfo(GetWindowThreadProcessId(app, nullptr), &info) || !info.hwndFocus) return Fail("no focus");
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(app, nullptr), &info) || !info.hwndFocus)
+            return Fail("no focus");
         return PrintNumber(GetDlgCtrlID(info.hwndFocus));
     }
     return Fail("unknown command");

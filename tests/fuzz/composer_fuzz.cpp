@@ -28,14 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        },
                        [](const std::string&) {}});
     composer.Initialize();
-    const int fields[] = {IDC_COMPOSER_MESSAGE,  IDC_COMPOSER_OBJECT_1, IDC_COMPOSER_OBJECT_2, IDC_COMPOSER_OBJECT_3,
-                          IDC_COMPOSER_OBJECT_4, IDC_COMPOSER_OBJECT_5, IDC_COMPOSER_OBJECT_6, IDC_COMPOSER_OBJECT_7,
-                          IDC_COMPOSER_OBJECT_8};
+    const int fields[] = {IDC_COMPOSER_MESSAGE,  IDC_COMPOSER_OBJECT_1, IDC_COMPOSER_OBJECT_2,
+                          IDC_COMPOSER_OBJECT_3, IDC_COMPOSER_OBJECT_4, IDC_COMPOSER_OBJECT_5,
+                          IDC_COMPOSER_OBJECT_6, IDC_COMPOSER_OBJECT_7, IDC_COMPOSER_OBJECT_8};
     const std::vector<std::string> types = window.Get(IDC_COMPOSER_TYPE).items;
     while (input.remaining_bytes() > 0) {
         switch (input.ConsumeIntegralInRange(0, 3)) {
             case 0:
-                window.SelectItem(IDC_COMPOSER_TYPE, input.ConsumeIntegralInRange<int>(-1, static_cast<int>(types.size())));
+                window.SelectItem(IDC_COMPOSER_TYPE,
+                                  input.ConsumeIntegralInRange<int>(-1, static_cast<int>(types.size())));
                 composer.OnTypeChange();
                 break;
             case 1:

@@ -8,14 +8,14 @@
 #include <cstdlib>
 #include <string>
 
-#define FUZZ_REQUIRE(condition, ...)                                              \
-    do {                                                                          \
-        if (!(condition)) {                                                       \
-            std::fprintf(stderr, "property failed: %s\n  ", #condition);          \
-            std::fprintf(stderr, __VA_ARGS__);                                    \
-            std::fprintf(stderr, "\n");                                           \
-            std::abort();                                                         \
-        }                                                                         \
+#define FUZZ_REQUIRE(condition, ...)                                     \
+    do {                                                                 \
+        if (!(condition)) {                                              \
+            std::fprintf(stderr, "property failed: %s\n  ", #condition); \
+            std::fprintf(stderr, __VA_ARGS__);                           \
+            std::fprintf(stderr, "\n");                                  \
+            std::abort();                                                \
+        }                                                                \
     } while (0)
 
 // The hex text of bytes, "0A 1B", for messages about them.

@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_REQUIRE(wholeFrames == pieceFrames, "%zu frames in one read, %zu in pieces", wholeFrames.size(),
                  pieceFrames.size());
     for (const auto& frame : wholeFrames)
-        FUZZ_REQUIRE(Framed(stream, frame), "frame %s not framed in the stream", HexOf(frame.data(), frame.size()).c_str());
+        FUZZ_REQUIRE(Framed(stream, frame), "frame %s not framed in the stream",
+                     HexOf(frame.data(), frame.size()).c_str());
 
     // A read with nothing in it abandons a partial frame: a good frame next is whole.
     const uint8_t payload[] = {0x11, 0x22, 0x33};

@@ -92,11 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Measurements m;
             if (tester.GetPortStatus(status) && tester.GetMeasurements(m)) {
                 TesterConfig config = tester.Config();
-                VoltageLimitInputs limits = {status.sinkProfileType, status.sinkProfileSubtype, status.sinkVoltageMv,
-                                             m.loadSetpointMa, m.sinkCurrentMa,
-                                             LoadCurrentLimit(config.currentLimitMode, config.forcedCurrentLimitMa,
-                                                              status.sinkProfileCurrentMa),
-                                             config.estimateUpstreamVbus != 0};
+                VoltageLimitInputs limits = {
+                    status.sinkProfileType,
+                    status.sinkProfileSubtype,
+                    status.sinkVoltageMv,
+                    m.loadSetpointMa,
+                    m.sinkCurrentMa,
+                    LoadCurrentLimit(config.currentLimitMode, config.forcedCurrentLimitMa, status.sinkProfileCurrentMa),
+                    config.estimateUpstreamVbus != 0};
                 if (std::optional<VoltageLimits> v = ComputeVoltageLimits(limits))
                     FUZZ_REQUIRE(v->minimumV <= v->maximumV, "limits %f..%f", v->minimumV, v->maximumV);
             }
@@ -119,8 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 4: {
             SourceTypeRecord record;
             if (tester.GetSourceTypeConfig(index, record)) {
-                FUZZ_REQUIRE(record.name.size() <= SourceTypeRecord::kNameBytes, "a %zu-byte name",
-                             record.name.size());
+                FUZZ_REQUIRE(record.name.size() <= SourceTypeRecord::kNameBytes, "a %zu-byte name", record.name.size());
                 // What the dialog shows of it, and what it would write back.
                 SourceTypeConfig shown = SourceTypeFromRecord(record);
                 if (!SourceTypeProblem(shown, record.name))
@@ -160,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (tester.StartTrace([](const TraceRecord&) {})) tester.StopTrace();
             break;
         case 10: {
-            std::vector<uint8_t> message = provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(1, 30));
+            std::vector<uint8_t> message =
+                provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(1, 30));
             tester.SendPdMessage(message);
             break;
         }

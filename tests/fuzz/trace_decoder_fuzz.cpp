@@ -22,8 +22,15 @@ std::vector<std::string> Split(const std::string& row) {
 void RequireSameFields(const std::string& row, TraceViewMode mode) {
     TraceRowFields f = ParseTraceRow(row, mode);
     std::vector<std::string> want = Split(row);
-    std::vector<std::string> got = {std::to_string(f.echoFlag), f.type, f.dataRole, f.powerRole, f.revision,
-                                    f.messageId, f.objectCount, f.data, f.raw};
+    std::vector<std::string> got = {std::to_string(f.echoFlag),
+                                    f.type,
+                                    f.dataRole,
+                                    f.powerRole,
+                                    f.revision,
+                                    f.messageId,
+                                    f.objectCount,
+                                    f.data,
+                                    f.raw};
     FUZZ_REQUIRE(f.fieldsRead == 9 && want == got, "row \"%s\" in view %d: %d fields read", row.c_str(),
                  static_cast<int>(mode), f.fieldsRead);
 }

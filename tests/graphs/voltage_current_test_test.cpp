@@ -28,8 +28,8 @@ struct RunBench : TestRunParts {
             }
             if (cmd != kCmdGetMeasurements) return ScriptedTester::Frame(cmd);
             uint16_t ma = setpointMa;
-            return ScriptedTester::Frame(cmd, {25, 0x28, 0x23, 0, 0, uint8_t(ma), uint8_t(ma >> 8), uint8_t(ma),
-                                               uint8_t(ma >> 8), 0, 0});
+            return ScriptedTester::Frame(
+                cmd, {25, 0x28, 0x23, 0, 0, uint8_t(ma), uint8_t(ma >> 8), uint8_t(ma), uint8_t(ma >> 8), 0, 0});
         });
         tester.Connect("COM7", [](int) {});
         context.tester = &tester;

@@ -15,11 +15,12 @@ TEST(ComplianceRegions, EveryStepIsJudgedByTheRegionItIsDrawnIn) {
     int judged = 0;
     for (const ChargerPreset& charger : ChargerPresets()) {
         for (const ChargerOffer& offer : charger.offers) {
-            uint16_t voltageMv = offer.IsRanged() ? (offer.minimumMv + offer.maximumMv) / 2 / 100 * 100 : offer.maximumMv;
+            uint16_t voltageMv =
+                offer.IsRanged() ? (offer.minimumMv + offer.maximumMv) / 2 / 100 * 100 : offer.maximumMv;
             uint16_t ratedMa = offer.CurrentAtMa(voltageMv);
             for (uint32_t mode : {0u, 1u, 2u}) {
-                RunProfile profile{offer.type, offer.subtype, voltageMv, ratedMa,
-                                    LoadCurrentLimit(mode, 3, ratedMa), false};
+                RunProfile profile{offer.type, offer.subtype, voltageMv, ratedMa, LoadCurrentLimit(mode, 3, ratedMa),
+                                   false};
                 SCOPED_TRACE(charger.name + " " + std::to_string(voltageMv) + " mV, mode " + std::to_string(mode));
                 std::vector<ComplianceShape> shapes = ComplianceRegions(profile);
                 if (shapes.empty()) continue;
@@ -29,8 +30,8 @@ TEST(ComplianceRegions, EveryStepIsJudgedByTheRegionItIsDrawnIn) {
                 result.limits = ComputeStepLimits(profile, 100);
                 for (int ma = 0; ma <= profile.limitMa; ma += 100) {
                     bool tripped = ma * 100 > ratedMa * charger.tripPercent;
-                    result.raw.push_back(tripped ? 0.0f
-                                                 : static_cast<float>(ChargerOutputMv(charger, voltageMv, 80, ma) / 1000));
+                    result.raw.push_back(
+                        tripped ? 0.0f : static_cast<float>(ChargerOutputMv(charger, voltageMv, 80, ma) / 1000));
                 }
                 std::vector<bool> verdicts = StepVerdicts(result);
                 ASSERT_EQ(verdicts.size(), result.raw.size());
@@ -39,8 +40,7 @@ TEST(ComplianceRegions, EveryStepIsJudgedByTheRegionItIsDrawnIn) {
                     // Plotted no lower than the chart's bottom.
                     DrawnIn drawn = DrawnRegion(shapes, static_cast<int>(k * 100), std::max(result.raw[k], bottom));
                     if (drawn == DrawnIn::Edge) continue;
-                    EXPECT_EQ(verdicts[k], drawn == DrawnIn::Passing)
-                        << k * 100 << " mA at " << result.raw[k] << " V";
+                    EXPECT_EQ(verdicts[k], drawn == DrawnIn::Passing) << k * 100 << " mA at " << result.raw[k] << " V";
                     ++judged;
                 }
             }

@@ -38,9 +38,9 @@ struct Scenario {
     uint16_t cableMilliohm;
     int profileIndex;  // in the charger's capability list
     uint32_t currentLimitMode;
-    int lastStepMa;         // the last step measured
-    int failingSteps;       // how many steps are drawn out of spec
-    bool detaches;          // the charger shuts down at the next step
+    int lastStepMa;    // the last step measured
+    int failingSteps;  // how many steps are drawn out of spec
+    bool detaches;     // the charger shuts down at the next step
 };
 
 // A charger on the simulated tester, attached, its profile selected, with

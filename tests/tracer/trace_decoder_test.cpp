@@ -70,14 +70,46 @@ TEST(TraceDecoder, EchoIsMatchedOnceByNameOrByHeader) {
 // Every code against the standard's message types, class by class: the
 // name tables give each its name, and each name its code.
 TEST(MessageNames, EveryCodeHasTheStandardsNameOrIsReserved) {
-    const char* control[] = {nullptr, "GoodCRC", "GotoMin", "Accept", "Reject", "Ping", "PS_RDY", "Get_Source_Cap",
-                             "Get_Sink_Cap", "DR_Swap", "PR_Swap", "VCONN_Swap", "Wait", "Soft_Reset", "Data_Reset",
-                             "Data_Reset_Complete", "Not_Supported", "Get_Source_Cap_Extended", "Get_Status",
-                             "FR_Swap", "Get_PPS_Status", "Get_Country_Codes", "Get_Sink_Cap_Extended",
-                             "Get_Source_Info", "Get_Revision"};
-    const char* data[] = {nullptr,          "Source_Capabilities", "Request",  "BIST",        "Sink_Capabilities",
-                          "Battery_Status", "Alert",               "Get_Country_Info", "Enter_USB", "EPR_Request",
-                          "EPR_Mode",       "Source_Info",         "Revision", nullptr,       nullptr,
+    const char* control[] = {nullptr,
+                             "GoodCRC",
+                             "GotoMin",
+                             "Accept",
+                             "Reject",
+                             "Ping",
+                             "PS_RDY",
+                             "Get_Source_Cap",
+                             "Get_Sink_Cap",
+                             "DR_Swap",
+                             "PR_Swap",
+                             "VCONN_Swap",
+                             "Wait",
+                             "Soft_Reset",
+                             "Data_Reset",
+                             "Data_Reset_Complete",
+                             "Not_Supported",
+                             "Get_Source_Cap_Extended",
+                             "Get_Status",
+                             "FR_Swap",
+                             "Get_PPS_Status",
+                             "Get_Country_Codes",
+                             "Get_Sink_Cap_Extended",
+                             "Get_Source_Info",
+                             "Get_Revision"};
+    const char* data[] = {nullptr,
+                          "Source_Capabilities",
+                          "Request",
+                          "BIST",
+                          "Sink_Capabilities",
+                          "Battery_Status",
+                          "Alert",
+                          "Get_Country_Info",
+                          "Enter_USB",
+                          "EPR_Request",
+                          "EPR_Mode",
+                          "Source_Info",
+                          "Revision",
+                          nullptr,
+                          nullptr,
                           "Vendor_Defined"};
     const char* extended[] = {nullptr,
                               "Source_Capabilities_Extended",
@@ -98,7 +130,8 @@ TEST(MessageNames, EveryCodeHasTheStandardsNameOrIsReserved) {
                               "Extended_Control",
                               "EPR_Source_Capabilities",
                               "EPR_Sink_Capabilities"};
-    std::map<int, std::string> standard = {{kHardResetCode, "Hard Reset"}, {kExtendedMessageBase + 30, "Vendor_Defined_Extended"}};
+    std::map<int, std::string> standard = {{kHardResetCode, "Hard Reset"},
+                                           {kExtendedMessageBase + 30, "Vendor_Defined_Extended"}};
     for (size_t type = 0; type < std::size(control); ++type)
         if (control[type]) standard[static_cast<int>(type)] = control[type];
     for (size_t type = 0; type < std::size(data); ++type)
