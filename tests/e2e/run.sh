@@ -60,26 +60,10 @@ choose_profile() {
 run_button() { graph click 1009; check "$1" quietly graph wait-text 1009 "$2" "${3:-5000}"; }
 vi_range() { several graph set-text 1143 "$1" 1144 "$2"; }
 
-sim_pid=""
-holder_pid=""
 app_pids=()
 fifo="$out/sim.in"
-start_sim() {
-  rm -f "$fifo"
-  mkfifo "$fifo"
-  sleep 100000 >"$fifo" &
-  holder_pid=$!
-  "$sim" --link "$(ampwright_com_link "$port")" --device-id "$device_id" <"$fifo" >>"$out/sim.log" 2>&1 &
-  sim_pid=$!
-  echo "plug pd65" >"$fifo"
-  for _ in $(seq 1 50); do [ -e "$(ampwright_com_link "$port")" ] && break; sleep 0.1; done
-}
-stop_sim() {
-  [ -n "$sim_pid" ] && { echo vanish >"$fifo"; sleep 0.2; kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; }
-  [ -n "$holder_pid" ] && kill "$holder_pid" 2>/dev/null
-  sim_pid=""
-  holder_pid=""
-}
+start_sim() { AMPWRIGHT_SIM="$sim" ampwright_start_sim "$port" "$fifo" "$out/sim.log" --device-id "$device_id"; }
+stop_sim() { ampwright_stop_sim vanish; }
 # What the simulator says about itself now; its last line names the faults.
 sim_status() {
   local before
