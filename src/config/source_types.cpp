@@ -284,34 +284,38 @@ void SourceTypes::OnCommand(int id, int notification) {
     int profile = ProfileOf(id);
     if (profile >= 0) {
         size_t k = static_cast<size_t>(profile);
-        if (id == CheckId(k) && notification == 0) {
+        if (id == CheckId(k) && notification == ControlNotification::kClicked) {
             OnProfileCheck(k);
-        } else if (id == TypeId(k) && notification == kSelectionChanged) {
+        } else if (id == TypeId(k) && notification == ControlNotification::kSelectionChanged) {
             config_.pd[k].type = d.SelectedItem(id) == 1 ? kProgrammable : kFixed;
             ShowProfile(k);
-        } else if (notification == kEditChanged) {
+        } else if (notification == ControlNotification::kEditChanged) {
             OnProfileEdit(id);
         }
         return;
     }
     switch (id) {
         case IDC_SRC_TYPE:
-            if (notification == kSelectionChanged && SelectedType() >= 0) ShowType(SelectedType(), true);
+            if (notification == ControlNotification::kSelectionChanged && SelectedType() >= 0)
+                ShowType(SelectedType(), true);
             break;
         case IDC_SRC_NAME:
-            if (notification == kEditChanged && SelectedType() >= 0) {
+            if (notification == ControlNotification::kEditChanged && SelectedType() >= 0) {
                 names_[static_cast<size_t>(SelectedType())] = CutCharacters(d.GetText(IDC_SRC_NAME), kNameCharacters);
                 FillTypeList();
             }
             break;
         case IDC_SRC_USBC:
-            if (notification == kSelectionChanged) config_.usbcCurrent = static_cast<uint8_t>(d.SelectedItem(id));
+            if (notification == ControlNotification::kSelectionChanged)
+                config_.usbcCurrent = static_cast<uint8_t>(d.SelectedItem(id));
             break;
         case IDC_SRC_BC:
-            if (notification == kSelectionChanged) config_.bcMode = static_cast<uint8_t>(d.SelectedItem(id));
+            if (notification == ControlNotification::kSelectionChanged)
+                config_.bcMode = static_cast<uint8_t>(d.SelectedItem(id));
             break;
         case IDC_SRC_APPLE:
-            if (notification == kSelectionChanged) config_.appleMode = static_cast<uint8_t>(d.SelectedItem(id));
+            if (notification == ControlNotification::kSelectionChanged)
+                config_.appleMode = static_cast<uint8_t>(d.SelectedItem(id));
             break;
         case IDC_SRC_APPLE_CHECK:
             config_.appleEnabled = d.IsChecked(IDC_SRC_APPLE_CHECK);

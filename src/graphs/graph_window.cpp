@@ -127,10 +127,10 @@ void GraphWindow::OnCommand(int id, int notification) {
         case IDC_GRAPH_TYPE:
         case IDC_GRAPH_SIGNAL:
         case IDC_GRAPH_TIME_DIVISION:
-            if (notification == kSelEndOk) OnListChange(id);
+            if (notification == ControlNotification::kSelectionChosen) OnListChange(id);
             break;
         case IDC_GRAPH_LOAD_SPEED:
-            if (notification == kSelEndOk) {
+            if (notification == ControlNotification::kSelectionChosen) {
                 int time = LoadChangeTimeForIndex(parts_.window.SelectedItem(IDC_GRAPH_LOAD_SPEED));
                 if (time > 0) parts_.live.loadChangeSpeedMs = static_cast<uint16_t>(time);
             }

@@ -58,7 +58,6 @@ public:
         TesterConnection* tester = nullptr;
         Clock* testClock = nullptr;  // the tests' waits; the system's clock when none
     };
-    static constexpr int kSelEndOk = 9;  // the combo box notification that acts
 
     explicit GraphWindow(Parts parts);
     ~GraphWindow();

@@ -33,7 +33,7 @@ protected:
     }
     void Select(int id, int index) {
         window.SelectItem(id, index);
-        rules.OnCommand(id, GraphWindow::kSelEndOk);
+        rules.OnCommand(id, ControlNotification::kSelectionChosen);
     }
     void RunUntilSampled() {
         rules.OnCommand(IDC_GRAPH_RUN, 0);

@@ -182,7 +182,7 @@ TEST(TestGraphsWithSimulator, RunThroughTheGraphWindow) {
     rules.Resize(900, 500);
     auto run = [&](int type) {
         window.SelectItem(IDC_GRAPH_TYPE, type);
-        rules.OnCommand(IDC_GRAPH_TYPE, GraphWindow::kSelEndOk);
+        rules.OnCommand(IDC_GRAPH_TYPE, ControlNotification::kSelectionChosen);
         rules.OnCommand(IDC_GRAPH_RUN, 0);
     };
 
