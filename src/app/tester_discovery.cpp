@@ -15,12 +15,12 @@ constexpr size_t kEntryReadCharacters = 64;
 constexpr const char* kErrorTitle = "Ampwright: Error";
 constexpr const char* kNoSelection = "No Serial";
 
-// The longest prefix holding at most `characters` code points.
-std::string_view CutCharacters(std::string_view text, size_t characters) {
+// The longest prefix holding at most `codePoints` code points.
+std::string_view CutToCodePoints(std::string_view text, size_t codePoints) {
     size_t count = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (starts && count++ == characters) return text.substr(0, i);
+        if (starts && count++ == codePoints) return text.substr(0, i);
     }
     return text;
 }
@@ -29,7 +29,7 @@ std::string_view CutCharacters(std::string_view text, size_t characters) {
 
 std::string DeviceListEntry(std::string_view portName) {
     std::string entry = "Voltiq (" + std::string(portName) + ")";
-    return std::string(CutCharacters(entry, kListEntryCharacters));
+    return std::string(CutToCodePoints(entry, kListEntryCharacters));
 }
 
 int FindListEntry(const std::vector<std::string>& entries, std::string_view text) {
@@ -100,7 +100,7 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
     int index = parts_.window.SelectedItem(IDC_DEVICE_LIST);
     if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
     std::string entry = entries_[static_cast<size_t>(index)];
-    std::string text(CutCharacters(entry, kEntryReadCharacters));
+    std::string text(CutToCodePoints(entry, kEntryReadCharacters));
     text = text.substr(0, text.find(')'));
     size_t open = text.find('(');
     std::string portName = open == std::string::npos ? std::string() : text.substr(open + 1);

@@ -54,10 +54,10 @@ int ProfileOf(int id) {
     return offset / 5;
 }
 
-// The first `characters` characters (UTF-16 units, as the edit counts them).
-std::string CutCharacters(const std::string& text, size_t characters) {
+// The first `units` UTF-16 units, as an edit counts its characters.
+std::string CutToUtf16Units(const std::string& text, size_t units) {
     std::u16string wide = Utf8ToUtf16(text);
-    if (wide.size() > characters) wide.resize(characters);
+    if (wide.size() > units) wide.resize(units);
     // Never half of a surrogate pair.
     if (!wide.empty() && wide.back() >= 0xD800 && wide.back() <= 0xDBFF) wide.pop_back();
     return Utf16ToUtf8(wide);
@@ -263,7 +263,7 @@ void SourceTypes::OnProfileCheck(size_t k) {
 
 void SourceTypes::OnProfileEdit(int id) {
     size_t k = static_cast<size_t>(ProfileOf(id));
-    std::string text = CutCharacters(parts_.dialog.GetText(id), kEditCharacters);
+    std::string text = CutToUtf16Units(parts_.dialog.GetText(id), kEditCharacters);
     // Text that is not a whole number changes nothing; APPLY refuses it.
     std::optional<int> number = ParseUnsignedEdit(text);
     if (!number) {
@@ -300,7 +300,7 @@ void SourceTypes::OnCommand(int id, int notification) {
             break;
         case IDC_SRC_NAME:
             if (notification == kEditChanged && SelectedType() >= 0) {
-                names_[static_cast<size_t>(SelectedType())] = CutCharacters(d.GetText(IDC_SRC_NAME), kNameCharacters);
+                names_[static_cast<size_t>(SelectedType())] = CutToUtf16Units(d.GetText(IDC_SRC_NAME), kNameCharacters);
                 FillTypeList();
             }
             break;
