@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "monitor/profile_list_text.h"
 #include "monitor/sink_test_settings.h"
 #include "platform/format.h"
 #include "monitor/log_category.h"
 #include "ui/main_window_ids.h"
+#include "ui/source_type_list.h"
 
 namespace {
 
@@ -136,11 +136,7 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
 
         SourceTypeNames names;
         parts_.tester.GetSourceTypeNames(names);
-        parts_.window.ClearItems(IDC_SELECT_SOURCE_TYPE);
-        for (size_t i = 0; i < names.names.size(); ++i) {
-            parts_.window.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, names.names[i]));
-        }
-        parts_.window.SelectItem(IDC_SELECT_SOURCE_TYPE, names.selectedIndex);
+        ListSourceTypes(parts_.window, IDC_SELECT_SOURCE_TYPE, names.names, names.selectedIndex);
         parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
         parts_.tester.StopTrace();
     }

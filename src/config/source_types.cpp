@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "config/edit_number.h"
-#include "monitor/profile_list_text.h"
 #include "platform/format.h"
 #include "platform/text.h"
 #include "ui/config_ids.h"
 #include "ui/main_window_ids.h"
+#include "ui/source_type_list.h"
 
 namespace {
 
@@ -147,12 +147,7 @@ int SourceTypes::SelectedType() {
 }
 
 void SourceTypes::FillTypeList() {
-    Controls& d = parts_.dialog;
-    int selected = SelectedType();
-    d.ClearItems(IDC_SRC_TYPE);
-    for (size_t i = 0; i < names_.size(); ++i)
-        d.AddItem(IDC_SRC_TYPE, SourceTypeListText(i, names_[i]));
-    d.SelectItem(IDC_SRC_TYPE, selected);
+    ListSourceTypes(parts_.dialog, IDC_SRC_TYPE, names_, SelectedType());
 }
 
 void SourceTypes::Open() {
@@ -363,11 +358,7 @@ void SourceTypes::Apply() {
     if (parts_.tester.GetSourceTypeNames(names)) {
         names_ = names.names;
         selectedType_ = names.selectedIndex;
-        Controls& main = parts_.mainWindow;
-        main.ClearItems(IDC_SELECT_SOURCE_TYPE);
-        for (size_t i = 0; i < names_.size(); ++i)
-            main.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, names_[i]));
-        main.SelectItem(IDC_SELECT_SOURCE_TYPE, selectedType_);
+        ListSourceTypes(parts_.mainWindow, IDC_SELECT_SOURCE_TYPE, names_, selectedType_);
         FillTypeList();
     }
     // The port offers the changed type at once when it is the selected one.
