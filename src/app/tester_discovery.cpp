@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "monitor/sink_test_settings.h"
+#include "monitor/session_start.h"
 #include "platform/format.h"
 #include "monitor/log_category.h"
 #include "ui/main_window_ids.h"
@@ -123,22 +123,16 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
             return false;
         }
         parts_.clock.SleepMs(200);
-        TesterConfig config;
-        if (!parts_.tester.GetConfig(config)) {
+        if (!StartTesterSession(parts_.tester, parts_.live)) {
             held.unlock();
             parts_.prompts.ShowMessage("Unable to GetConfig from selected Voltiq device", kErrorTitle,
                                        Prompts::kOk | Prompts::kIconError);
             return false;
         }
-        // The registers this read brought, not whatever the cache holds later.
-        parts_.live.UpdateSettings([&config](SinkTestSettings& settings) { LoadSinkSettings(config, settings); });
-        parts_.live.loadChangeSpeedMs = config.loadChangeTimeMs;
-
         SourceTypeNames names;
         parts_.tester.GetSourceTypeNames(names);
         ListSourceTypes(parts_.window, IDC_SELECT_SOURCE_TYPE, names.names, names.selectedIndex);
         parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
-        parts_.tester.StopTrace();
     }
 
     selectedName_ = entry;
@@ -151,7 +145,6 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
     std::string id = info.DeviceIdText();
     parts_.window.SetText(IDC_DEVICE_ID, id);
     parts_.log.LogEvent("Device ID: " + id, kLogInformation);
-    ++parts_.live.connectionCount;
-    parts_.live.connected = true;
+    MarkConnected(parts_.live);
     return true;
 }
