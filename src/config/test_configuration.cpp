@@ -286,7 +286,7 @@ enum class TestConfiguration::Field {
     kOperating,
     kCap2Voltage,
     kCap2Current,
-    kNone
+    kNone  // nothing refused
 };
 
 struct TestConfiguration::Rejection {
