@@ -123,16 +123,18 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
             return false;
         }
         parts_.clock.SleepMs(200);
-        if (!StartTesterSession(parts_.tester, parts_.live)) {
+        auto listSourceTypes = [this] {
+            SourceTypeNames names;
+            parts_.tester.GetSourceTypeNames(names);
+            ListSourceTypes(parts_.window, IDC_SELECT_SOURCE_TYPE, names.names, names.selectedIndex);
+            parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
+        };
+        if (!StartTesterSession(parts_.tester, parts_.live, listSourceTypes)) {
             held.unlock();
             parts_.prompts.ShowMessage("Unable to GetConfig from selected Voltiq device", kErrorTitle,
                                        Prompts::kOk | Prompts::kIconError);
             return false;
         }
-        SourceTypeNames names;
-        parts_.tester.GetSourceTypeNames(names);
-        ListSourceTypes(parts_.window, IDC_SELECT_SOURCE_TYPE, names.names, names.selectedIndex);
-        parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
     }
 
     selectedName_ = entry;
