@@ -112,7 +112,6 @@ private:
     int pendingType_ = kGraphRealTime;
     int runSignal_ = kSignalSourceVoltage;
     bool configChanged_ = false;
-    GraphRunProfile profile_;
     RunProfile runProfile_;
     // The last voltage-versus-current run, kept for painting and export
     // until the next one.

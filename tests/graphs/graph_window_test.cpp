@@ -168,7 +168,7 @@ TEST_F(GraphWindowRules, SetUpPerTypeAndSignal) {
         bool checked = false;
         rules.SetRunFunction(c.type, [&](GraphRun& run) {
             checked = run.chart.YMin() == c.yMin && run.chart.YMax() == c.yMax && run.chart.SeriesCount() == c.series &&
-                      run.profile.sinkVoltageMv == 9000;
+                      run.profile.voltageMv == 9000;
             if (c.type == kGraphVoltageVsCurrent) checked = checked && run.chart.ValueCount(0) == 121;
         });
         Select(IDC_GRAPH_TYPE, c.type);
