@@ -5,6 +5,7 @@
 
 #include "chart_canvas.h"
 #include "ui/canvas_win32.h"
+#include "ui/gdi_object_win32.h"
 
 namespace {
 // GDI+ started, a memory bitmap selected into a memory context, for the
@@ -13,10 +14,9 @@ struct MemorySurface {
     MemorySurface(int width, int height) {
         Gdiplus::GdiplusStartupInput input;
         Gdiplus::GdiplusStartup(&token, &input, nullptr);
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, width, height);
-        ReleaseDC(nullptr, screen);
+        WindowDc screen(nullptr);
+        dc = CreateCompatibleDC(screen.Get());
+        bitmap = CreateCompatibleBitmap(screen.Get(), width, height);
         SelectObject(dc, bitmap);
     }
     ULONG_PTR token = 0;

@@ -28,6 +28,9 @@ inline void UnregisterDeviceChanges(HDEVNOTIFY registration) {
 inline void UnloadLibrary(HMODULE library) {
     FreeLibrary(library);
 }
+inline void CloseKey(HKEY key) {
+    RegCloseKey(key);
+}
 inline void UnmapView(void* view) {
     UnmapViewOfFile(view);
 }
@@ -40,6 +43,8 @@ using DeviceInfoSet = Owned<HandleTraits<HDEVINFO, DestroyDeviceInfoSet, true>>;
 using DeviceNotification = Owned<HandleTraits<HDEVNOTIFY, UnregisterDeviceChanges>>;
 // A library loaded at run time.
 using LoadedLibrary = Owned<HandleTraits<HMODULE, UnloadLibrary>>;
+// An open registry key.
+using RegistryKey = Owned<HandleTraits<HKEY, CloseKey>>;
 // A view of a section mapped into this process.
 using MappedView = Owned<HandleTraits<void*, UnmapView>>;
 

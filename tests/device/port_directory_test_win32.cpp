@@ -33,9 +33,8 @@ TEST(BridgeLibrary, APlantedCopyInTheCurrentFolderIsNotLoaded) {
         EXPECT_EQ(GetModuleHandleW(L"ftd2xx.dll"), nullptr);
     }
     // The plant is where a load by bare name would have found it.
-    HMODULE bare = LoadLibraryW(L"ftd2xx.dll");
-    EXPECT_NE(bare, nullptr);
-    if (bare) FreeLibrary(bare);
+    LoadedLibrary bare(LoadLibraryW(L"ftd2xx.dll"));
+    EXPECT_TRUE(bare);
 
     SetCurrentDirectoryW(previous);
     DeleteFileW(planted.c_str());

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/owned_win32.h"
 #include "platform/wide_text_win32.h"
 
 namespace {
@@ -242,21 +243,25 @@ int HandleTypes(HWND window) {
     GetWindowThreadProcessId(window, &processId);
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    HKEY key = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key);
+    RegistryKey key;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.Receive());
+    KernelHandle objects[] = {
+        KernelHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+        KernelHandle(CreateMutexW(nullptr, FALSE, nullptr)),
+        KernelHandle(CreateSemaphoreW(nullptr, 0, 1, nullptr)),
+        KernelHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)),
+        KernelHandle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr)),
+        KernelHandle(CreateWaitableTimerW(nullptr, FALSE, nullptr)),
+        KernelHandle(OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId())),
+        KernelHandle(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId())),
+    };
     struct Known {
-        HANDLE handle;
+        void* handle;
         const char* name;
     } known[] = {
-        {CreateEventW(nullptr, FALSE, FALSE, nullptr), "event"},
-        {CreateMutexW(nullptr, FALSE, nullptr), "mutex"},
-        {CreateSemaphoreW(nullptr, 0, 1, nullptr), "semaphore"},
-        {CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr), "file"},
-        {CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr), "section"},
-        {CreateWaitableTimerW(nullptr, FALSE, nullptr), "timer"},
-        {key, "key"},
-        {OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId()), "thread"},
-        {OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId()), "process"},
+        {objects[0].Get(), "event"}, {objects[1].Get(), "mutex"},   {objects[2].Get(), "semaphore"},
+        {objects[3].Get(), "file"},  {objects[4].Get(), "section"}, {objects[5].Get(), "timer"},
+        {key.Get(), "key"},          {objects[6].Get(), "thread"},  {objects[7].Get(), "process"},
     };
     std::vector<HandleEntry> entries = SystemHandles();
     std::vector<std::string> names(256);
@@ -265,13 +270,6 @@ int HandleTypes(HWND window) {
         for (const Known& k : known) {
             if (reinterpret_cast<uintptr_t>(k.handle) == entry.value) names[entry.objectType] = k.name;
         }
-    }
-    for (const Known& k : known) {
-        if (k.handle == nullptr || k.handle == INVALID_HANDLE_VALUE) continue;
-        if (k.handle == key)
-            RegCloseKey(key);
-        else
-            CloseHandle(k.handle);
     }
     if (entries.empty()) return Fail("no handle list");
     std::vector<long long> counts(256);
@@ -317,8 +315,9 @@ long long WindowsOf(DWORD processId) {
 int Resources(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
-    if (!process) return Fail("cannot open the process");
+    KernelHandle owned(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    if (!owned) return Fail("cannot open the process");
+    HANDLE process = owned.Get();
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     DWORD handles = 0;
@@ -328,7 +327,6 @@ int Resources(HWND window) {
     long long handleCount = handles != 0 ? handles : HandlesOf(processId);
     if (gdi == 0) gdi = GdiEntriesInUse(process);
     if (user == 0) user = WindowsOf(processId);
-    CloseHandle(process);
     if (!ok) return Fail("no process figures");
     std::printf("%llu %lld %lld %lld\n", static_cast<unsigned long long>(memory.WorkingSetSize / 1024), handleCount,
                 gdi, user);

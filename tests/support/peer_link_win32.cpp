@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/owned_win32.h"
 #include "platform/text.h"
 #include "support/peer_link.h"
 
@@ -13,25 +14,23 @@ const char* kPeerVariable = "AMPWRIGHT_TEST_PEER";
 class ComPeerLink final : public PeerLink {
 public:
     ComPeerLink(HANDLE handle, std::string portName) : handle_(handle), portName_(std::move(portName)) {}
-    ~ComPeerLink() override { Hangup(); }
 
     std::string PortName() const override { return portName_; }
 
     void Send(std::span<const uint8_t> bytes) override {
         DWORD written = 0;
-        if (handle_ != INVALID_HANDLE_VALUE)
-            WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        if (handle_) WriteFile(handle_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 
     size_t Receive(uint8_t* buffer, size_t max, uint32_t timeoutMs) override {
-        if (handle_ == INVALID_HANDLE_VALUE) return 0;
+        if (!handle_) return 0;
         COMMTIMEOUTS timeouts = {};
         timeouts.ReadIntervalTimeout = MAXDWORD;
         timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
         timeouts.ReadTotalTimeoutConstant = timeoutMs;
-        SetCommTimeouts(handle_, &timeouts);
+        SetCommTimeouts(handle_.Get(), &timeouts);
         DWORD read = 0;
-        if (!ReadFile(handle_, buffer, static_cast<DWORD>(max), &read, nullptr)) return 0;
+        if (!ReadFile(handle_.Get(), buffer, static_cast<DWORD>(max), &read, nullptr)) return 0;
         return read;
     }
 
@@ -39,13 +38,10 @@ public:
     // stays open.
     bool HangsUpThePort() const override { return false; }
 
-    void Hangup() override {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
+    void Hangup() override { handle_.Reset(); }
 
 private:
-    HANDLE handle_;
+    KernelHandle handle_;
     std::string portName_;
 };
 }  // namespace
