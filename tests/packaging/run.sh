@@ -118,10 +118,10 @@ run_app() {
   : >"$out/browser.log"
   wine "$folder\\Ampwright.exe" >>"$out/app.log" 2>&1 &
   check "$label: the window opens" driver wait-window 20000
-  check "$label: the tester is found" quietly driver wait-text 1232 VQPKG00000001 30000
-  check "$label: readings are shown" quietly driver wait-text 1063 "5.00 V" 15000
+  check "$label: the tester is found" quietly driver wait-text "$IDC_DEVICE_ID" VQPKG00000001 30000
+  check "$label: readings are shown" quietly driver wait-text "$IDC_SINK_VBUS" "5.00 V" 15000
   import -window root "$out/$label.png" 2>/dev/null
-  driver click 1020 >/dev/null
+  driver click "$IDC_HELP" >/dev/null
   check "$label: Help opens the guide beside the program" eventually 15 guide_opened "$folder"
   cp "$out/browser.log" "$out/$label-help.log"
   check "$label: the program exits" quietly driver close-all 15000
