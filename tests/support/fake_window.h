@@ -76,6 +76,10 @@ public:
     // Running timers and their periods.
     std::map<int, uint32_t> Timers() const { return *Lock(lock_, timers_); }
     std::vector<Message> Messages() const { return *Lock(lock_, messages_); }
+    std::string LastMessage() const {
+        std::vector<Message> all = Messages();
+        return all.empty() ? "" : all.back().text;
+    }
     std::vector<SaveFileRequest> SaveRequests() const { return *Lock(lock_, saveRequests_); }
 
     // Scripted answers: message boxes answer kAnswerOk unless told otherwise;
