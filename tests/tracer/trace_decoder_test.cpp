@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 
 #include "tracer/pd_header.h"
 #include "tracer/trace_decoder.h"
@@ -70,75 +71,29 @@ TEST(TraceDecoder, EchoIsMatchedOnceByNameOrByHeader) {
 // Every code against the standard's message types, class by class: the
 // name tables give each its name, and each name its code.
 TEST(MessageNames, EveryCodeHasTheStandardsNameOrIsReserved) {
-    const char* control[] = {nullptr,
-                             "GoodCRC",
-                             "GotoMin",
-                             "Accept",
-                             "Reject",
-                             "Ping",
-                             "PS_RDY",
-                             "Get_Source_Cap",
-                             "Get_Sink_Cap",
-                             "DR_Swap",
-                             "PR_Swap",
-                             "VCONN_Swap",
-                             "Wait",
-                             "Soft_Reset",
-                             "Data_Reset",
-                             "Data_Reset_Complete",
-                             "Not_Supported",
-                             "Get_Source_Cap_Extended",
-                             "Get_Status",
-                             "FR_Swap",
-                             "Get_PPS_Status",
-                             "Get_Country_Codes",
-                             "Get_Sink_Cap_Extended",
-                             "Get_Source_Info",
-                             "Get_Revision"};
-    const char* data[] = {nullptr,
-                          "Source_Capabilities",
-                          "Request",
-                          "BIST",
-                          "Sink_Capabilities",
-                          "Battery_Status",
-                          "Alert",
-                          "Get_Country_Info",
-                          "Enter_USB",
-                          "EPR_Request",
-                          "EPR_Mode",
-                          "Source_Info",
-                          "Revision",
-                          nullptr,
-                          nullptr,
-                          "Vendor_Defined"};
-    const char* extended[] = {nullptr,
-                              "Source_Capabilities_Extended",
-                              "Status",
-                              "Get_Battery_Cap",
-                              "Get_Battery_Status",
-                              "Battery_Capabilities",
-                              "Get_Manufacturer_Info",
-                              "Manufacturer_Info",
-                              "Security_Request",
-                              "Security_Response",
-                              "Firmware_Update_Request",
-                              "Firmware_Update_Response",
-                              "PPS_Status",
-                              "Country_Info",
-                              "Country_Codes",
-                              "Sink_Capabilities_Extended",
-                              "Extended_Control",
-                              "EPR_Source_Capabilities",
-                              "EPR_Sink_Capabilities"};
+    // Per class, the names of types 0, 1, 2 ... ("-" where a type has none).
+    const std::pair<int, const char*> classes[] = {
+        {0,
+         "- GoodCRC GotoMin Accept Reject Ping PS_RDY Get_Source_Cap Get_Sink_Cap DR_Swap PR_Swap VCONN_Swap Wait "
+         "Soft_Reset Data_Reset Data_Reset_Complete Not_Supported Get_Source_Cap_Extended Get_Status FR_Swap "
+         "Get_PPS_Status Get_Country_Codes Get_Sink_Cap_Extended Get_Source_Info Get_Revision"},
+        {kDataMessageBase,
+         "- Source_Capabilities Request BIST Sink_Capabilities Battery_Status Alert Get_Country_Info Enter_USB "
+         "EPR_Request EPR_Mode Source_Info Revision - - Vendor_Defined"},
+        {kExtendedMessageBase,
+         "- Source_Capabilities_Extended Status Get_Battery_Cap Get_Battery_Status Battery_Capabilities "
+         "Get_Manufacturer_Info Manufacturer_Info Security_Request Security_Response Firmware_Update_Request "
+         "Firmware_Update_Response PPS_Status Country_Info Country_Codes Sink_Capabilities_Extended Extended_Control "
+         "EPR_Source_Capabilities EPR_Sink_Capabilities"},
+    };
     std::map<int, std::string> standard = {{kHardResetCode, "Hard Reset"},
                                            {kExtendedMessageBase + 30, "Vendor_Defined_Extended"}};
-    for (size_t type = 0; type < std::size(control); ++type)
-        if (control[type]) standard[static_cast<int>(type)] = control[type];
-    for (size_t type = 0; type < std::size(data); ++type)
-        if (data[type]) standard[kDataMessageBase + static_cast<int>(type)] = data[type];
-    for (size_t type = 0; type < std::size(extended); ++type)
-        if (extended[type]) standard[kExtendedMessageBase + static_cast<int>(type)] = extended[type];
-
+    for (const auto& [base, names] : classes) {
+        std::istringstream words(names);
+        std::string name;
+        for (int type = 0; words >> name; ++type)
+            if (name != "-") standard[base + type] = name;
+    }
     EXPECT_EQ(standard.size(), kSendableMessageNames.size() + kOtherMessageNames.size()) << "each name once";
     for (int code = 0; code < 128; ++code) {
         auto named = standard.find(code);
