@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "device/frame.h"
 #include "monitor/profile_type.h"
+#include "support/fake_ports.h"
 #include "support/fake_window.h"
 #include "support/memory_line.h"
 #include "ui/main_window_ids.h"
@@ -33,18 +34,7 @@ public:
     std::optional<bool> tracerResumes;  // nothing: no tracer open
 };
 
-class Ports : public PortDirectory {
-public:
-    bool ListPorts(std::vector<SerialPortListing>& out) override {
-        out = listings;
-        return true;
-    }
-    void CountBridgeDevices() override {}
-    std::vector<SerialPortListing> listings;
-};
-
 using Bytes = std::vector<uint8_t>;
-const SerialPortListing kTester = {"Quarnel Voltiq", "USB Serial Port (COM7)"};
 const Bytes kSinkBack = BuildFrame(kCmdSetPortConnection, Bytes{1, 1});
 const Bytes kSourceBack = BuildFrame(kCmdSetPortConnection, Bytes{0, 1});
 
@@ -84,7 +74,7 @@ protected:
     EventLog log;
     LogPane pane{log};
     FakeWindow window;
-    Ports ports;
+    FakePorts ports;
     PortEvents events;
     FakeShell shell;
     StatusPollLoop poll{tester, live, log, events, clock};
@@ -170,7 +160,7 @@ TEST_F(MainWindowRules, CurrentSetAndSlidersRequestOnlyWhenTheDragEnds) {
 }
 
 TEST_F(MainWindowRules, EverySelectionGivesBackThePortsTheUserDisconnected) {
-    ports.listings = {kTester};
+    ports.listings = {kTester7};
     discovery.ScanTesters();
     rules.OnCommand(IDC_SINK_DISCONNECT, 0);
     rules.OnCommand(IDC_SINK_DISCONNECT, 0);  // connected again by the user: nothing to give back
@@ -196,14 +186,14 @@ TEST_F(MainWindowRules, EverySelectionGivesBackThePortsTheUserDisconnected) {
 }
 
 TEST_F(MainWindowRules, ARepluggedTesterIsConnectedLaterFromTheQueueLikeAChosenOne) {
-    ports.listings = {kTester};
+    ports.listings = {kTester7};
     discovery.ScanTesters();
     rules.OnCommand(IDC_SOURCE_DISCONNECT, 0);
     ports.listings = {};
     rules.OnDeviceChange(TesterDiscovery::RescanReason::Removal);
     ASSERT_FALSE(live.connected);
 
-    ports.listings = {kTester};
+    ports.listings = {kTester7};
     line.tester.ClearRequests();
     rules.OnDeviceChange(TesterDiscovery::RescanReason::Arrival);
     EXPECT_EQ(shell.calls, "reconnect ");
@@ -222,7 +212,7 @@ TEST_F(MainWindowRules, ARepluggedTesterIsConnectedLaterFromTheQueueLikeAChosenO
 }
 
 TEST_F(MainWindowRules, AnOpenTracerIsToldToTraceTheNewlyConnectedTesterAndTheLogSaysHowItWent) {
-    ports.listings = {kTester};
+    ports.listings = {kTester7};
     discovery.ScanTesters();
     auto lastLogged = [this] { return log.Records().GetRecord(log.Records().RecordCount() - 1)->text; };
     const std::pair<std::optional<bool>, const char*> cases[] = {
@@ -240,7 +230,7 @@ TEST_F(MainWindowRules, AnOpenTracerIsToldToTraceTheNewlyConnectedTesterAndTheLo
 }
 
 TEST_F(MainWindowRules, SelectionsTakeEffectOnlyWhenConfirmed) {
-    ports.listings = {kTester};
+    ports.listings = {kTester7};
     discovery.ScanTesters();  // lists the tester's five source types
     window.SelectItem(IDC_SELECT_SOURCE_TYPE, 2);
     line.tester.ClearRequests();
