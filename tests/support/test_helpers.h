@@ -31,12 +31,6 @@ inline Bytes Words(std::initializer_list<int> values, Bytes out = {}) {
     return out;
 }
 
-// The characters of `text`, without a terminator, after `out`.
-inline Bytes Text(const std::string& text, Bytes out = {}) {
-    out.insert(out.end(), text.begin(), text.end());
-    return out;
-}
-
 // Polls (in real time) until `done` holds; false when the time ran out first.
 inline bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs = 1000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
