@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     chart.SetSeriesCount(3);
     chart.SetYRange(0, 5000);
     window.SetText(IDC_GRAPH_DURATION, "18000");
-    GraphRunProfile profile;
+    RunProfile profile;
     GraphRun run{chart, window, window, live, events, settings, SteadySampleClock(), &tester, profile};
     live.testIdle = false;
     uint64_t writesBefore = writes;

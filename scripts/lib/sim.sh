@@ -3,29 +3,45 @@
 
 AMPWRIGHT_SIM_PID=""
 AMPWRIGHT_SIM_HOLDER=""
+AMPWRIGHT_SIM_FIFO=""
 
-# ampwright_start_sim PORT FIFO LOG [SIMULATOR ARGUMENTS...]: starts
-# build/native/ampwright-sim (or $AMPWRIGHT_SIM) on PORT with a 65 W PD
-# charger plugged in; commands written to FIFO reach it, its answers go to LOG.
-ampwright_start_sim() {
-  local port=$1 fifo=$2 log=$3 link
+# ampwright_start_sim_at LINK FIFO LOG [SIMULATOR ARGUMENTS...]: starts
+# build/native/ampwright-sim (or $AMPWRIGHT_SIM) on a pty linked as LINK with
+# a 65 W PD charger plugged in; commands written to FIFO reach it, its
+# answers go to LOG. A holder keeps the fifo open between commands.
+ampwright_start_sim_at() {
+  local link=$1 fifo=$2 log=$3
   shift 3
-  link=$(ampwright_com_link "$port")
   rm -f "$fifo" "$link"
   mkfifo "$fifo"
   sleep 1000000 >"$fifo" &
   AMPWRIGHT_SIM_HOLDER=$!
+  AMPWRIGHT_SIM_FIFO=$fifo
   "${AMPWRIGHT_SIM:-$AMPWRIGHT_ROOT/build/native/ampwright-sim}" --link "$link" "$@" <"$fifo" >>"$log" 2>&1 &
   AMPWRIGHT_SIM_PID=$!
   echo "plug pd65" >"$fifo"
   local i
   for i in $(seq 1 50); do [ -e "$link" ] && return 0; sleep 0.1; done
-  echo "the simulator did not link $port" >&2
+  echo "the simulator did not link $link" >&2
   return 1
 }
 
+# ampwright_start_sim PORT FIFO LOG [SIMULATOR ARGUMENTS...]: the same on the
+# pty that Wine's COM port PORT leads to.
+ampwright_start_sim() {
+  local port=$1
+  shift
+  ampwright_start_sim_at "$(ampwright_com_link "$port")" "$@"
+}
+
+# ampwright_stop_sim [vanish]: ends the simulator; with "vanish" the tester
+# first stops answering, as one unplugged would.
 ampwright_stop_sim() {
-  [ -n "$AMPWRIGHT_SIM_PID" ] && { kill "$AMPWRIGHT_SIM_PID" 2>/dev/null; wait "$AMPWRIGHT_SIM_PID" 2>/dev/null; }
+  if [ -n "$AMPWRIGHT_SIM_PID" ]; then
+    [ "${1:-}" = vanish ] && { echo vanish >"$AMPWRIGHT_SIM_FIFO"; sleep 0.2; }
+    kill "$AMPWRIGHT_SIM_PID" 2>/dev/null
+    wait "$AMPWRIGHT_SIM_PID" 2>/dev/null
+  fi
   [ -n "$AMPWRIGHT_SIM_HOLDER" ] && kill "$AMPWRIGHT_SIM_HOLDER" 2>/dev/null
   AMPWRIGHT_SIM_PID=""
   AMPWRIGHT_SIM_HOLDER=""

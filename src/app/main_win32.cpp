@@ -6,6 +6,7 @@
 
 #include "app/main_window_win32.h"
 #include "app/plug_info_table_win32.h"
+#include "platform/owned_win32.h"
 #include "ui/modeless_windows_win32.h"
 
 namespace {
@@ -13,12 +14,12 @@ namespace {
 // USB devices arriving and leaving: the tester's bridge is one.
 const GUID kUsbDeviceInterface = {0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
 
-void SubscribeToDeviceChanges(HWND window) {
+DeviceNotification SubscribeToDeviceChanges(HWND window) {
     DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
     filter.dbcc_size = sizeof(filter);
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = kUsbDeviceInterface;
-    RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    return DeviceNotification(RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
 }
 
 }  // namespace
@@ -30,7 +31,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     table.Join();
 
     HWND window = CreateMainWindow(instance, showCommand);
-    if (window) SubscribeToDeviceChanges(window);
+    DeviceNotification deviceChanges;
+    if (window) deviceChanges = SubscribeToDeviceChanges(window);
     AddModelessWindow(window);
 
     MSG message = {};

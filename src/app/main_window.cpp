@@ -99,7 +99,7 @@ void MainWindow::OnCommand(int id, int notification) {
             parts_.shell.OpenUserGuide();
             break;
         case IDC_DEVICE_LIST:
-            if (notification == kSelEndOk) ConnectSelectedTester(true);
+            if (notification == ControlNotification::kSelectionChosen) ConnectSelectedTester(true);
             break;
         case IDC_CURRENT_SET:
             SetCurrent();
@@ -120,7 +120,7 @@ void MainWindow::OnCommand(int id, int notification) {
             if (RequireTester()) parts_.shell.OpenCalibration();
             break;
         case IDC_SELECT_PROFILE:
-            if (notification == kSelEndOk) {
+            if (notification == ControlNotification::kSelectionChosen) {
                 live.requestedProfileIndex = window.SelectedItem(IDC_SELECT_PROFILE);
                 live.profileSelectPending.store(true, std::memory_order_release);
             }
@@ -129,7 +129,7 @@ void MainWindow::OnCommand(int id, int notification) {
             live.loopbackRequested = window.IsChecked(IDC_LOOPBACK);
             break;
         case IDC_SELECT_SOURCE_TYPE:
-            if (notification == kSelEndOk) {
+            if (notification == ControlNotification::kSelectionChosen) {
                 int index = window.SelectedItem(IDC_SELECT_SOURCE_TYPE);
                 if (index >= 0) parts_.tester.SelectSourceType(static_cast<uint8_t>(index));
             }

@@ -70,9 +70,6 @@ public:
     // running).
     void StopPolling();
 
-    // Combo box notifications that act.
-    static constexpr int kSelEndOk = 9;
-
     void OnCommand(int id, int notification);
     // A slider notification; `dragging` while the thumb is being tracked,
     // with the thumb's position.

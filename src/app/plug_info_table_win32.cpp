@@ -11,16 +11,16 @@ constexpr DWORD kMutexWaitMs = 5000;
 }  // namespace
 
 void PlugInfoTable::Join() {
-    mutex_ = CreateMutexW(nullptr, FALSE, L"Ampwright_pluginfo_mutex");
+    mutex_.Reset(CreateMutexW(nullptr, FALSE, L"Ampwright_pluginfo_mutex"));
     if (mutex_ && GetLastError() == ERROR_ALREADY_EXISTS) {
-        section_ = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Ampwright_pluginfo");
+        section_.Reset(OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Ampwright_pluginfo"));
     } else if (mutex_) {
-        DWORD waited = WaitForSingleObject(mutex_, kMutexWaitMs);
-        section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kPlugInfoTableBytes,
-                                      L"Ampwright_pluginfo");
-        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(mutex_);
+        DWORD waited = WaitForSingleObject(mutex_.Get(), kMutexWaitMs);
+        section_.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kPlugInfoTableBytes,
+                                          L"Ampwright_pluginfo"));
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(mutex_.Get());
     }
-    if (section_) view_ = MapViewOfFile(section_, FILE_MAP_ALL_ACCESS, 0, 0, kPlugInfoTableBytes);
+    if (section_) view_.Reset(MapViewOfFile(section_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, kPlugInfoTableBytes));
     if (!mutex_ || !section_ || !view_) {
         MessageBoxW(nullptr,
                     L"Failed to open shared memory.\nAmpwright will still run but it is not recommended to run more "
@@ -31,16 +31,13 @@ void PlugInfoTable::Join() {
 
 void PlugInfoTable::Leave() {
     if (view_) {
-        DWORD waited = mutex_ ? WaitForSingleObject(mutex_, kMutexWaitMs) : WAIT_FAILED;
+        DWORD waited = mutex_ ? WaitForSingleObject(mutex_.Get(), kMutexWaitMs) : WAIT_FAILED;
         ReleasePlugInfoRecords(
-            std::span<uint8_t, kPlugInfoTableBytes>(static_cast<uint8_t*>(view_), kPlugInfoTableBytes),
+            std::span<uint8_t, kPlugInfoTableBytes>(static_cast<uint8_t*>(view_.Get()), kPlugInfoTableBytes),
             GetCurrentProcessId());
-        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(mutex_);
-        UnmapViewOfFile(view_);
-        view_ = nullptr;
+        if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(mutex_.Get());
     }
-    if (section_) CloseHandle(section_);
-    if (mutex_) CloseHandle(mutex_);
-    section_ = nullptr;
-    mutex_ = nullptr;
+    view_.Reset();
+    section_.Reset();
+    mutex_.Reset();
 }

@@ -4,6 +4,7 @@
 #include "monitor/profile_type.h"
 #include "platform/format.h"
 #include "ui/main_window_ids.h"
+#include "ui/source_type_list.h"
 
 namespace {
 // Runs `show` with the newly published value when `now` was published since
@@ -111,10 +112,7 @@ void ReadoutsPresenter::ApplySource(const Readouts& now) {
     Take(now.sourceCapacity, shown_.sourceCapacity,
          [this](const std::optional<Capacity>& capacity) { ShowText(IDC_SOURCE_CAPACITY, CapacityText(capacity)); });
     Take(now.sourceTypes, shown_.sourceTypes, [this](const SourceTypeList& types) {
-        window_.ClearItems(IDC_SELECT_SOURCE_TYPE);
-        for (size_t i = 0; i < types.names.size(); ++i)
-            window_.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, types.names[i]));
-        window_.SelectItem(IDC_SELECT_SOURCE_TYPE, types.selected);
+        ListSourceTypes(window_, IDC_SELECT_SOURCE_TYPE, types.names, types.selected);
         window_.Enable(IDC_SELECT_SOURCE_TYPE, types.enabled);
     });
 }

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "monitor/profile_list_text.h"
-#include "monitor/sink_test_settings.h"
+#include "monitor/session_start.h"
 #include "platform/format.h"
 #include "monitor/log_category.h"
 #include "ui/main_window_ids.h"
+#include "ui/source_type_list.h"
 
 namespace {
 
@@ -15,12 +15,12 @@ constexpr size_t kEntryReadCharacters = 64;
 constexpr const char* kErrorTitle = "Ampwright: Error";
 constexpr const char* kNoSelection = "No Serial";
 
-// The longest prefix holding at most `characters` code points.
-std::string_view CutCharacters(std::string_view text, size_t characters) {
+// The longest prefix holding at most `codePoints` code points.
+std::string_view CutToCodePoints(std::string_view text, size_t codePoints) {
     size_t count = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (starts && count++ == characters) return text.substr(0, i);
+        if (starts && count++ == codePoints) return text.substr(0, i);
     }
     return text;
 }
@@ -29,7 +29,7 @@ std::string_view CutCharacters(std::string_view text, size_t characters) {
 
 std::string DeviceListEntry(std::string_view portName) {
     std::string entry = "Voltiq (" + std::string(portName) + ")";
-    return std::string(CutCharacters(entry, kListEntryCharacters));
+    return std::string(CutToCodePoints(entry, kListEntryCharacters));
 }
 
 int FindListEntry(const std::vector<std::string>& entries, std::string_view text) {
@@ -100,7 +100,7 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
     int index = parts_.window.SelectedItem(IDC_DEVICE_LIST);
     if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
     std::string entry = entries_[static_cast<size_t>(index)];
-    std::string text(CutCharacters(entry, kEntryReadCharacters));
+    std::string text(CutToCodePoints(entry, kEntryReadCharacters));
     text = text.substr(0, text.find(')'));
     size_t open = text.find('(');
     std::string portName = open == std::string::npos ? std::string() : text.substr(open + 1);
@@ -123,26 +123,18 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
             return false;
         }
         parts_.clock.SleepMs(200);
-        TesterConfig config;
-        if (!parts_.tester.GetConfig(config)) {
+        auto listSourceTypes = [this] {
+            SourceTypeNames names;
+            parts_.tester.GetSourceTypeNames(names);
+            ListSourceTypes(parts_.window, IDC_SELECT_SOURCE_TYPE, names.names, names.selectedIndex);
+            parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
+        };
+        if (!StartTesterSession(parts_.tester, parts_.live, listSourceTypes)) {
             held.unlock();
             parts_.prompts.ShowMessage("Unable to GetConfig from selected Voltiq device", kErrorTitle,
                                        Prompts::kOk | Prompts::kIconError);
             return false;
         }
-        // The registers this read brought, not whatever the cache holds later.
-        parts_.live.UpdateSettings([&config](SinkTestSettings& settings) { LoadSinkSettings(config, settings); });
-        parts_.live.loadChangeSpeedMs = config.loadChangeTimeMs;
-
-        SourceTypeNames names;
-        parts_.tester.GetSourceTypeNames(names);
-        parts_.window.ClearItems(IDC_SELECT_SOURCE_TYPE);
-        for (size_t i = 0; i < names.names.size(); ++i) {
-            parts_.window.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, names.names[i]));
-        }
-        parts_.window.SelectItem(IDC_SELECT_SOURCE_TYPE, names.selectedIndex);
-        parts_.window.Enable(IDC_SELECT_SOURCE_TYPE, true);
-        parts_.tester.StopTrace();
     }
 
     selectedName_ = entry;
@@ -155,7 +147,6 @@ bool TesterDiscovery::Connect(bool endOnFailure) {
     std::string id = info.DeviceIdText();
     parts_.window.SetText(IDC_DEVICE_ID, id);
     parts_.log.LogEvent("Device ID: " + id, kLogInformation);
-    ++parts_.live.connectionCount;
-    parts_.live.connected = true;
+    MarkConnected(parts_.live);
     return true;
 }

@@ -5,7 +5,7 @@
 
 #include "cli/tester_ports.h"
 #include "monitor/load_off.h"
-#include "monitor/sink_test_settings.h"
+#include "monitor/session_start.h"
 #include "platform/clock.h"
 
 const char* const kPortOptionHelp =
@@ -50,17 +50,12 @@ bool TesterSession::Open(const std::optional<std::string>& given) {
         Fail("cannot open " + port + " (missing, or in use by another program)");
         return false;
     }
-    TesterConfig config;
-    if (!tester.GetConfig(config)) {
+    if (!StartTesterSession(tester, live)) {
         tester.Close();
         Fail("the tester on " + port + " does not answer");
         return false;
     }
-    live.UpdateSettings([&config](SinkTestSettings& settings) { LoadSinkSettings(config, settings); });
-    live.loadChangeSpeedMs = config.loadChangeTimeMs;
-    tester.StopTrace();
-    ++live.connectionCount;
-    live.connected = true;
+    MarkConnected(live);
     opened_ = true;
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "device/tester_connection.h"
 #include "monitor/live_state.h"
+#include "ui/center_on_owner_win32.h"
 #include "ui/controls_win32.h"
 #include "ui/prompts_win32.h"
 
@@ -48,6 +49,35 @@ struct ConfigDialogSession {
         return reinterpret_cast<ConfigDialogSession*>(GetWindowLongPtrW(dialog, DWLP_USER));
     }
 };
+
+// The window procedure of every configuration dialog. `Dialog` names its
+// rules (`Dialog::Rules`) and says what it does when the dialog opens
+// (`Dialog::Open`, which makes the rules) and on a command
+// (`Dialog::Command`, once the rules exist). The dialog is centred on the
+// main window before it opens.
+template <typename Dialog>
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    using Session = ConfigDialogSession<typename Dialog::Rules>;
+    Session* session = Session::Of(dialog, message, lParam);
+    if (message == WM_INITDIALOG) {
+        CenterOnOwner(dialog, session->owner->window);
+        Dialog::Open(*session, dialog);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && session && session->rules) {
+        Dialog::Command(*session, dialog, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// Shows the dialog made from template `name` modally over `parent` until it
+// is closed; returns how it ended (IDOK, IDCANCEL).
+template <typename Dialog>
+INT_PTR ShowConfigDialog(const ConfigDialogOwner& owner, HWND parent, const wchar_t* name) {
+    ConfigDialogSession<typename Dialog::Rules> session{&owner};
+    return DialogBoxParamW(owner.instance, name, parent, ConfigDialogProc<Dialog>, reinterpret_cast<LPARAM>(&session));
+}
 
 // The warning picture in a static control of a dialog.
 void ShowWarningPicture(HWND dialog, int id);

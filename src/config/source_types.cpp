@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "config/edit_number.h"
-#include "monitor/profile_list_text.h"
 #include "platform/format.h"
 #include "platform/text.h"
 #include "ui/config_ids.h"
 #include "ui/main_window_ids.h"
+#include "ui/source_type_list.h"
 
 namespace {
 
@@ -54,10 +54,10 @@ int ProfileOf(int id) {
     return offset / 5;
 }
 
-// The first `characters` characters (UTF-16 units, as the edit counts them).
-std::string CutCharacters(const std::string& text, size_t characters) {
+// The first `units` UTF-16 units, as an edit counts its characters.
+std::string CutToUtf16Units(const std::string& text, size_t units) {
     std::u16string wide = Utf8ToUtf16(text);
-    if (wide.size() > characters) wide.resize(characters);
+    if (wide.size() > units) wide.resize(units);
     // Never half of a surrogate pair.
     if (!wide.empty() && wide.back() >= 0xD800 && wide.back() <= 0xDBFF) wide.pop_back();
     return Utf16ToUtf8(wide);
@@ -147,12 +147,7 @@ int SourceTypes::SelectedType() {
 }
 
 void SourceTypes::FillTypeList() {
-    Controls& d = parts_.dialog;
-    int selected = SelectedType();
-    d.ClearItems(IDC_SRC_TYPE);
-    for (size_t i = 0; i < names_.size(); ++i)
-        d.AddItem(IDC_SRC_TYPE, SourceTypeListText(i, names_[i]));
-    d.SelectItem(IDC_SRC_TYPE, selected);
+    ListSourceTypes(parts_.dialog, IDC_SRC_TYPE, names_, SelectedType());
 }
 
 void SourceTypes::Open() {
@@ -263,7 +258,7 @@ void SourceTypes::OnProfileCheck(size_t k) {
 
 void SourceTypes::OnProfileEdit(int id) {
     size_t k = static_cast<size_t>(ProfileOf(id));
-    std::string text = CutCharacters(parts_.dialog.GetText(id), kEditCharacters);
+    std::string text = CutToUtf16Units(parts_.dialog.GetText(id), kEditCharacters);
     // Text that is not a whole number changes nothing; APPLY refuses it.
     std::optional<int> number = ParseUnsignedEdit(text);
     if (!number) {
@@ -284,34 +279,38 @@ void SourceTypes::OnCommand(int id, int notification) {
     int profile = ProfileOf(id);
     if (profile >= 0) {
         size_t k = static_cast<size_t>(profile);
-        if (id == CheckId(k) && notification == 0) {
+        if (id == CheckId(k) && notification == ControlNotification::kClicked) {
             OnProfileCheck(k);
-        } else if (id == TypeId(k) && notification == kSelectionChanged) {
+        } else if (id == TypeId(k) && notification == ControlNotification::kSelectionChanged) {
             config_.pd[k].type = d.SelectedItem(id) == 1 ? kProgrammable : kFixed;
             ShowProfile(k);
-        } else if (notification == kEditChanged) {
+        } else if (notification == ControlNotification::kEditChanged) {
             OnProfileEdit(id);
         }
         return;
     }
     switch (id) {
         case IDC_SRC_TYPE:
-            if (notification == kSelectionChanged && SelectedType() >= 0) ShowType(SelectedType(), true);
+            if (notification == ControlNotification::kSelectionChanged && SelectedType() >= 0)
+                ShowType(SelectedType(), true);
             break;
         case IDC_SRC_NAME:
-            if (notification == kEditChanged && SelectedType() >= 0) {
-                names_[static_cast<size_t>(SelectedType())] = CutCharacters(d.GetText(IDC_SRC_NAME), kNameCharacters);
+            if (notification == ControlNotification::kEditChanged && SelectedType() >= 0) {
+                names_[static_cast<size_t>(SelectedType())] = CutToUtf16Units(d.GetText(IDC_SRC_NAME), kNameCharacters);
                 FillTypeList();
             }
             break;
         case IDC_SRC_USBC:
-            if (notification == kSelectionChanged) config_.usbcCurrent = static_cast<uint8_t>(d.SelectedItem(id));
+            if (notification == ControlNotification::kSelectionChanged)
+                config_.usbcCurrent = static_cast<uint8_t>(d.SelectedItem(id));
             break;
         case IDC_SRC_BC:
-            if (notification == kSelectionChanged) config_.bcMode = static_cast<uint8_t>(d.SelectedItem(id));
+            if (notification == ControlNotification::kSelectionChanged)
+                config_.bcMode = static_cast<uint8_t>(d.SelectedItem(id));
             break;
         case IDC_SRC_APPLE:
-            if (notification == kSelectionChanged) config_.appleMode = static_cast<uint8_t>(d.SelectedItem(id));
+            if (notification == ControlNotification::kSelectionChanged)
+                config_.appleMode = static_cast<uint8_t>(d.SelectedItem(id));
             break;
         case IDC_SRC_APPLE_CHECK:
             config_.appleEnabled = d.IsChecked(IDC_SRC_APPLE_CHECK);
@@ -363,11 +362,7 @@ void SourceTypes::Apply() {
     if (parts_.tester.GetSourceTypeNames(names)) {
         names_ = names.names;
         selectedType_ = names.selectedIndex;
-        Controls& main = parts_.mainWindow;
-        main.ClearItems(IDC_SELECT_SOURCE_TYPE);
-        for (size_t i = 0; i < names_.size(); ++i)
-            main.AddItem(IDC_SELECT_SOURCE_TYPE, SourceTypeListText(i, names_[i]));
-        main.SelectItem(IDC_SELECT_SOURCE_TYPE, selectedType_);
+        ListSourceTypes(parts_.mainWindow, IDC_SELECT_SOURCE_TYPE, names_, selectedType_);
         FillTypeList();
     }
     // The port offers the changed type at once when it is the selected one.

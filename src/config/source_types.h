@@ -57,9 +57,6 @@ public:
     void Apply();
     void Defaults();
 
-    static constexpr int kEditChanged = 0x300;   // EN_CHANGE
-    static constexpr int kSelectionChanged = 1;  // CBN_SELCHANGE
-
 private:
     std::optional<std::string> NotAWholeNumber();
     void FillTypeList();

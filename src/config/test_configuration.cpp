@@ -23,6 +23,14 @@ constexpr std::array<uint8_t, 5> kLogIntervalsS = {0, 1, 10, 30, 60};
 constexpr std::array<const char*, 10> kForcedLimits = {"1A",   "1.5A", "2A",   "2.5A", "3A",
                                                        "3.5A", "4A",   "4.5A", "5A",   "5.5A"};
 
+// What OK stores from a number edit; a text that is not a number reads as 0.
+int Number(const std::string& text) {
+    return ParseUnsignedEdit(text).value_or(0);
+}
+uint16_t Setting(const std::string& text) {
+    return static_cast<uint16_t>(Number(text));
+}
+
 template <typename T, size_t N>
 int IndexOf(const std::array<T, N>& values, T value) {
     for (size_t i = 0; i < N; ++i) {
@@ -43,10 +51,6 @@ bool DangerConfirmation::OnAccept() {
     prompts_.ShowMessage("Type the word 'confirm' and then click on the 'I accept the risk' button", "Ampwright",
                          Prompts::kOk | Prompts::kIconWarning);
     return false;
-}
-
-int TestConfiguration::Number(int id) {
-    return ParseUnsignedEdit(parts_.dialog.GetText(id)).value_or(0);
 }
 
 void TestConfiguration::Open() {
@@ -260,145 +264,186 @@ void TestConfiguration::ShowLoadLimit(uint16_t limitMa) {
     main.SetText(IDC_CURRENT_EDIT, Format("%d", setpointMa));
 }
 
-bool TestConfiguration::Reject(const std::string& message, int editId, const std::string& editText) {
-    parts_.prompts.ShowMessage(message, kErrorTitle, Prompts::kOk | Prompts::kIconError);
-    parts_.dialog.SetText(editId, editText);
-    return false;
+// What OK reads: the choices and the number edits' texts.
+struct TestConfiguration::Form {
+    int forcedLimit, loadSpeed, profileIndex, sdp, usbc, logInterval;  // the selected items
+    bool applyOnChange, voltageMax, currentMax, estimate, setOperating, cap2, pps, pd, epr, bc, qc;
+    std::string voltage, current, cable, operating, cap2Mv, cap2Ma;
+
+    // The operating current is a number unless left at "Max".
+    bool OperatingNumber() const { return setOperating && operating != "Max"; }
+    bool LogIntervalChosen() const { return logInterval >= 0 && logInterval < static_cast<int>(kLogIntervalsS.size()); }
+};
+
+// The fields OK may refuse, in the order it takes them: every field before
+// the one refused is stored, none after it. One that is not a number stops
+// OK before anything is stored.
+enum class TestConfiguration::Field {
+    kNotANumber,
+    kVoltage,
+    kCurrent,
+    kCable,
+    kOperating,
+    kCap2Voltage,
+    kCap2Current,
+    kNone  // nothing refused
+};
+
+struct TestConfiguration::Rejection {
+    Field field;
+    std::string message;
+    int editId = 0;  // the edit set to editText, none for kNotANumber
+    std::string editText;
+};
+
+TestConfiguration::Form TestConfiguration::ReadForm() {
+    Controls& d = parts_.dialog;
+    Form f;
+    f.forcedLimit = d.SelectedItem(IDC_TC_FORCED_LIMIT);
+    f.loadSpeed = d.SelectedItem(IDC_TC_LOAD_SPEED);
+    f.profileIndex = d.SelectedItem(IDC_TC_PROFILE_INDEX);
+    f.sdp = d.SelectedItem(IDC_TC_SDP);
+    f.usbc = d.SelectedItem(IDC_TC_USBC);
+    f.logInterval = d.SelectedItem(IDC_TC_LOG_INTERVAL);
+    f.applyOnChange = d.IsChecked(IDC_TC_APPLY_ON_CHANGE);
+    f.voltageMax = d.IsChecked(IDC_TC_VOLTAGE_MAX);
+    f.currentMax = d.IsChecked(IDC_TC_CURRENT_MAX);
+    f.estimate = d.IsChecked(IDC_TC_ESTIMATE);
+    f.setOperating = d.IsChecked(IDC_TC_SET_OPERATING);
+    f.cap2 = d.IsChecked(IDC_TC_CAP2);
+    f.pps = d.IsChecked(IDC_TC_PPS);
+    f.pd = d.IsChecked(IDC_TC_PD);
+    f.epr = d.IsChecked(IDC_TC_EPR);
+    f.bc = d.IsChecked(IDC_TC_BC);
+    f.qc = d.IsChecked(IDC_TC_QC);
+    f.voltage = d.GetText(IDC_TC_VOLTAGE);
+    f.current = d.GetText(IDC_TC_CURRENT);
+    f.cable = d.GetText(IDC_TC_CABLE);
+    f.operating = d.GetText(IDC_TC_OPERATING);
+    f.cap2Mv = d.GetText(IDC_TC_CAP2_MV);
+    f.cap2Ma = d.GetText(IDC_TC_CAP2_MA);
+    return f;
 }
 
-// The number edits OK reads, each with the name its message gives it, and
-// whether OK reads it as the dialog stands.
-std::optional<std::string> TestConfiguration::NotAWholeNumber() {
-    Controls& d = parts_.dialog;
-    struct Field {
-        int id;
+std::optional<TestConfiguration::Rejection> TestConfiguration::FirstRejection(const Form& f) {
+    // The number edits OK reads as the dialog stands, each with the name its
+    // message gives it.
+    struct Edit {
+        const std::string& text;
         const char* name;
         bool read;
     };
-    const Field fields[] = {
-        {IDC_TC_VOLTAGE, "Default Voltage", !d.IsChecked(IDC_TC_VOLTAGE_MAX)},
-        {IDC_TC_CURRENT, "Default Current", !d.IsChecked(IDC_TC_CURRENT_MAX)},
-        {IDC_TC_CABLE, "Cable Resistance", true},
-        {IDC_TC_OPERATING, "Operating Current",
-         d.IsChecked(IDC_TC_SET_OPERATING) && d.GetText(IDC_TC_OPERATING) != "Max"},
-        {IDC_TC_CAP2_MV, "Voltage of the sink's capability", d.IsChecked(IDC_TC_CAP2)},
-        {IDC_TC_CAP2_MA, "Current of the sink's capability", d.IsChecked(IDC_TC_CAP2)},
+    const Edit edits[] = {
+        {f.voltage, "Default Voltage", !f.voltageMax},
+        {f.current, "Default Current", !f.currentMax},
+        {f.cable, "Cable Resistance", true},
+        {f.operating, "Operating Current", f.OperatingNumber()},
+        {f.cap2Mv, "Voltage of the sink's capability", f.cap2},
+        {f.cap2Ma, "Current of the sink's capability", f.cap2},
     };
-    for (const Field& field : fields) {
-        if (field.read && !ParseEditNumber(d.GetText(field.id))) {
-            return Format("%s must be a whole number.", field.name);
+    for (const Edit& edit : edits) {
+        if (edit.read && !ParseEditNumber(edit.text)) {
+            return Rejection{Field::kNotANumber, Format("%s must be a whole number.", edit.name), 0, ""};
         }
+    }
+    if (!f.voltageMax && Number(f.voltage) > kMaximumVoltageMv) {
+        return Rejection{Field::kVoltage, "Maximum value for Default Voltage is 21000mV", IDC_TC_VOLTAGE, "21000"};
+    }
+    if (!f.currentMax && Number(f.current) > kMaximumCurrentMa) {
+        return Rejection{Field::kCurrent, "Maximum value for Default Current is 5000mA", IDC_TC_CURRENT, "5000"};
+    }
+    if (Number(f.cable) > kMaximumCableMilliohm) {
+        return Rejection{Field::kCable, "Maximum value for Cable Resistance is 1000 milliohms", IDC_TC_CABLE, "0"};
+    }
+    if (f.OperatingNumber() && Number(f.operating) > kMaximumCurrentMa) {
+        return Rejection{Field::kOperating, "Maximum value for Operating Current is 5000mA", IDC_TC_OPERATING, "Max"};
+    }
+    if (f.cap2 && Number(f.cap2Mv) > kMaximumVoltageMv) {
+        return Rejection{Field::kCap2Voltage, "Maximum voltage of the sink's capability is 21000mV.", IDC_TC_CAP2_MV,
+                         "21000"};
+    }
+    if (f.cap2 && Number(f.cap2Ma) > kMaximumCurrentMa) {
+        return Rejection{Field::kCap2Current, "Maximum current of the sink's capability is 5000mA.", IDC_TC_CAP2_MA,
+                         "5000"};
     }
     return std::nullopt;
 }
 
-bool TestConfiguration::Ok() {
-    Controls& d = parts_.dialog;
-    LiveState& live = parts_.live;
-    // A field that is not a number stores nothing at all.
-    if (std::optional<std::string> problem = NotAWholeNumber()) {
-        parts_.prompts.ShowMessage(*problem, kErrorTitle, Prompts::kOk | Prompts::kIconError);
-        return false;
+SinkTestSettings TestConfiguration::FormSettings(const Form& f, SinkTestSettings s, Field stop) {
+    if (s.currentLimitMode == kLimitForced && f.forcedLimit >= 0) {
+        s.forcedLimitIndex = static_cast<uint16_t>(f.forcedLimit);
     }
-    SinkTestSettings s = live.Settings();
-    // Each step takes effect at once: a rejected field leaves the ones
-    // before it stored.
-    auto stopAt = [&](const std::string& message, int editId, const std::string& editText) {
-        live.SetSettings(s);
-        return Reject(message, editId, editText);
-    };
-
-    if (s.currentLimitMode == kLimitForced) {
-        int index = d.SelectedItem(IDC_TC_FORCED_LIMIT);
-        if (index >= 0) s.forcedLimitIndex = static_cast<uint16_t>(index);
+    s.applyOnCapabilityChange = f.applyOnChange ? 1 : 0;
+    if (f.loadSpeed >= 0 && f.loadSpeed < static_cast<int>(kLoadSpeedsMs.size())) {
+        s.dialLoadChangeSpeedMs = kLoadSpeedsMs[f.loadSpeed];
     }
-    ShowLoadLimit(LoadCurrentLimit(s.currentLimitMode, s.forcedLimitIndex, live.sinkRatedCurrentMa));
-    limitChanged_ = true;
-
-    s.applyOnCapabilityChange = d.IsChecked(IDC_TC_APPLY_ON_CHANGE) ? 1 : 0;
-    int speed = d.SelectedItem(IDC_TC_LOAD_SPEED);
-    if (speed >= 0 && speed < static_cast<int>(kLoadSpeedsMs.size())) s.dialLoadChangeSpeedMs = kLoadSpeedsMs[speed];
-
-    s.autoProfileIndex = static_cast<uint8_t>(std::max(d.SelectedItem(IDC_TC_PROFILE_INDEX), 0));
-    if (d.IsChecked(IDC_TC_VOLTAGE_MAX)) {
+    s.autoProfileIndex = static_cast<uint8_t>(std::max(f.profileIndex, 0));
+    if (stop == Field::kVoltage) return s;
+    if (f.voltageMax) {
         s.autoVoltageMv = kMaximumVoltageMv;
         s.autoProfileIndex = kAutoProfileVoltageMax;
     } else {
-        int mv = Number(IDC_TC_VOLTAGE);
-        if (mv > kMaximumVoltageMv)
-            return stopAt("Maximum value for Default Voltage is 21000mV", IDC_TC_VOLTAGE, "21000");
-        s.autoVoltageMv = static_cast<uint16_t>(mv);
+        s.autoVoltageMv = Setting(f.voltage);
     }
-    if (d.IsChecked(IDC_TC_CURRENT_MAX)) {
-        s.autoCurrentMa = kCurrentNotSet;
-    } else {
-        int ma = Number(IDC_TC_CURRENT);
-        if (ma > kMaximumCurrentMa)
-            return stopAt("Maximum value for Default Current is 5000mA", IDC_TC_CURRENT, "5000");
-        s.autoCurrentMa = static_cast<uint16_t>(ma);
-    }
+    if (stop == Field::kCurrent) return s;
+    s.autoCurrentMa = f.currentMax ? kCurrentNotSet : Setting(f.current);
 
-    s.sdpCurrentLimitMa = d.SelectedItem(IDC_TC_SDP) == 1 ? 900 : 500;
-    int usbc = d.SelectedItem(IDC_TC_USBC);
-    s.usbcDefaultCurrentLimitMa = usbc == 1 ? 900 : usbc == 2 ? 1500 : 500;
-    s.estimateUpstreamVbus = d.IsChecked(IDC_TC_ESTIMATE);
-    int cable = Number(IDC_TC_CABLE);
-    if (cable > kMaximumCableMilliohm) {
-        s.cableResistanceMilliohm = 0;
-        return stopAt("Maximum value for Cable Resistance is 1000 milliohms", IDC_TC_CABLE, "0");
-    }
-    s.cableResistanceMilliohm = static_cast<uint16_t>(cable);
-    ShowVbusLabel(s.estimateUpstreamVbus);
+    s.sdpCurrentLimitMa = f.sdp == 1 ? 900 : 500;
+    s.usbcDefaultCurrentLimitMa = f.usbc == 1 ? 900 : f.usbc == 2 ? 1500 : 500;
+    s.estimateUpstreamVbus = f.estimate;
+    // A refused cable resistance or operating current is stored cleared.
+    s.cableResistanceMilliohm = stop == Field::kCable ? 0 : Setting(f.cable);
+    if (stop == Field::kCable) return s;
+    s.operatingCurrentMa = f.OperatingNumber() && stop != Field::kOperating ? Setting(f.operating) : kCurrentNotSet;
+    if (stop == Field::kOperating) return s;
 
-    if (!d.IsChecked(IDC_TC_SET_OPERATING)) {
-        s.operatingCurrentMa = kCurrentNotSet;
-        d.SetText(IDC_TC_OPERATING, "Max");
-    } else if (d.GetText(IDC_TC_OPERATING) == "Max") {
-        s.operatingCurrentMa = kCurrentNotSet;
-    } else {
-        int ma = Number(IDC_TC_OPERATING);
-        if (ma > kMaximumCurrentMa) {
-            s.operatingCurrentMa = kCurrentNotSet;
-            return stopAt("Maximum value for Operating Current is 5000mA", IDC_TC_OPERATING, "Max");
-        }
-        s.operatingCurrentMa = static_cast<uint16_t>(ma);
-    }
+    if (f.LogIntervalChosen()) s.logIntervalS = kLogIntervalsS[f.logInterval];
+    s.ppsDetection = f.pps ? 1 : 0;
+    s.pdDetection = f.pd ? kDetectionOn : kDetectionOff;
+    s.eprDetection = f.epr ? kDetectionOn : kDetectionOff;
+    s.bcDetection = f.bc ? kDetectionOn : kDetectionOff;
+    s.qcDetection = f.qc ? kDetectionOn : kDetectionOff;
+    if (stop == Field::kCap2Voltage) return s;
+    s.sinkCap2Mv = f.cap2 ? Setting(f.cap2Mv) : kCurrentNotSet;
+    if (stop == Field::kCap2Current) return s;
+    s.sinkCap2Ma = f.cap2 ? Setting(f.cap2Ma) : kCurrentNotSet;
+    return s;
+}
 
-    int interval = d.SelectedItem(IDC_TC_LOG_INTERVAL);
-    if (interval >= 0 && interval < static_cast<int>(kLogIntervalsS.size())) {
-        s.logIntervalS = kLogIntervalsS[interval];
+// Stores the settings and shows what follows from them, as far as OK got:
+// the load limit always; the VBUS label and an unset operating current's
+// "Max" past the cable resistance; the readings timer past the operating
+// current.
+void TestConfiguration::Apply(const Form& f, const SinkTestSettings& s, Field stop) {
+    LiveState& live = parts_.live;
+    ShowLoadLimit(LoadCurrentLimit(s.currentLimitMode, s.forcedLimitIndex, live.sinkRatedCurrentMa));
+    limitChanged_ = true;
+    if (stop > Field::kCable) {
+        ShowVbusLabel(s.estimateUpstreamVbus);
+        if (!f.setOperating) parts_.dialog.SetText(IDC_TC_OPERATING, "Max");
+    }
+    if (stop > Field::kOperating && f.LogIntervalChosen()) {
         if (s.logIntervalS == 0) {
             parts_.mainWindow.StopTimer(IDT_READINGS_LOG);
         } else if (live.testIdle) {
             parts_.mainWindow.StartTimer(IDT_READINGS_LOG, s.logIntervalS * 1000u);
         }
     }
-
-    s.ppsDetection = d.IsChecked(IDC_TC_PPS) ? 1 : 0;
-    s.pdDetection = d.IsChecked(IDC_TC_PD) ? kDetectionOn : kDetectionOff;
-    s.eprDetection = d.IsChecked(IDC_TC_EPR) ? kDetectionOn : kDetectionOff;
-    s.bcDetection = d.IsChecked(IDC_TC_BC) ? kDetectionOn : kDetectionOff;
-    s.qcDetection = d.IsChecked(IDC_TC_QC) ? kDetectionOn : kDetectionOff;
-
-    if (d.IsChecked(IDC_TC_CAP2)) {
-        int mv = Number(IDC_TC_CAP2_MV);
-        if (mv > kMaximumVoltageMv) {
-            return stopAt("Maximum voltage of the sink's capability is 21000mV.", IDC_TC_CAP2_MV, "21000");
-        }
-        s.sinkCap2Mv = static_cast<uint16_t>(mv);
-        int ma = Number(IDC_TC_CAP2_MA);
-        if (ma > kMaximumCurrentMa) {
-            return stopAt("Maximum current of the sink's capability is 5000mA.", IDC_TC_CAP2_MA, "5000");
-        }
-        s.sinkCap2Ma = static_cast<uint16_t>(ma);
-    } else {
-        s.sinkCap2Mv = kCurrentNotSet;
-        s.sinkCap2Ma = kCurrentNotSet;
-    }
-
     live.SetSettings(s);
-    live.configDirty.store(true, std::memory_order_release);
-    return true;
+}
+
+bool TestConfiguration::Ok() {
+    const Form form = ReadForm();
+    const std::optional<Rejection> rejection = FirstRejection(form);
+    const Field stop = rejection ? rejection->field : Field::kNone;
+    if (stop != Field::kNotANumber) Apply(form, FormSettings(form, parts_.live.Settings(), stop), stop);
+    if (!rejection) {
+        parts_.live.configDirty.store(true, std::memory_order_release);
+        return true;
+    }
+    parts_.prompts.ShowMessage(rejection->message, kErrorTitle, Prompts::kOk | Prompts::kIconError);
+    if (rejection->editId != 0) parts_.dialog.SetText(rejection->editId, rejection->editText);
+    return false;
 }
 
 void TestConfiguration::ShowVbusLabel(bool upstream) {

@@ -68,9 +68,16 @@ private:
     void SetMode(uint32_t mode);
     void ShowLoadLimit(uint16_t limitMa);
     void ShowVbusLabel(bool upstream);
-    std::optional<std::string> NotAWholeNumber();
-    bool Reject(const std::string& message, int editId, const std::string& editText);
-    int Number(int id);
+
+    // OK in three steps: read the dialog, find the first field it refuses,
+    // then store the settings up to that field and show what follows.
+    struct Form;
+    enum class Field;
+    struct Rejection;
+    Form ReadForm();
+    static std::optional<Rejection> FirstRejection(const Form& form);
+    static SinkTestSettings FormSettings(const Form& form, SinkTestSettings s, Field stop);
+    void Apply(const Form& form, const SinkTestSettings& s, Field stop);
 
     Parts parts_;
     SinkTestSettings opened_;  // as the dialog opened: what Cancel brings back

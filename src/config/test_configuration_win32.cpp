@@ -1,6 +1,5 @@
 #include "config/config_dialogs_win32.h"
 #include "config/test_configuration.h"
-#include "ui/center_on_owner_win32.h"
 #include "ui/config_ids.h"
 
 namespace {
@@ -8,68 +7,54 @@ namespace {
 // Accepting the danger confirmation holds for the rest of the run.
 DangerAcceptance acceptance;
 
-using DangerSession = ConfigDialogSession<DangerConfirmation>;
-using ConfigurationSession = ConfigDialogSession<TestConfiguration>;
+struct DangerDialog {
+    using Rules = DangerConfirmation;
+    using Session = ConfigDialogSession<Rules>;
 
-INT_PTR CALLBACK DangerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    DangerSession* session = DangerSession::Of(dialog, message, lParam);
-    switch (message) {
-        case WM_INITDIALOG:
-            session->rules = std::make_unique<DangerConfirmation>(*session->controls, *session->prompts);
-            CenterOnOwner(dialog, session->owner->window);
-            for (int id : {IDC_WARNING_PICTURE_1, IDC_WARNING_PICTURE_2, IDC_WARNING_PICTURE_3})
-                ShowWarningPicture(dialog, id);
-            return TRUE;
-        case WM_COMMAND:
-            if (!session || !session->rules) break;
-            if (LOWORD(wParam) == IDOK && session->rules->OnAccept()) {
-                EndDialog(dialog, IDOK);
-            } else if (LOWORD(wParam) == IDCANCEL) {
-                bool escapeKey = (GetKeyState(VK_ESCAPE) & 0x8000) != 0;
-                bool editFocused = GetFocus() == GetDlgItem(dialog, IDC_DANGER_WORD);
-                if (DangerConfirmation::CancelCloses(escapeKey, editFocused)) EndDialog(dialog, IDCANCEL);
-            }
-            return TRUE;
-        default:
-            break;
+    static void Open(Session& session, HWND dialog) {
+        session.rules = std::make_unique<DangerConfirmation>(*session.controls, *session.prompts);
+        for (int id : {IDC_WARNING_PICTURE_1, IDC_WARNING_PICTURE_2, IDC_WARNING_PICTURE_3})
+            ShowWarningPicture(dialog, id);
     }
-    return FALSE;
-}
 
-INT_PTR CALLBACK ConfigurationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    ConfigurationSession* session = ConfigurationSession::Of(dialog, message, lParam);
-    switch (message) {
-        case WM_INITDIALOG: {
-            const ConfigDialogOwner& owner = *session->owner;
-            // The confirmation sits over this dialog, centred on the main window.
-            auto confirm = [dialog, &owner] {
-                DangerSession danger{&owner};
-                return DialogBoxParamW(owner.instance, L"WARNINGBOX", dialog, DangerProc,
-                                       reinterpret_cast<LPARAM>(&danger)) == IDOK;
-            };
-            session->rules = std::make_unique<TestConfiguration>(TestConfiguration::Parts{
-                *session->controls, *session->prompts, owner.controls, owner.tester, owner.live, acceptance, confirm});
-            CenterOnOwner(dialog, owner.window);
-            ShowWarningPicture(dialog, IDC_WARNING_PICTURE_1);
-            session->rules->Open();
-            return TRUE;
+    static void Command(Session& session, HWND dialog, int id, int) {
+        if (id == IDOK && session.rules->OnAccept()) {
+            EndDialog(dialog, IDOK);
+        } else if (id == IDCANCEL) {
+            bool escapeKey = (GetKeyState(VK_ESCAPE) & 0x8000) != 0;
+            bool editFocused = GetFocus() == GetDlgItem(dialog, IDC_DANGER_WORD);
+            if (DangerConfirmation::CancelCloses(escapeKey, editFocused)) EndDialog(dialog, IDCANCEL);
         }
-        case WM_COMMAND:
-            if (!session || !session->rules) break;
-            if (LOWORD(wParam) == IDOK) {
-                if (session->rules->Ok()) EndDialog(dialog, IDOK);
-            } else if (LOWORD(wParam) == IDCANCEL) {
-                session->rules->Cancel();
-                EndDialog(dialog, IDCANCEL);
-            } else if (HIWORD(wParam) == BN_CLICKED) {
-                session->rules->OnCommand(LOWORD(wParam));
-            }
-            return TRUE;
-        default:
-            break;
     }
-    return FALSE;
-}
+};
+
+struct ConfigurationDialog {
+    using Rules = TestConfiguration;
+    using Session = ConfigDialogSession<Rules>;
+
+    static void Open(Session& session, HWND dialog) {
+        const ConfigDialogOwner& owner = *session.owner;
+        // The confirmation sits over this dialog, centred on the main window.
+        auto confirm = [dialog, &owner] {
+            return ShowConfigDialog<DangerDialog>(owner, dialog, L"WARNINGBOX") == IDOK;
+        };
+        session.rules = std::make_unique<TestConfiguration>(TestConfiguration::Parts{
+            *session.controls, *session.prompts, owner.controls, owner.tester, owner.live, acceptance, confirm});
+        ShowWarningPicture(dialog, IDC_WARNING_PICTURE_1);
+        session.rules->Open();
+    }
+
+    static void Command(Session& session, HWND dialog, int id, int code) {
+        if (id == IDOK) {
+            if (session.rules->Ok()) EndDialog(dialog, IDOK);
+        } else if (id == IDCANCEL) {
+            session.rules->Cancel();
+            EndDialog(dialog, IDCANCEL);
+        } else if (code == BN_CLICKED) {
+            session.rules->OnCommand(id);
+        }
+    }
+};
 
 }  // namespace
 
@@ -78,7 +63,5 @@ void ShowWarningPicture(HWND dialog, int id) {
 }
 
 void ShowTestConfiguration(const ConfigDialogOwner& owner) {
-    ConfigurationSession session{&owner};
-    DialogBoxParamW(owner.instance, L"CONFBOXREV2", owner.window, ConfigurationProc,
-                    reinterpret_cast<LPARAM>(&session));
+    ShowConfigDialog<ConfigurationDialog>(owner, owner.window, L"CONFBOXREV2");
 }

@@ -4,6 +4,7 @@
 #include <devpropdef.h>
 #include <setupapi.h>
 
+#include "platform/owned_win32.h"
 #include "platform/wide_text_win32.h"
 
 namespace {
@@ -31,14 +32,11 @@ std::string PropertyText(const BYTE* buffer, DWORD bytes) {
 
 }  // namespace
 
-SetupApiPortDirectory::~SetupApiPortDirectory() {
-    if (bridgeLibrary_) FreeLibrary(bridgeLibrary_);
-}
-
 bool SetupApiPortDirectory::ListPorts(std::vector<SerialPortListing>& out) {
     out.clear();
-    HDEVINFO devices = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
-    if (devices == INVALID_HANDLE_VALUE) return false;
+    DeviceInfoSet owned(SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT));
+    if (!owned) return false;
+    HDEVINFO devices = owned.Get();
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
@@ -61,7 +59,6 @@ bool SetupApiPortDirectory::ListPorts(std::vector<SerialPortListing>& out) {
         out.push_back({PropertyText(reinterpret_cast<const BYTE*>(description), kPropertyBytes),
                        PropertyText(reinterpret_cast<const BYTE*>(friendlyName), kPropertyBytes)});
     }
-    SetupDiDestroyDeviceInfoList(devices);
     return true;
 }
 
@@ -70,11 +67,11 @@ void SetupApiPortDirectory::CountBridgeDevices() {
         bridgeLibraryTried_ = true;
         // From the system folder only: never a planted copy beside the
         // program or in the current folder.
-        bridgeLibrary_ = LoadLibraryExW(L"ftd2xx.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        bridgeLibrary_.Reset(LoadLibraryExW(L"ftd2xx.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     }
     if (!bridgeLibrary_) return;
     auto listDevices = reinterpret_cast<ListDevicesFunction>(
-        reinterpret_cast<void*>(GetProcAddress(bridgeLibrary_, "FT_ListDevices")));
+        reinterpret_cast<void*>(GetProcAddress(bridgeLibrary_.Get(), "FT_ListDevices")));
     if (!listDevices) return;
     DWORD count = 0;
     listDevices(&count, nullptr, kListNumberOnly);

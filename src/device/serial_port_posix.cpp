@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "device/serial_port.h"
+#include "device/transmit_slot.h"
 #include "platform/event.h"
 
 namespace {
@@ -95,7 +96,7 @@ public:
 
         fd_ = fd;
         stopRequested_ = readRequested_ = writeRequested_ = false;
-        writeBusy_ = false;
+        transmit_.Free();
         running_ = true;
         finished_.Reset();
         thread_ = std::thread([this] { Run(); });
@@ -105,12 +106,7 @@ public:
     void RequestRead() override { Request(readRequested_); }
 
     void Write(const uint8_t* bytes, size_t length) override {
-        if (bytes == nullptr || length == 0 || length >= kMaxTransfer) return;
-        bool idle = false;
-        if (!writeBusy_.compare_exchange_strong(idle, true)) return;
-        std::memcpy(transmit_, bytes, length);
-        transmitLength_ = static_cast<uint32_t>(length);
-        Request(writeRequested_);
+        if (transmit_.Take(bytes, length)) Request(writeRequested_);
     }
 
     void Stop() override {
@@ -222,12 +218,12 @@ private:
                 written = 0;
             }
             if (writing) {
-                ssize_t n = ::write(fd_, transmit_ + written, transmitLength_ - written);
+                ssize_t n = ::write(fd_, transmit_.Bytes() + written, transmit_.Length() - written);
                 if (n < 0 && errno != EAGAIN && errno != EINTR) return;
                 if (n > 0) written += static_cast<uint32_t>(n);
-                if (written == transmitLength_) {
+                if (written == transmit_.Length()) {
                     writing = false;
-                    writeBusy_ = false;
+                    transmit_.Free();
                     Notify(SerialEvent::WriteDone);
                 }
             }
@@ -280,13 +276,11 @@ private:
 
     std::mutex requestLock_;
     bool stopRequested_ = false, readRequested_ = false, writeRequested_ = false;
-    std::atomic<bool> writeBusy_{false};
     std::atomic<uint32_t> readSize_{1};
 
     uint8_t receive_[kMaxTransfer] = {};
     uint32_t receivedCount_ = 0;
-    uint8_t transmit_[kMaxTransfer] = {};
-    uint32_t transmitLength_ = 0;
+    TransmitSlot transmit_;
 };
 
 }  // namespace

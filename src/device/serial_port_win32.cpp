@@ -7,6 +7,8 @@
 #include <string>
 
 #include "device/serial_port.h"
+#include "device/transmit_slot.h"
+#include "platform/owned_win32.h"
 #include "platform/text.h"
 
 namespace {
@@ -22,6 +24,39 @@ enum EventIndex {
     kEventCount = 7,
 };
 
+// The line settings the tester needs: the given speed, parity and byte
+// size, one stop bit, no flow control of either kind, DTR and RTS raised.
+DCB LineSettings(uint32_t baud, uint32_t parity, uint8_t byteSize) {
+    DCB dcb;
+    std::memset(&dcb, 0, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = baud;
+    dcb.ByteSize = byteSize;
+    dcb.Parity = static_cast<BYTE>(parity);
+    dcb.fParity = (parity == 1 || parity == 2) ? TRUE : FALSE;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = FALSE;
+    dcb.XonLim = 2;
+    dcb.XoffLim = 4;
+    dcb.XonChar = 0x13;
+    dcb.XoffChar = 0x19;
+    dcb.ErrorChar = 0;
+    dcb.EofChar = 0;
+    dcb.EvtChar = 0;
+    return dcb;
+}
+
 // A COM port opened for overlapped I/O, driven by one communication thread
 // that waits on seven events: a request event per operation the other threads
 // ask for, and a completion event bound to each operation's OVERLAPPED record.
@@ -30,17 +65,12 @@ public:
     Win32SerialPort() {
         for (int i = 0; i < kEventCount; ++i) {
             bool manual = i == kReadCompleted || i == kWriteCompleted || i == kLineCompleted;
-            events_[i] = CreateEventW(nullptr, manual ? TRUE : FALSE, FALSE, nullptr);
+            eventOwners_[i].Reset(CreateEventW(nullptr, manual ? TRUE : FALSE, FALSE, nullptr));
+            events_[i] = eventOwners_[i].Get();
         }
     }
 
-    ~Win32SerialPort() override {
-        EndThread();
-        for (HANDLE& event : events_) {
-            if (event != nullptr) CloseHandle(event);
-        }
-        ClosePortHandle();
-    }
+    ~Win32SerialPort() override { EndThread(); }
 
     void SetCallback(SerialCallback callback, void* context) override {
         callback_ = callback;
@@ -67,52 +97,26 @@ public:
         std::memset(&writeOverlap_, 0, sizeof writeOverlap_);
         std::memset(&lineOverlap_, 0, sizeof lineOverlap_);
 
-        DCB dcb;
-        std::memset(&dcb, 0, sizeof dcb);
-        dcb.DCBlength = sizeof dcb;
-        dcb.BaudRate = baud;
-        dcb.ByteSize = byteSize;
-        dcb.Parity = static_cast<BYTE>(parity);
-        dcb.fParity = (parity == 1 || parity == 2) ? TRUE : FALSE;
-        dcb.StopBits = ONESTOPBIT;
-        dcb.fBinary = TRUE;
-        dcb.fOutxCtsFlow = FALSE;
-        dcb.fOutxDsrFlow = FALSE;
-        dcb.fDtrControl = DTR_CONTROL_ENABLE;
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
-        dcb.fOutX = FALSE;
-        dcb.fInX = FALSE;
-        dcb.fErrorChar = FALSE;
-        dcb.fNull = FALSE;
-        dcb.fAbortOnError = FALSE;
-        dcb.fDsrSensitivity = FALSE;
-        dcb.fTXContinueOnXoff = FALSE;
-        dcb.XonLim = 2;
-        dcb.XoffLim = 4;
-        dcb.XonChar = 0x13;
-        dcb.XoffChar = 0x19;
-        dcb.ErrorChar = 0;
-        dcb.EofChar = 0;
-        dcb.EvtChar = 0;
-
-        portHandle_ = CreateFileW(reinterpret_cast<const wchar_t*>(portPath_.c_str()), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (portHandle_ == INVALID_HANDLE_VALUE) return kOpenDeviceFailed;
+        port_.Reset(CreateFileW(reinterpret_cast<const wchar_t*>(portPath_.c_str()), GENERIC_READ | GENERIC_WRITE, 0,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+        if (!port_) return kOpenDeviceFailed;
+        HANDLE portHandle = port_.Get();
 
         readOverlap_.hEvent = events_[kReadCompleted];
         writeOverlap_.hEvent = events_[kWriteCompleted];
         lineOverlap_.hEvent = events_[kLineCompleted];
 
         uint32_t result = kOpenOk;
-        if (!SetCommMask(portHandle_, lineEventsEnabled_ ? (EV_RLSD | EV_RING) : 0)) result = kOpenLineEventsFailed;
+        if (!SetCommMask(portHandle, lineEventsEnabled_ ? (EV_RLSD | EV_RING) : 0)) result = kOpenLineEventsFailed;
         COMMTIMEOUTS timeouts;
         timeouts.ReadIntervalTimeout = 0;
         timeouts.ReadTotalTimeoutMultiplier = 1;
         timeouts.ReadTotalTimeoutConstant = 10;
         timeouts.WriteTotalTimeoutMultiplier = 0;
         timeouts.WriteTotalTimeoutConstant = 0;
-        if (!SetCommTimeouts(portHandle_, &timeouts)) result = kOpenTimeoutsFailed;
-        if (!SetCommState(portHandle_, &dcb)) result = kOpenStateFailed;
+        if (!SetCommTimeouts(portHandle, &timeouts)) result = kOpenTimeoutsFailed;
+        DCB settings = LineSettings(baud, parity, byteSize);
+        if (!SetCommState(portHandle, &settings)) result = kOpenStateFailed;
         for (HANDLE event : events_) {
             if (event == nullptr) result = kOpenEventsInvalid;
         }
@@ -126,7 +130,7 @@ public:
             ClosePortHandle();
             return kOpenEventsInvalid;
         }
-        threadHandle_ = reinterpret_cast<HANDLE>(thread);
+        thread_.Reset(reinterpret_cast<HANDLE>(thread));
         return kOpenOk;
     }
 
@@ -141,12 +145,7 @@ public:
     }
 
     void Write(const uint8_t* bytes, size_t length) override {
-        if (bytes == nullptr || length == 0 || length >= kMaxTransfer) return;
-        bool idle = false;
-        if (!writeBusy_.compare_exchange_strong(idle, true)) return;
-        std::memcpy(transmitBuffer_, bytes, length);
-        transmitLength_ = static_cast<uint32_t>(length);
-        SetEvent(events_[kWriteRequest]);
+        if (transmit_.Take(bytes, length)) SetEvent(events_[kWriteRequest]);
     }
 
     void Stop() override {
@@ -167,26 +166,21 @@ private:
 
     // Closes the thread handle once the thread has ended (within waitMs).
     void ReleaseFinishedThread(DWORD waitMs = 0) {
-        if (threadHandle_ == nullptr) return;
-        if (WaitForSingleObject(threadHandle_, waitMs) != WAIT_OBJECT_0) return;
-        CloseHandle(threadHandle_);
-        threadHandle_ = nullptr;
+        if (!thread_) return;
+        if (WaitForSingleObject(thread_.Get(), waitMs) == WAIT_OBJECT_0) thread_.Reset();
     }
 
     // The thread uses this object until it ends, so wait for it however long
     // that takes; it ends promptly once the stop event is signalled.
     void EndThread() {
-        if (threadHandle_ == nullptr) return;
+        if (!thread_) return;
         running_ = false;
         SetEvent(events_[kStopRequest]);
-        WaitForSingleObject(threadHandle_, INFINITE);
+        WaitForSingleObject(thread_.Get(), INFINITE);
         ReleaseFinishedThread();
     }
 
-    void ClosePortHandle() {
-        if (portHandle_ != INVALID_HANDLE_VALUE) CloseHandle(portHandle_);
-        portHandle_ = INVALID_HANDLE_VALUE;
-    }
+    void ClosePortHandle() { port_.Reset(); }
 
     void Notify(SerialEvent event) {
         if (callback_ != nullptr) callback_(*this, context_, event);
@@ -195,7 +189,7 @@ private:
     void Run() {
         runningThreadId_ = GetCurrentThreadId();
         running_ = true;
-        writeBusy_ = false;
+        transmit_.Free();
         readPending_ = 0;
         lineWaitPending_ = 0;
         readAskedInCallback_ = false;
@@ -236,13 +230,13 @@ private:
         if (readPending_) return true;
         readPending_ = 1;
         DWORD size = std::max<DWORD>(readSize_, std::min<DWORD>(QueuedBytes(), kMaxTransfer));
-        if (ReadFile(portHandle_, receiveBuffer_, size, nullptr, &readOverlap_)) return true;
+        if (ReadFile(port_.Get(), receiveBuffer_, size, nullptr, &readOverlap_)) return true;
         return GetLastError() == ERROR_IO_PENDING;
     }
 
     bool CompleteRead() {
         DWORD transferred = 0;
-        BOOL ok = GetOverlappedResult(portHandle_, &readOverlap_, &transferred, FALSE);
+        BOOL ok = GetOverlappedResult(port_.Get(), &readOverlap_, &transferred, FALSE);
         ResetEvent(events_[kReadCompleted]);
         readPending_ = 0;
         // Wine completes a read that timed out as a failure with
@@ -269,19 +263,19 @@ private:
     DWORD QueuedBytes() {
         DWORD errors = 0;
         COMSTAT status = {};
-        return ClearCommError(portHandle_, &errors, &status) ? status.cbInQue : 0;
+        return ClearCommError(port_.Get(), &errors, &status) ? status.cbInQue : 0;
     }
 
     bool IssueWrite() {
-        if (WriteFile(portHandle_, transmitBuffer_, transmitLength_, nullptr, &writeOverlap_)) return true;
+        if (WriteFile(port_.Get(), transmit_.Bytes(), transmit_.Length(), nullptr, &writeOverlap_)) return true;
         return GetLastError() == ERROR_IO_PENDING;
     }
 
     bool CompleteWrite() {
         DWORD transferred = 0;
-        if (GetOverlappedResult(portHandle_, &writeOverlap_, &transferred, FALSE)) {
+        if (GetOverlappedResult(port_.Get(), &writeOverlap_, &transferred, FALSE)) {
             ResetEvent(events_[kWriteCompleted]);
-            writeBusy_ = false;
+            transmit_.Free();
             Notify(SerialEvent::WriteDone);
             return true;
         }
@@ -295,7 +289,7 @@ private:
     bool IssueLineWait() {
         if (lineWaitPending_ || !lineEventsEnabled_) return true;
         lineWaitPending_ = 1;
-        if (WaitCommEvent(portHandle_, &lineEventMask_, &lineOverlap_)) return true;
+        if (WaitCommEvent(port_.Get(), &lineEventMask_, &lineOverlap_)) return true;
         if (GetLastError() == ERROR_IO_PENDING) return true;
         lineWaitPending_ = 0;
         lineEventsEnabled_ = 0;
@@ -305,13 +299,13 @@ private:
 
     bool CompleteLineWait() {
         DWORD transferred = 0;
-        if (!GetOverlappedResult(portHandle_, &lineOverlap_, &transferred, FALSE)) {
+        if (!GetOverlappedResult(port_.Get(), &lineOverlap_, &transferred, FALSE)) {
             return GetLastError() == ERROR_IO_PENDING;
         }
         ResetEvent(events_[kLineCompleted]);
         lineWaitPending_ = 0;
         DWORD status = 0;
-        GetCommModemStatus(portHandle_, &status);
+        GetCommModemStatus(port_.Get(), &status);
         if ((lineEventMask_ & EV_RING) && (status & MS_RING_ON)) Notify(SerialEvent::Ring);
         if (lineEventMask_ & EV_RLSD) Notify((status & MS_RLSD_ON) ? SerialEvent::CarrierOn : SerialEvent::CarrierOff);
         SetEvent(events_[kLineRequest]);
@@ -321,22 +315,21 @@ private:
     std::atomic<bool> running_{false};
     BYTE lineEventsEnabled_ = 0;
     std::u16string portPath_;
-    HANDLE events_[kEventCount] = {};
+    KernelHandle eventOwners_[kEventCount];
+    HANDLE events_[kEventCount] = {};        // the owners' handles, as one array to wait on
     std::atomic<DWORD> runningThreadId_{0};  // the communication thread's, while it runs
     bool readAskedInCallback_ = false;       // communication thread only
-    HANDLE portHandle_ = INVALID_HANDLE_VALUE;
-    HANDLE threadHandle_ = nullptr;
+    KernelHandle port_;
+    KernelHandle thread_;
     OVERLAPPED readOverlap_ = {};
     OVERLAPPED writeOverlap_ = {};
     OVERLAPPED lineOverlap_ = {};
-    std::atomic<bool> writeBusy_{false};
     BYTE readPending_ = 0;
     BYTE lineWaitPending_ = 0;
     uint8_t receiveBuffer_[kMaxTransfer] = {};
     std::atomic<uint32_t> readSize_{1};
     DWORD receivedCount_ = 0;
-    uint8_t transmitBuffer_[kMaxTransfer] = {};
-    uint32_t transmitLength_ = 0;
+    TransmitSlot transmit_;
     DWORD lineEventMask_ = 0;
     SerialCallback callback_ = nullptr;
     void* context_ = nullptr;

@@ -10,22 +10,13 @@
 #include "graphs/sample_clock.h"
 #include "monitor/live_state.h"
 #include "monitor/status_poll_loop.h"
+#include "monitor/voltage_limits.h"
 #include "ui/canvas.h"
 #include "ui/controls.h"
 #include "ui/prompts.h"
 
 class EventLog;
 class TesterConnection;
-
-// What the chart set-up copies from LiveState for a run; the run and its
-// overlays use these copies throughout.
-struct GraphRunProfile {
-    uint32_t profileType = 0;
-    uint8_t profileSubtype = 0;
-    uint16_t sinkVoltageMv = 0;
-    uint16_t sinkRatedCurrentMa = 0;
-    uint16_t loadCurrentLimit = 0;
-};
 
 // Everything one graph run works with. The run function of a graph type gets
 // it on the runner thread; the chart is locked by its own operations (hold
@@ -42,7 +33,7 @@ struct GraphRun {
     GraphSettings& settings;
     SampleClock& clock;
     TesterConnection* tester;
-    const GraphRunProfile& profile;
+    const RunProfile& profile;  // copied by the chart set-up: the run and its overlays use this copy throughout
 };
 
 // A graph type's run, called on the runner thread; it returns when the run
@@ -50,4 +41,4 @@ struct GraphRun {
 using GraphRunFunction = std::function<void(GraphRun& run)>;
 // A graph type's drawing over the chart, called on the window thread after
 // the chart is drawn at (5, 5), with the chart's lock held.
-using GraphOverlayFunction = std::function<void(Canvas& canvas, LineChart& chart, const GraphRunProfile& profile)>;
+using GraphOverlayFunction = std::function<void(Canvas& canvas, LineChart& chart, const RunProfile& profile)>;

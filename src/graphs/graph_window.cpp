@@ -61,7 +61,7 @@ GraphWindow::GraphWindow(Parts parts) : parts_(parts) {
     };
     runs_[kGraphVoltageVsCurrent] = [testParts](GraphRun& run) { RunVoltageCurrentGraph(run, testParts()); };
     runs_[kGraphFft] = [testParts](GraphRun& run) { RunFftGraph(run, testParts()); };
-    overlays_[kGraphVoltageVsCurrent] = [this](Canvas& canvas, LineChart& chart, const GraphRunProfile&) {
+    overlays_[kGraphVoltageVsCurrent] = [this](Canvas& canvas, LineChart& chart, const RunProfile&) {
         PaintVoltageCurrentOverlay(canvas, chart, test_);
     };
     exportCsv_ = [this] { ExportResultCsv(parts_.prompts, test_.Result()); };
@@ -127,10 +127,10 @@ void GraphWindow::OnCommand(int id, int notification) {
         case IDC_GRAPH_TYPE:
         case IDC_GRAPH_SIGNAL:
         case IDC_GRAPH_TIME_DIVISION:
-            if (notification == kSelEndOk) OnListChange(id);
+            if (notification == ControlNotification::kSelectionChosen) OnListChange(id);
             break;
         case IDC_GRAPH_LOAD_SPEED:
-            if (notification == kSelEndOk) {
+            if (notification == ControlNotification::kSelectionChosen) {
                 int time = LoadChangeTimeForIndex(parts_.window.SelectedItem(IDC_GRAPH_LOAD_SPEED));
                 if (time > 0) parts_.live.loadChangeSpeedMs = static_cast<uint16_t>(time);
             }
@@ -170,7 +170,7 @@ bool GraphWindow::OnTimer() {
     // A renegotiated voltage moves a running real-time graph's sink-voltage
     // range; a finished run keeps what it shows.
     if (running_ && graphType_ == kGraphRealTime && live.profileChanged &&
-        live.sinkVoltageMv != profile_.sinkVoltageMv) {
+        live.sinkVoltageMv != runProfile_.voltageMv) {
         live.profileChanged = false;
         RescaleSinkVoltage();
     }
@@ -179,8 +179,6 @@ bool GraphWindow::OnTimer() {
 
 void GraphWindow::RescaleSinkVoltage() {
     LiveState& live = parts_.live;
-    profile_ = {live.sinkProfileType, live.sinkProfileSubtype, live.sinkVoltageMv, live.sinkRatedCurrentMa,
-                live.loadCurrentLimit};
     runProfile_ = CopyRunProfile(live);
     if (runSignal_ != kSignalSinkVoltage || !chart_) return;
     VoltageAxis axis = VoltageAxisFor(runProfile_);
@@ -305,8 +303,8 @@ void GraphWindow::GraphRunner() {
     Controls& window = parts_.window;
     LiveState& live = parts_.live;
     live.profileChanged = false;
-    GraphRun run{*chart_,         parts_.window, parts_.prompts, live,    parts_.events,
-                 parts_.settings, parts_.clock,  parts_.tester,  profile_};
+    GraphRun run{*chart_,         parts_.window, parts_.prompts, live,       parts_.events,
+                 parts_.settings, parts_.clock,  parts_.tester,  runProfile_};
     GraphRunFunction& body = runs_[static_cast<size_t>(graphType_)];
     if (graphType_ == kGraphRealTime) {
         const int ids[] = {IDC_GRAPH_TYPE, IDC_GRAPH_TIME_DIVISION, IDC_GRAPH_DURATION, IDC_GRAPH_SIGNAL};
@@ -350,8 +348,6 @@ void GraphWindow::SetupChart() {
     GraphSettings& settings = parts_.settings;
     const int type = graphType_;
     if (type == kGraphVoltageVsCurrent && !live.sinkActive) return;
-    profile_ = {live.sinkProfileType, live.sinkProfileSubtype, live.sinkVoltageMv, live.sinkRatedCurrentMa,
-                live.loadCurrentLimit};
     runProfile_ = CopyRunProfile(live);
     runSignal_ = static_cast<int>(settings.signal.load());
     updates_.Clear();
@@ -430,7 +426,7 @@ void GraphWindow::Paint(Canvas& canvas) {
     chart.Draw(canvas, 5, 5);
     if (graphType_ == kGraphRealTime && runSignal_ == kSignalSinkVoltage) PaintAcceptableRange(canvas, chart);
     const GraphOverlayFunction& overlay = overlays_[static_cast<size_t>(graphType_)];
-    if (overlay) overlay(canvas, chart, profile_);
+    if (overlay) overlay(canvas, chart, runProfile_);
 }
 
 // The sink voltage's acceptable range at the present load set point, shown
@@ -442,7 +438,7 @@ void GraphWindow::PaintAcceptableRange(Canvas& canvas, LineChart& chart) {
     canvas.DrawTextAt("Acceptable Range", 55, height + 5, {"Arial", 14});
     const LiveState& live = parts_.live;
     Measurement m = live.LatestMeasurement();
-    std::optional<VoltageLimits> limits = LimitsAt(CopyRunProfile(live), m.loadSetpointMa, m.sinkCurrentMa);
+    std::optional<VoltageLimits> limits = ComputeVoltageLimits(CopyRunProfile(live), m.loadSetpointMa, m.sinkCurrentMa);
     if (!limits) return;
     float low = std::clamp(limits->minimumV, chart.YMin(), chart.YMax());
     float high = std::clamp(limits->maximumV, chart.YMin(), chart.YMax());

@@ -58,7 +58,6 @@ public:
         TesterConnection* tester = nullptr;
         Clock* testClock = nullptr;  // the tests' waits; the system's clock when none
     };
-    static constexpr int kSelEndOk = 9;  // the combo box notification that acts
 
     explicit GraphWindow(Parts parts);
     ~GraphWindow();
@@ -113,7 +112,6 @@ private:
     int pendingType_ = kGraphRealTime;
     int runSignal_ = kSignalSourceVoltage;
     bool configChanged_ = false;
-    GraphRunProfile profile_;
     RunProfile runProfile_;
     // The last voltage-versus-current run, kept for painting and export
     // until the next one.

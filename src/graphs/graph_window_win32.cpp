@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/owned_win32.h"
 #include "ui/canvas_win32.h"
 #include "ui/dialog_template_win32.h"
 #include "ui/dpi_win32.h"
@@ -70,13 +71,13 @@ bool FindEncoder(const wchar_t* mimeType, CLSID* encoder) {
 // The encoded image, or nothing when the encoder failed.
 bool EncodeImage(HBITMAP bitmap, const CLSID& encoder, std::string* bytes) {
     Gdiplus::Bitmap image(bitmap, nullptr);
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
-    bool encoded = image.Save(stream, &encoder, nullptr) == Gdiplus::Ok;
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Receive()))) return false;
+    bool encoded = image.Save(stream.Get(), &encoder, nullptr) == Gdiplus::Ok;
     HGLOBAL memory = nullptr;
     STATSTG status = {};
-    if (encoded && SUCCEEDED(GetHGlobalFromStream(stream, &memory)) &&
-        SUCCEEDED(stream->Stat(&status, STATFLAG_NONAME))) {
+    if (encoded && SUCCEEDED(GetHGlobalFromStream(stream.Get(), &memory)) &&
+        SUCCEEDED(stream.Get()->Stat(&status, STATFLAG_NONAME))) {
         const void* data = GlobalLock(memory);
         if (data) {
             bytes->assign(static_cast<const char*>(data), static_cast<size_t>(status.cbSize.QuadPart));
@@ -85,7 +86,6 @@ bool EncodeImage(HBITMAP bitmap, const CLSID& encoder, std::string* bytes) {
             encoded = false;
         }
     }
-    stream->Release();
     return encoded;
 }
 
@@ -207,9 +207,7 @@ GraphWindowShell::ImageResult GraphDialog::SaveImage(const std::string& path, Gr
     RECT client;
     GetClientRect(area_, &client);
     const int width = client.right + 5, height = client.bottom + 5;
-    HDC windowDc = GetDC(dialog_);
-    MemoryDc memory(windowDc);
-    ReleaseDC(dialog_, windowDc);
+    MemoryDc memory(WindowDc(dialog_).Get());
     if (!memory) return ImageResult::NoDeviceContext;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);

@@ -192,45 +192,61 @@ void LineChart::Recompute() {
     }
 }
 
-int LineChart::MapY(float value) const {
-    double range = yMax_ > yMin_ ? static_cast<double>(yMax_) - yMin_ : 1.0;
-    double span = static_cast<double>(std::max(yDivisions_, 1)) * tickSpacing_;
-    return ToPixel(plot_.bottom - std::trunc(span * (static_cast<double>(value) - yMin_) / range));
+int LineChart::Layout::Y(float value) const {
+    double range = yMax > yMin ? static_cast<double>(yMax) - yMin : 1.0;
+    double span = static_cast<double>(divisions) * tickSpacing;
+    return ToPixel(plot.bottom - std::trunc(span * (static_cast<double>(value) - yMin) / range));
 }
 
-int LineChart::MapX(int index) const {
-    return ToPixel(plot_.left + std::trunc(static_cast<double>(index) * pixelsPerCategory_));
+int LineChart::Layout::X(int index) const {
+    return ToPixel(plot.left + std::trunc(static_cast<double>(index) * pixelsPerCategory));
 }
 
-int LineChart::Draw(Canvas& canvas, int x, int y) {
-    auto held = Hold();
+// Whole-number ranges from 0 up get 10, 5, 2 or 1 divisions; any other
+// range the divisions it was given.
+int LineChart::YScaleDivisions() const {
+    const float range = yMax_ - yMin_;
+    if (yMin_ >= 0 && range > static_cast<float>(yDivisions_)) {
+        long long whole = static_cast<long long>(range);
+        int divisions = 10;
+        while (divisions > 1 && whole % divisions != 0)
+            divisions /= 2;
+        return divisions;
+    }
+    return std::max(yDivisions_, 1);
+}
+
+LineChart::Layout LineChart::ComputeLayout(Canvas& canvas, int x, int y) const {
+    Layout layout;
+    layout.yMin = yMin_;
+    layout.yMax = yMax_;
     // Title and Y-axis title stack above the plot.
     int offset = 0;
     if (!title_.empty()) {
-        canvas.DrawTextAt(title_, x, y, kTitleFont);
+        layout.title = Text{title_, x, y};
         offset += canvas.MeasureText(title_, kTitleFont).height;
     }
     if (!yAxisTitle_.empty()) {
-        canvas.DrawTextAt(yAxisTitle_, x, y + offset, kAxisFont);
+        layout.yAxisTitle = Text{yAxisTitle_, x, y + offset};
         offset += canvas.MeasureText(yAxisTitle_, kAxisFont).height + 5;
     }
-    plot_.top = y + offset;
+    Rect& plot = layout.plot;
+    plot.top = y + offset;
 
     // Whole-number labels when the range has more units than divisions.
     const float range = yMax_ - yMin_;
-    const bool integerMode = range > static_cast<float>(yDivisions_);
+    const bool integerLabels = range > static_cast<float>(yDivisions_) && yMax_ >= 0;
     auto labelText = [&](double value, bool integer) {
         if (integer) return Format("%lli", static_cast<long long>(value));
         return Format(range < 1.0f ? "%0.2f" : "%0.1f", value);
     };
     if (showYLabels_) {
-        std::string widest =
-            integerMode && yMax_ >= 0 ? labelText(yMin_ < 0 ? yMin_ : yMax_, true) : labelText(yMax_, false);
-        plot_.left = x + canvas.MeasureText(widest, kAxisFont).width + 5;
+        std::string widest = integerLabels ? labelText(yMin_ < 0 ? yMin_ : yMax_, true) : labelText(yMax_, false);
+        plot.left = x + canvas.MeasureText(widest, kAxisFont).width + 5;
     } else {
-        plot_.left = x + 5;
+        plot.left = x + 5;
     }
-    plot_.right = x + width_;
+    plot.right = x + width_;
 
     int usable = height_ - offset;
     if (!xAxisTitle_.empty()) {
@@ -241,15 +257,15 @@ int LineChart::Draw(Canvas& canvas, int x, int y) {
         } else if (xAxisAlignment_ & kAlignLeft) {
             titleX = x;
         }
-        canvas.DrawTextAt(xAxisTitle_, titleX, y + height_ - size.height, kXTitleFont);
+        layout.xAxisTitle = Text{xAxisTitle_, titleX, y + height_ - size.height};
         usable = height_ - offset - size.height - 8;
     }
 
     // Categories: their spacing, which get a label, and the label band.
-    pixelsPerCategory_ =
-        categoryCount_ > 0 ? static_cast<float>(plot_.right - plot_.left) / static_cast<float>(categoryCount_) : 1.0f;
-    if (!(pixelsPerCategory_ > 0)) pixelsPerCategory_ = 1.0f;
-    int labelStep = categoryCount_ > 15 ? std::max(1, categoryCount_ / std::max(xDivisions_, 1)) : 1;
+    layout.pixelsPerCategory =
+        categoryCount_ > 0 ? static_cast<float>(plot.right - plot.left) / static_cast<float>(categoryCount_) : 1.0f;
+    if (!(layout.pixelsPerCategory > 0)) layout.pixelsPerCategory = 1.0f;
+    layout.labelStep = categoryCount_ > 15 ? std::max(1, categoryCount_ / std::max(xDivisions_, 1)) : 1;
     int bandHeight = 0;
     if (labels_) {
         std::unordered_map<std::string, int> measured;
@@ -262,85 +278,100 @@ int LineChart::Draw(Canvas& canvas, int x, int y) {
             bandHeight = std::max(bandHeight, found->second);
         }
     }
-    DrawCategoryLabels(canvas, labelStep, plot_.top + usable + 5);
-    plot_.bottom = plot_.top + usable - bandHeight - 2;
+    layout.categoryLabelTop = plot.top + usable + 5;
+    plot.bottom = plot.top + usable - bandHeight - 2;
 
-    if (gradient_) {
-        canvas.FillGradient({plot_.left - 1, plot_.top - 1, plot_.right, plot_.bottom}, background1_, background2_);
-    } else if (background1_.r != 0 || background1_.g != 0 || background1_.b != 0) {
-        canvas.FillRect(plot_, background1_);
-    }
-
-    // The Y scale: whole-number ranges from 0 up get 10, 5, 2 or 1 divisions.
-    if (yMin_ >= 0 && integerMode) {
-        long long whole = static_cast<long long>(range);
-        yDivisions_ = 10;
-        while (yDivisions_ > 1 && whole % yDivisions_ != 0)
-            yDivisions_ /= 2;
-    }
-    const int divisions = std::max(yDivisions_, 1);
+    // The Y scale.
+    const int divisions = layout.divisions = YScaleDivisions();
     const long long integerStep = static_cast<long long>(range / static_cast<float>(divisions));
     const double fractionStep = static_cast<double>(range) / divisions;
-    tickSpacing_ = (plot_.bottom - plot_.top) / divisions;
-
-    if (grid_) {
-        Canvas::Pen dotted{kGridColor, gridWidth_, true};
-        for (int i = 1; i <= divisions; ++i) {
-            Point line[2] = {{plot_.left, plot_.bottom - i * tickSpacing_},
-                             {plot_.right, plot_.bottom - i * tickSpacing_}};
-            canvas.DrawLines(line, 2, dotted);
-        }
-        for (int i = 0; i < categoryCount_; i += labelStep) {
-            Point line[2] = {{MapX(i), plot_.top}, {MapX(i), plot_.bottom}};
-            canvas.DrawLines(line, 2, dotted);
-        }
-    }
-
+    layout.tickSpacing = (plot.bottom - plot.top) / divisions;
     if (showYLabels_) {
         for (int i = 0; i <= divisions; ++i) {
-            std::string text = integerMode && yMax_ >= 0
+            std::string text = integerLabels
                                    ? Format("%d", static_cast<int>(yMin_ + static_cast<float>(i * integerStep)))
                                    : labelText(yMin_ + i * fractionStep, false);
             int textHeight = canvas.MeasureText(text, kAxisFont).height;
-            canvas.DrawTextAt(text, x, plot_.bottom - i * tickSpacing_ - textHeight / 2, kAxisFont);
+            layout.yLabels.push_back({text, x, plot.bottom - i * layout.tickSpacing - textHeight / 2});
         }
     }
+    return layout;
+}
 
-    Point axes[3] = {{plot_.left, plot_.top}, {plot_.left, plot_.bottom}, {plot_.right, plot_.bottom}};
-    canvas.DrawLines(axes, 3, {kAxisColor, axisPenWidth_, false});
-
-    // Bands and curves stay inside the plot, whatever their values.
-    Rect cut{plot_.left, plot_.top, plot_.right + 1, plot_.bottom + 1};
-    canvas.SetClip(&cut);
-    for (int s = 0; s < seriesCount_; ++s) {
-        DrawBand(canvas, series_[static_cast<size_t>(s)]);
-        DrawCurve(canvas, series_[static_cast<size_t>(s)]);
-    }
-    canvas.SetClip(nullptr);
-    usedWidth_ = plot_.right - x;
+int LineChart::Draw(Canvas& canvas, int x, int y) {
+    auto held = Hold();
+    layout_ = ComputeLayout(canvas, x, y);
+    Paint(canvas, layout_);
     return 0;
 }
 
-void LineChart::DrawCategoryLabels(Canvas& canvas, int labelStep, int bandTop) {
+void LineChart::Paint(Canvas& canvas, const Layout& layout) const {
+    const Rect& plot = layout.plot;
+    if (layout.title) canvas.DrawTextAt(layout.title->text, layout.title->x, layout.title->y, kTitleFont);
+    if (layout.yAxisTitle) {
+        canvas.DrawTextAt(layout.yAxisTitle->text, layout.yAxisTitle->x, layout.yAxisTitle->y, kAxisFont);
+    }
+    if (layout.xAxisTitle) {
+        canvas.DrawTextAt(layout.xAxisTitle->text, layout.xAxisTitle->x, layout.xAxisTitle->y, kXTitleFont);
+    }
+    DrawCategoryLabels(canvas, layout);
+
+    if (gradient_) {
+        canvas.FillGradient({plot.left - 1, plot.top - 1, plot.right, plot.bottom}, background1_, background2_);
+    } else if (background1_.r != 0 || background1_.g != 0 || background1_.b != 0) {
+        canvas.FillRect(plot, background1_);
+    }
+
+    if (grid_) {
+        Canvas::Pen dotted{kGridColor, gridWidth_, true};
+        for (int i = 1; i <= layout.divisions; ++i) {
+            int height = plot.bottom - i * layout.tickSpacing;
+            Point line[2] = {{plot.left, height}, {plot.right, height}};
+            canvas.DrawLines(line, 2, dotted);
+        }
+        for (int i = 0; i < categoryCount_; i += layout.labelStep) {
+            Point line[2] = {{layout.X(i), plot.top}, {layout.X(i), plot.bottom}};
+            canvas.DrawLines(line, 2, dotted);
+        }
+    }
+
+    for (const Text& label : layout.yLabels)
+        canvas.DrawTextAt(label.text, label.x, label.y, kAxisFont);
+
+    Point axes[3] = {{plot.left, plot.top}, {plot.left, plot.bottom}, {plot.right, plot.bottom}};
+    canvas.DrawLines(axes, 3, {kAxisColor, axisPenWidth_, false});
+
+    // Bands and curves stay inside the plot, whatever their values.
+    Rect cut = layout.Cut();
+    canvas.SetClip(&cut);
+    for (int s = 0; s < seriesCount_; ++s) {
+        DrawBand(canvas, layout, series_[static_cast<size_t>(s)]);
+        DrawCurve(canvas, layout, series_[static_cast<size_t>(s)]);
+    }
+    canvas.SetClip(nullptr);
+}
+
+void LineChart::DrawCategoryLabels(Canvas& canvas, const Layout& layout) const {
     if (!labels_ || hideCategoryLabels_) return;
-    for (int i = 0; i < categoryCount_; i += labelStep) {
+    for (int i = 0; i < categoryCount_; i += layout.labelStep) {
         const char* label = labels_[static_cast<size_t>(i)].data();
         if (label[0] == '\0') continue;
         int textHeight = canvas.MeasureText(label, kCategoryFont).height;
-        canvas.DrawTextAt(label, MapX(i) - textHeight / 2, bandTop, kCategoryFont);
+        canvas.DrawTextAt(label, layout.X(i) - textHeight / 2, layout.categoryLabelTop, kCategoryFont);
     }
 }
 
-void LineChart::DrawBand(Canvas& canvas, const Series& series) {
+void LineChart::DrawBand(Canvas& canvas, const Layout& layout, const Series& series) const {
     if (!(series.bandMax > series.bandMin)) return;
-    double range = yMax_ > yMin_ ? static_cast<double>(yMax_) - yMin_ : 1.0;
-    int plotHeight = plot_.bottom - plot_.top;
-    int top = plot_.bottom - ToPixel(std::trunc(plotHeight * (series.bandMax - yMin_) / range));
+    const Rect& plot = layout.plot;
+    double range = layout.yMax > layout.yMin ? static_cast<double>(layout.yMax) - layout.yMin : 1.0;
+    int plotHeight = plot.bottom - plot.top;
+    int top = plot.bottom - ToPixel(std::trunc(plotHeight * (series.bandMax - layout.yMin) / range));
     int height = ToPixel(std::trunc(plotHeight * (static_cast<double>(series.bandMax) - series.bandMin) / range));
-    int bottom = std::min(top + height, plot_.bottom);
-    top = std::max(top, plot_.top);
+    int bottom = std::min(top + height, plot.bottom);
+    top = std::max(top, plot.top);
     if (bottom <= top) return;
-    Point box[4] = {{plot_.left, top}, {plot_.right, top}, {plot_.right, bottom}, {plot_.left, bottom}};
+    Point box[4] = {{plot.left, top}, {plot.right, top}, {plot.right, bottom}, {plot.left, bottom}};
     canvas.FillPolygon(box, 4, kBandColor);
     Canvas::Pen edge{{series.color.r, series.color.g, series.color.b, 0x40}, 1, true};
     Point upper[2] = {box[0], box[1]};
@@ -352,7 +383,7 @@ void LineChart::DrawBand(Canvas& canvas, const Series& series) {
 // At most about one point per pixel column: each bucket of indices that
 // shares a column is drawn as its real sample that stands out most from the
 // bucket's average. A bucket without real samples is a gap in the curve.
-void LineChart::DrawCurve(Canvas& canvas, const Series& series) {
+void LineChart::DrawCurve(Canvas& canvas, const Layout& layout, const Series& series) const {
     const int count = series.count;
     if (count <= 0 || categoryCount_ <= 0) return;
     const float* values = series.values.data();
@@ -365,14 +396,14 @@ void LineChart::DrawCurve(Canvas& canvas, const Series& series) {
     auto marker = [&](int index) {
         float value = values[index];
         if (!series.marker || value == NO_DATA) return;
-        int px = MapX(index), py = MapY(value);
+        int px = layout.X(index), py = layout.Y(value);
         canvas.FillEllipse({px - 2, py - 2, px + 2, py + 2}, series.color);
     };
 
-    if (values[0] != NO_DATA) run.push_back({plot_.left, MapY(values[0])});
+    if (values[0] != NO_DATA) run.push_back({layout.plot.left, layout.Y(values[0])});
     marker(0);
     double accumulator = 1.0;
-    const double step = 1.0 / pixelsPerCategory_;
+    const double step = 1.0 / layout.pixelsPerCategory;
     int i = 1;
     while (i < count) {
         int end = static_cast<int>(accumulator);
@@ -400,7 +431,7 @@ void LineChart::DrawCurve(Canvas& canvas, const Series& series) {
         }
         double average = sum / real;
         float point = (largest - average) > (average - smallest) ? largest : smallest;
-        run.push_back({MapX(end - 1), MapY(point)});
+        run.push_back({layout.X(end - 1), layout.Y(point)});
         marker(end - 1);
     }
     flush();
@@ -410,10 +441,10 @@ int LineChart::FillBox(Canvas& canvas, int x1, float value1, int x2, float value
                        uint8_t green, uint8_t blue) {
     auto held = Hold();
     int units = std::max(unitsPerCategory, 1);
-    int left = MapX(x1 / units), right = MapX(x2 / units);
-    int top = MapY(value1), bottom = MapY(value2);
+    int left = layout_.X(x1 / units), right = layout_.X(x2 / units);
+    int top = layout_.Y(value1), bottom = layout_.Y(value2);
     Point box[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
-    Rect cut{plot_.left, plot_.top, plot_.right + 1, plot_.bottom + 1};
+    Rect cut = layout_.Cut();
     canvas.SetClip(&cut);
     canvas.FillPolygon(box, 4, {red, green, blue, kOverlayAlpha});
     canvas.SetClip(nullptr);
@@ -427,8 +458,8 @@ int LineChart::FillPolygon(Canvas& canvas, const int* x, const float* values, in
     int units = std::max(unitsPerCategory, 1);
     Point corners[6];
     for (int i = 0; i < n; ++i)
-        corners[i] = {MapX(x[i] / units), MapY(values[i])};
-    Rect cut{plot_.left, plot_.top, plot_.right + 1, plot_.bottom + 1};
+        corners[i] = {layout_.X(x[i] / units), layout_.Y(values[i])};
+    Rect cut = layout_.Cut();
     canvas.SetClip(&cut);
     canvas.FillPolygon(corners, static_cast<size_t>(n), {red, green, blue, kOverlayAlpha});
     canvas.SetClip(nullptr);
@@ -472,11 +503,6 @@ float LineChart::YMax() const {
     return yMax_;
 }
 
-int LineChart::YDivisions() const {
-    auto held = Hold();
-    return yDivisions_;
-}
-
 int LineChart::Width() const {
     auto held = Hold();
     return width_;
@@ -487,12 +513,17 @@ int LineChart::Height() const {
     return height_;
 }
 
+int LineChart::YDivisions() const {
+    auto held = Hold();
+    return layout_.divisions;
+}
+
 Rect LineChart::PlotRect() const {
     auto held = Hold();
-    return plot_;
+    return layout_.plot;
 }
 
 float LineChart::PixelsPerCategory() const {
     auto held = Hold();
-    return pixelsPerCategory_;
+    return layout_.pixelsPerCategory;
 }

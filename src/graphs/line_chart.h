@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,10 +77,11 @@ public:
     int SeriesCount() const;
     float YMin() const;
     float YMax() const;
-    int YDivisions() const;
     int Width() const;
     int Height() const;
-    Rect PlotRect() const;  // of the last Draw
+    // Of the last Draw.
+    int YDivisions() const;
+    Rect PlotRect() const;
     float PixelsPerCategory() const;
 
 private:
@@ -92,19 +94,42 @@ private:
         Color color;
     };
 
+    struct Text {
+        std::string text;
+        int x = 0, y = 0;
+    };
+    // Where one Draw puts everything, worked out from the chart and the sizes
+    // of its texts before anything is painted; kept for the overlays.
+    struct Layout {
+        std::optional<Text> title, yAxisTitle, xAxisTitle;
+        Rect plot;
+        float yMin = 0, yMax = 1;
+        int divisions = 12;  // of the Y scale, each tickSpacing high
+        int tickSpacing = 0;
+        std::vector<Text> yLabels;
+        float pixelsPerCategory = 20;
+        int labelStep = 1;  // every how many categories a label and a grid line
+        int categoryLabelTop = 0;
+
+        int X(int index) const;
+        int Y(float value) const;
+        Rect Cut() const { return {plot.left, plot.top, plot.right + 1, plot.bottom + 1}; }
+    };
+
     void Recompute();
-    int MapY(float value) const;
-    int MapX(int index) const;
-    void DrawBand(Canvas& canvas, const Series& series);
-    void DrawCurve(Canvas& canvas, const Series& series);
-    void DrawCategoryLabels(Canvas& canvas, int labelStep, int bandTop);
+    // Measures with the canvas; draws nothing.
+    Layout ComputeLayout(Canvas& canvas, int x, int y) const;
+    int YScaleDivisions() const;
+    void Paint(Canvas& canvas, const Layout& layout) const;
+    void DrawBand(Canvas& canvas, const Layout& layout, const Series& series) const;
+    void DrawCurve(Canvas& canvas, const Layout& layout, const Series& series) const;
+    void DrawCategoryLabels(Canvas& canvas, const Layout& layout) const;
 
     mutable RecursiveMutex lock_;
 
     bool hideCategoryLabels_ = false;
     int yDivisions_ = 12;
     int xDivisions_ = 10;
-    float pixelsPerCategory_ = 20;
     float yMax_ = 1.0f, yMin_ = 0.0f;
     bool yRangeFixed_ = false;
     int categoryCount_ = 0;
@@ -115,13 +140,11 @@ private:
     std::string title_, yAxisTitle_, xAxisTitle_;
     int xAxisAlignment_ = 0;
     int width_ = 400, height_ = 350;
-    Rect plot_;
+    Layout layout_;  // of the last Draw
     Color background1_{0xC8, 0xC8, 0xC8}, background2_{0xFF, 0xFF, 0xFF};
     bool gradient_ = false;
     int axisPenWidth_ = 2;
     bool grid_ = false;
     int gridWidth_ = 1;
     bool showYLabels_ = true;
-    int tickSpacing_ = 0;
-    int usedWidth_ = 0;
 };

@@ -187,25 +187,19 @@ void StatusPollLoop::WatchVoltage(const Measurement& m) {
     int setpointMa = m.loadSetpointMa;
     if (currentMa == 0 || std::abs(currentMa - setpointMa) >= kWatchToleranceMa) return;
 
-    VoltageLimitInputs in;
-    in.profileType = live_.sinkProfileType;
-    in.profileSubtype = live_.sinkProfileSubtype;
-    in.negotiatedMv = live_.sinkVoltageMv;
-    in.loadCurrentMa = static_cast<uint16_t>(setpointMa);
-    in.sinkCurrentMa = static_cast<uint16_t>(currentMa);
-    in.loadCurrentLimitMa = live_.loadCurrentLimit;
-    in.estimateUpstreamVbus = live_.Settings().estimateUpstreamVbus;
-    std::optional<VoltageLimits> limits = ComputeVoltageLimits(in);
+    const RunProfile profile = CopyRunProfile(live_);
+    std::optional<VoltageLimits> limits =
+        ComputeVoltageLimits(profile, static_cast<uint16_t>(setpointMa), static_cast<uint16_t>(currentMa));
     if (!limits) return;  // no limits are defined for an unknown profile
 
     float volts = m.SinkVolts();
     bool under = limits->minimumV > volts && currentMa > live_.loadCurrentLimit;
     bool over = !under && volts > limits->maximumV;
     // A fixed PD profile other than the one negotiated is not judged.
-    if (in.profileType == kProfilePd && in.profileSubtype == kSubtypeFixed) {
+    if (profile.type == kProfilePd && profile.subtype == kSubtypeFixed) {
         SinkCapabilities caps = live_.Capabilities();
         uint8_t index = live_.sinkProfileIndex;
-        if (index < caps.count && caps.entries[index].minimumMv != in.negotiatedMv) under = over = false;
+        if (index < caps.count && caps.entries[index].minimumMv != profile.voltageMv) under = over = false;
     }
     if (under && !underVoltage_) {
         Log(Format("V=%.3fV, I=%dmA Capacity=%umAh,%umWh, Under voltage detected", volts, currentMa,

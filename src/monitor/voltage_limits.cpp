@@ -11,28 +11,40 @@ constexpr uint32_t kMaximumLoadMa = 5600;
 constexpr uint8_t kSubtypeDcp = 2;
 }  // namespace
 
-std::optional<VoltageLimits> ComputeVoltageLimits(const VoltageLimitInputs& in) {
-    float volts = in.negotiatedMv / 1000.0f;
-    bool allowDrop = !in.estimateUpstreamVbus;
-    float drop = allowDrop ? in.loadCurrentMa / 1000.0f * 0.834f : 0.0f;
+RunProfile CopyRunProfile(const LiveState& live) {
+    RunProfile profile;
+    profile.type = live.sinkProfileType;
+    profile.subtype = live.sinkProfileSubtype;
+    profile.voltageMv = live.sinkVoltageMv;
+    profile.ratedMa = live.sinkRatedCurrentMa;
+    profile.limitMa = live.loadCurrentLimit;
+    profile.estimateUpstreamVbus = live.Settings().estimateUpstreamVbus;
+    return profile;
+}
+
+std::optional<VoltageLimits> ComputeVoltageLimits(const RunProfile& profile, uint16_t loadCurrentMa,
+                                                  uint16_t sinkCurrentMa) {
+    float volts = profile.voltageMv / 1000.0f;
+    bool allowDrop = !profile.estimateUpstreamVbus;
+    float drop = allowDrop ? loadCurrentMa / 1000.0f * 0.834f : 0.0f;
     // The PD and Type-C allowance scales with the load relative to the cable's
     // rating (3 A, or 5 A cables above that).
-    double rating = in.loadCurrentLimitMa <= 3000 ? 3000.0 : 5000.0;
-    float ratedDrop = allowDrop ? static_cast<float>(in.loadCurrentMa / rating * 0.75) : 0.0f;
+    double rating = profile.limitMa <= 3000 ? 3000.0 : 5000.0;
+    float ratedDrop = allowDrop ? static_cast<float>(loadCurrentMa / rating * 0.75) : 0.0f;
 
-    switch (in.profileType) {
+    switch (profile.type) {
         case kProfileLegacy:
         case kProfileApple:
             return VoltageLimits{4.75f - drop, 5.5f};
         case kProfileBc:
-            if (in.profileSubtype == kSubtypeDcp && in.sinkCurrentMa >= 500) return VoltageLimits{2.0f, 5.5f};
+            if (profile.subtype == kSubtypeDcp && sinkCurrentMa >= 500) return VoltageLimits{2.0f, 5.5f};
             return VoltageLimits{4.75f - drop, 5.5f};
         case kProfileUsbc:
             // Type-C current is offered at 5 V; a profile reported higher still
             // gets a range whose top is above its bottom.
             return VoltageLimits{volts * 0.95f - ratedDrop, std::max(5.5f, volts * 1.05f)};
         case kProfilePd:
-            return VoltageLimits{volts * 0.95f - ratedDrop, in.negotiatedMv == 5000 ? 5.5f : volts * 1.05f};
+            return VoltageLimits{volts * 0.95f - ratedDrop, profile.voltageMv == 5000 ? 5.5f : volts * 1.05f};
         case kProfileEpr:
             return VoltageLimits{volts * 0.95f, volts * 1.05f};
         case kProfileQc:

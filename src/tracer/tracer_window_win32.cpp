@@ -37,7 +37,7 @@ struct TracerParts {
     std::unique_ptr<TracerWindow> rules;
     std::atomic<bool> rowsPending{false};
 };
-TracerParts* openTracer = nullptr;
+std::unique_ptr<TracerParts> openTracer;
 
 int GridRight() {
     const std::vector<int>& widths = TraceColumnWidths(TraceViewMode::Default);
@@ -82,8 +82,8 @@ void Scroll(TracerParts& parts, WPARAM wParam) {
 }
 
 void Initialize(HWND window, const OpenRequest& request) {
-    auto* parts = new TracerParts;
-    openTracer = parts;
+    openTracer = std::make_unique<TracerParts>();
+    TracerParts* parts = openTracer.get();
     parts->window = window;
     parts->controls = std::make_unique<ControlsWin32>(window);
     parts->prompts = std::make_unique<PromptsWin32>(window);
@@ -100,14 +100,12 @@ void Initialize(HWND window, const OpenRequest& request) {
 }
 
 void Destroy() {
-    TracerParts* parts = openTracer;
-    if (!parts) return;
-    RemoveModelessWindow(parts->window);
+    if (!openTracer) return;
+    RemoveModelessWindow(openTracer->window);
     // Tracing stops first: no row arrives for a window that is gone.
-    parts->rules->Close();
-    parts->rules.reset();
-    openTracer = nullptr;
-    delete parts;
+    openTracer->rules->Close();
+    openTracer->rules.reset();
+    openTracer.reset();
 }
 
 INT_PTR CALLBACK TracerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -116,7 +114,7 @@ INT_PTR CALLBACK TracerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         Initialize(window, *reinterpret_cast<const OpenRequest*>(lParam));
         return TRUE;
     }
-    TracerParts* parts = openTracer;
+    TracerParts* parts = openTracer.get();
     if (!parts || parts->window != window) return FALSE;
     switch (message) {
         case kRowsArrivedMessage:

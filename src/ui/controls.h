@@ -3,6 +3,15 @@
 #include <cstdint>
 #include <string>
 
+// The notification codes a control sends with its command, numbered as the
+// window system numbers them, for the portable rules to compare with.
+namespace ControlNotification {
+constexpr int kClicked = 0;           // a button was pressed
+constexpr int kSelectionChanged = 1;  // a combo box's selection moved
+constexpr int kSelectionChosen = 9;   // a combo box closed on its selection: the one that acts
+constexpr int kEditChanged = 0x300;   // an edit's text changed
+}  // namespace ControlNotification
+
 // A window seen as controls addressed by their numeric ids. The portable
 // rules of every window talk to this; the Win32 implementation forwards to
 // the dialog's controls, the test implementation records state per id.

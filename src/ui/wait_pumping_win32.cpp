@@ -4,16 +4,18 @@
 
 #include <thread>
 
+#include "platform/owned_win32.h"
+
 void WaitPumpingSentMessages(const std::function<void()>& wait) {
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::thread waiter([&wait, done] {
+    KernelHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE doneEvent = done.Get();
+    std::thread waiter([&wait, doneEvent] {
         wait();
-        SetEvent(done);
+        SetEvent(doneEvent);
     });
-    while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    while (MsgWaitForMultipleObjects(1, &doneEvent, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     waiter.join();
-    CloseHandle(done);
 }

@@ -178,7 +178,7 @@ TEST_F(MainWindowRules, EverySelectionGivesBackThePortsTheUserDisconnected) {
         for (int id : c.buttons)
             EXPECT_EQ(window.Get(id).text, "Connect USB-C");
         line.tester.ClearRequests();
-        rules.OnCommand(IDC_DEVICE_LIST, MainWindow::kSelEndOk);
+        rules.OnCommand(IDC_DEVICE_LIST, ControlNotification::kSelectionChosen);
         EXPECT_EQ(Sent(kCmdSetPortConnection), c.sent);
         EXPECT_EQ(window.Get(IDC_SINK_DISCONNECT).text, "Disconnect USB-C");
         EXPECT_EQ(window.Get(IDC_SOURCE_DISCONNECT).text, "Disconnect USB-C");
@@ -223,7 +223,7 @@ TEST_F(MainWindowRules, AnOpenTracerIsToldToTraceTheNewlyConnectedTesterAndTheLo
     for (const auto& [resumes, logged] : cases) {
         shell.tracerResumes = resumes;
         shell.calls.clear();
-        rules.OnCommand(IDC_DEVICE_LIST, MainWindow::kSelEndOk);
+        rules.OnCommand(IDC_DEVICE_LIST, ControlNotification::kSelectionChosen);
         EXPECT_EQ(shell.calls, "resume-tracing ");
         EXPECT_TRUE(lastLogged().starts_with(logged)) << lastLogged();
     }
@@ -235,7 +235,7 @@ TEST_F(MainWindowRules, SelectionsTakeEffectOnlyWhenConfirmed) {
     window.SelectItem(IDC_SELECT_SOURCE_TYPE, 2);
     line.tester.ClearRequests();
     rules.OnCommand(IDC_SELECT_SOURCE_TYPE, 1);  // a selection change alone sends nothing
-    rules.OnCommand(IDC_SELECT_SOURCE_TYPE, MainWindow::kSelEndOk);
+    rules.OnCommand(IDC_SELECT_SOURCE_TYPE, ControlNotification::kSelectionChosen);
     EXPECT_EQ(Sent(kCmdSelectSourceType), std::vector<Bytes>{BuildFrame(kCmdSelectSourceType, Bytes{2})});
 
     window.AddItem(IDC_SELECT_PROFILE, "PD-FIX 5.00V");
@@ -243,7 +243,7 @@ TEST_F(MainWindowRules, SelectionsTakeEffectOnlyWhenConfirmed) {
     window.SelectItem(IDC_SELECT_PROFILE, 1);
     rules.OnCommand(IDC_SELECT_PROFILE, 1);
     EXPECT_FALSE(live.profileSelectPending);
-    rules.OnCommand(IDC_SELECT_PROFILE, MainWindow::kSelEndOk);
+    rules.OnCommand(IDC_SELECT_PROFILE, ControlNotification::kSelectionChosen);
     EXPECT_TRUE(live.profileSelectPending);
     EXPECT_EQ(live.requestedProfileIndex, 1) << "the poll loop is handed the choice, never reads the list";
 

@@ -65,11 +65,11 @@ protected:
 
     void Pick(int type) {
         dialog.SelectItem(IDC_SRC_TYPE, type);
-        dialogRules.OnCommand(IDC_SRC_TYPE, SourceTypes::kSelectionChanged);
+        dialogRules.OnCommand(IDC_SRC_TYPE, ControlNotification::kSelectionChanged);
     }
     void Type(int id, const std::string& text) {
         dialog.SetText(id, text);
-        dialogRules.OnCommand(id, SourceTypes::kEditChanged);
+        dialogRules.OnCommand(id, ControlNotification::kEditChanged);
     }
     void Click(int id, bool checked) {
         dialog.SetCheck(id, checked);
@@ -181,7 +181,7 @@ TEST_F(SourceTypesDialog, ProfileRulesNegativeNumbersAndLongNames) {
     Type(kProfile3 + 3, "9000");
     Type(kProfile3 + 4, "-1");  // 0, never 65535
     dialog.SelectItem(kProfile3 + 1, 1);
-    dialogRules.OnCommand(kProfile3 + 1, SourceTypes::kSelectionChanged);
+    dialogRules.OnCommand(kProfile3 + 1, ControlNotification::kSelectionChanged);
     EXPECT_EQ(dialog.GetText(kProfile3 + 4), "0");
     EXPECT_TRUE(dialog.Get(kProfile3 + 2).shown) << "PD_PPS shows its minimum";
     EXPECT_EQ(dialog.GetText(IDC_SRC_MIN_LABEL + 5), "Max (mv)");
@@ -206,7 +206,7 @@ TEST_F(SourceTypesDialog, ProfileRulesNegativeNumbersAndLongNames) {
 TEST_F(SourceTypesDialog, NumbersThatWouldWrapOrAreNotWholeAreRefused) {
     Click(kProfile3, true);
     dialog.SelectItem(kProfile3 + 1, 1);  // PPS: all three edits count
-    dialogRules.OnCommand(kProfile3 + 1, SourceTypes::kSelectionChanged);
+    dialogRules.OnCommand(kProfile3 + 1, ControlNotification::kSelectionChanged);
     struct Case {
         int edit;
         const char* text;

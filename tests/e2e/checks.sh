@@ -1,12 +1,14 @@
 # What the runs under Wine share: the Wine environment, the simulated tester
-# and its device entry, the project version, and the checks' vocabulary (one
-# line "PASS NAME" or "FAIL NAME" per check, counted in passed and failed).
+# and its device entry, the project version, the program's control ids, and
+# the checks' vocabulary (one line "PASS NAME" or "FAIL NAME" per check,
+# counted in passed and failed).
 # Sourced by the run scripts, which set AMPWRIGHT_ROOT and ampwright_driver_exe.
 source "$AMPWRIGHT_ROOT/scripts/lib/wine.sh"
 source "$AMPWRIGHT_ROOT/scripts/lib/tester_device.sh"
 source "$AMPWRIGHT_ROOT/scripts/lib/sim.sh"
 source "$AMPWRIGHT_ROOT/scripts/lib/build.sh"
 source "$AMPWRIGHT_ROOT/scripts/lib/driver.sh"
+source "$AMPWRIGHT_ROOT/scripts/lib/control_ids.sh"
 
 passed=0
 failed=0

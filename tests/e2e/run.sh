@@ -44,42 +44,26 @@ shot() { import -window root "$out/$1.png" 2>/dev/null; }
 # the glob PATTERN; the box is then answered with OK.
 box_says() {
   local said
-  said=$(driver on "$2" text "${4:-65535}")
+  said=$(driver on "$2" text "${4:-65535}")  # 65535: a message box's text
   check "$1" matches "$said" "$3"
-  driver on "$2" answer 1 >/dev/null
+  driver on "$2" answer "$IDOK" >/dev/null
 }
 # enter WINDOW EDIT TEXT BUTTON: types into an edit and presses a button.
 enter() { "$1" set-text "$2" "$3"; "$1" click "$4"; }
-set_load() { enter driver 1058 "$1" 1071; }
+set_load() { enter driver "$IDC_CURRENT_EDIT" "$1" "$IDC_CURRENT_SET"; }
 choose_profile() {
   local index
-  index=$(driver items 1084 | grep -nxF "$1" | cut -d: -f1)
-  driver select 1084 $((${index:-1} - 1))
+  index=$(driver items "$IDC_SELECT_PROFILE" | grep -nxF "$1" | cut -d: -f1)
+  driver select "$IDC_SELECT_PROFILE" $((${index:-1} - 1))
 }
 # run_button NAME SHOWN [MS]: presses the graph window's Run/Stop button.
-run_button() { graph click 1009; check "$1" quietly graph wait-text 1009 "$2" "${3:-5000}"; }
-vi_range() { several graph set-text 1143 "$1" 1144 "$2"; }
+run_button() { graph click "$IDC_GRAPH_RUN"; check "$1" quietly graph wait-text "$IDC_GRAPH_RUN" "$2" "${3:-5000}"; }
+vi_range() { several graph set-text "$IDC_GRAPH_CURRENT_STEP" "$1" "$IDC_GRAPH_STEP_TIME" "$2"; }
 
-sim_pid=""
-holder_pid=""
 app_pids=()
 fifo="$out/sim.in"
-start_sim() {
-  rm -f "$fifo"
-  mkfifo "$fifo"
-  sleep 100000 >"$fifo" &
-  holder_pid=$!
-  "$sim" --link "$(ampwright_com_link "$port")" --device-id "$device_id" <"$fifo" >>"$out/sim.log" 2>&1 &
-  sim_pid=$!
-  echo "plug pd65" >"$fifo"
-  for _ in $(seq 1 50); do [ -e "$(ampwright_com_link "$port")" ] && break; sleep 0.1; done
-}
-stop_sim() {
-  [ -n "$sim_pid" ] && { echo vanish >"$fifo"; sleep 0.2; kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; }
-  [ -n "$holder_pid" ] && kill "$holder_pid" 2>/dev/null
-  sim_pid=""
-  holder_pid=""
-}
+start_sim() { AMPWRIGHT_SIM="$sim" ampwright_start_sim "$port" "$fifo" "$out/sim.log" --device-id "$device_id"; }
+stop_sim() { ampwright_stop_sim vanish; }
 # What the simulator says about itself now; its last line names the faults.
 sim_status() {
   local before
@@ -113,14 +97,15 @@ trap cleanup EXIT
 
 # --- No tester: the message, a usable window, a second instance beside it.
 start_app
-check "no tester: message box" contains "$(driver on "Ampwright: Error" text 65535)" "No Quarnel Voltiq device detected."
+check "no tester: message box" contains "$(driver on "Ampwright: Error" text 65535)" \
+  "No Quarnel Voltiq device detected."  # 65535: the box's text
 shot 01-no-tester
-driver on "Ampwright: Error" answer 1 >/dev/null
+driver on "Ampwright: Error" answer "$IDOK" >/dev/null
 check "no tester: caption" [ "$(driver caption)" = "Quarnel(TM) Ampwright App" ]
-driver click 1078
+driver click "$IDC_CONFIGURE"
 box_says "no tester: Configure is refused" "Ampwright: Error" "No Voltiq device selected."
 start_app
-driver on "Ampwright: Error" answer 1 >/dev/null
+driver on "Ampwright: Error" answer "$IDOK" >/dev/null
 two_windows() { [ "$(driver count)" = 2 ]; }
 check "second instance runs beside the first" eventually 10 two_windows
 shot 02-two-instances
@@ -136,24 +121,24 @@ ampwright_register_tester "$port"
 start_app
 app_pid=${app_pids[0]}
 check "main window opens" driver wait-window 20000
-check "ID shows the tester's device ID" quietly driver wait-text 1232 "$device_id" 20000
-check "device list entry" contains "$(driver items 1038)" "Voltiq ($port)"
-check "sink voltage readout" quietly driver wait-text 1063 "5.00 V" 10000
-check "sink profile type" [ "$(driver text 1061)" = "PD-FIX" ]
-check "profile list filled" quietly driver wait-text 1084 "PD-FIX" 10000
-check "profile list shows the charger's offers" contains "$(driver items 1084)" "PD-FIX 9.00V"
-check "temperature readout" contains "$(driver text 1067)" " C"
+check "ID shows the tester's device ID" quietly driver wait-text "$IDC_DEVICE_ID" "$device_id" 20000
+check "device list entry" contains "$(driver items "$IDC_DEVICE_LIST")" "Voltiq ($port)"
+check "sink voltage readout" quietly driver wait-text "$IDC_SINK_VBUS" "5.00 V" 10000
+check "sink profile type" [ "$(driver text "$IDC_SINK_PROFILE_TYPE")" = "PD-FIX" ]
+check "profile list filled" quietly driver wait-text "$IDC_SELECT_PROFILE" "PD-FIX" 10000
+check "profile list shows the charger's offers" contains "$(driver items "$IDC_SELECT_PROFILE")" "PD-FIX 9.00V"
+check "temperature readout" contains "$(driver text "$IDC_TEMPERATURE")" " C"
 shot 03-connected
 
 choose_profile "PD-FIX 9.00V"
-check "9 V profile: readout follows" quietly driver wait-text 1063 "9.00 V" 10000
+check "9 V profile: readout follows" quietly driver wait-text "$IDC_SINK_VBUS" "9.00 V" 10000
 check "9 V profile: the simulator renegotiated" eventually 10 sim_says "9000 mV"
 shot 04-profile-9v
 
 set_load 1000
 current_ok() {
   local ma
-  ma=$(driver text 1064 | grep -oE '^[0-9]+')
+  ma=$(driver text "$IDC_SINK_CURRENT" | grep -oE '^[0-9]+')
   [ -n "$ma" ] && [ "$ma" -ge 950 ] && [ "$ma" -le 1050 ]
 }
 check "Set 1000 mA: Internal Current follows" eventually 10 current_ok
@@ -161,46 +146,46 @@ check "Set 1000 mA: the simulator draws it" eventually 10 sim_says "load 1000 mA
 shot 05-current-1000ma
 
 choose_profile "PD-PPS 3.30V-11.00V"
-check "PPS profile negotiated" quietly driver wait-text 1061 "PD-PPS" 10000
+check "PPS profile negotiated" quietly driver wait-text "$IDC_SINK_PROFILE_TYPE" "PD-PPS" 10000
 # The poll loop writes the negotiated voltage into the edit once: type after it.
-driver wait-text 1106 "11000" 10000 >/dev/null
-enter driver 1106 2000 1107
+driver wait-text "$IDC_VOLTAGE_EDIT" "11000" 10000 >/dev/null
+enter driver "$IDC_VOLTAGE_EDIT" 2000 "$IDC_VOLTAGE_SET"
 box_says "PPS: a voltage below the profile is refused" "Ampwright: Error" "Please enter a number between 3300-11000"
-enter driver 1106 7311 1107
-check "PPS: the voltage is rounded to 20 mV" quietly driver wait-text 1106 "7300" 15000
+enter driver "$IDC_VOLTAGE_EDIT" 7311 "$IDC_VOLTAGE_SET"
+check "PPS: the voltage is rounded to 20 mV" quietly driver wait-text "$IDC_VOLTAGE_EDIT" "7300" 15000
 check "PPS: the simulator supplies it" eventually 10 sim_says "7300 mV"
 shot 06-pps-7300mv
 
-driver click 1016
+driver click "$IDC_ABOUT"
 IFS=. read -r major minor build <<<"$(ampwright_version)"
-box_says "About shows the version" "About Ampwright" "Voltiq V$major.$minor ($build)" 1045
+box_says "About shows the version" "About Ampwright" "Voltiq V$major.$minor ($build)" "$IDC_ABOUT_VERSION"
 
-driver click 1160
-check "Disconnect USB-C flips to Connect USB-C" quietly driver wait-text 1160 "Connect USB-C" 15000
+driver click "$IDC_SINK_DISCONNECT"
+check "Disconnect USB-C flips to Connect USB-C" quietly driver wait-text "$IDC_SINK_DISCONNECT" "Connect USB-C" 15000
 sink_detached() { ! grep -q "(attached)" <<<"$(sim_status)"; }
 check "the simulator's sink port is disconnected" eventually 10 sink_detached
 shot 07-sink-disconnected
-driver click 1160
-check "Connect USB-C flips back" quietly driver wait-text 1160 "Disconnect USB-C" 15000
-check "the sink port comes back" quietly driver wait-text 1063 "5.00 V" 15000
+driver click "$IDC_SINK_DISCONNECT"
+check "Connect USB-C flips back" quietly driver wait-text "$IDC_SINK_DISCONNECT" "Disconnect USB-C" 15000
+check "the sink port comes back" quietly driver wait-text "$IDC_SINK_VBUS" "5.00 V" 15000
 
 # --- The tester unplugged and plugged back in.
 stop_sim
 ampwright_unregister_tester "$port"
 driver device-change removal
-check "unplugged: the device list is empty" [ -z "$(driver items 1038)" ]
-check "unplugged: the ID is cleared" [ "$(driver text 1232)" = " " ]
+check "unplugged: the device list is empty" [ -z "$(driver items "$IDC_DEVICE_LIST")" ]
+check "unplugged: the ID is cleared" [ "$(driver text "$IDC_DEVICE_ID")" = " " ]
 shot 08-unplugged
 start_sim
 ampwright_register_tester "$port"
 driver device-change arrival
-check "replugged: listed again" contains "$(driver items 1038)" "Voltiq ($port)"
-check "replugged: reconnected" quietly driver wait-text 1232 "$device_id" 10000
-check "replugged: live readings again" quietly driver wait-text 1063 "5.00 V" 15000
+check "replugged: listed again" contains "$(driver items "$IDC_DEVICE_LIST")" "Voltiq ($port)"
+check "replugged: reconnected" quietly driver wait-text "$IDC_DEVICE_ID" "$device_id" 10000
+check "replugged: live readings again" quietly driver wait-text "$IDC_SINK_VBUS" "5.00 V" 15000
 shot 09-replugged
 
 log="$out/event-log.txt"
-driver save 1018 "$(winpath "$log")" 15000
+driver save "$IDC_SAVE_LOG" "$(winpath "$log")" 15000
 check "log: the disconnection" grep -q "Device Voltiq ($port) disconnected" "$log"
 check "log: selected again after the disconnection" \
   grep -q "Device Voltiq ($port) selected" <(sed -n "/disconnected/,\$p" "$log")
@@ -208,13 +193,13 @@ check "log: selected again after the disconnection" \
 # --- The graph window: real-time graphs while the load steps, saved as images.
 set_load 1000
 check "graphs: a load of 1000 mA first" eventually 10 sim_says "load 1000 mA"
-driver click 1092
+driver click "$IDC_GRAPHS"
 check "graphs: the window opens" driver wait-window 10000 "$graph_title"
-check "graphs: real-time is chosen" [ "$(graph text 1118)" = "Real-Time" ]
-several graph select 1234 3 1236 3
-graph set-text 1238 60
+check "graphs: real-time is chosen" [ "$(graph text "$IDC_GRAPH_TYPE")" = "Real-Time" ]
+several graph select "$IDC_GRAPH_SIGNAL" 3 "$IDC_GRAPH_TIME_DIVISION" 3
+graph set-text "$IDC_GRAPH_DURATION" 60
 run_button "graphs: Run shows Stop" "Stop"
-check "graphs: Close is disabled while running" [ "$(graph enabled 1)" = 0 ]
+check "graphs: Close is disabled while running" [ "$(graph enabled "$IDC_GRAPH_CLOSE")" = 0 ]
 sleep 2
 echo "cable 600" >"$fifo"
 sleep 2
@@ -222,9 +207,9 @@ echo "cable 80" >"$fifo"
 sleep 1
 shot 10-graph-sink-voltage
 run_button "graphs: Stop shows Run Test" "Run Test"
-check "graphs: Save Graph is enabled after the run" [ "$(graph enabled 1070)" = 1 ]
+check "graphs: Save Graph is enabled after the run" [ "$(graph enabled "$IDC_GRAPH_SAVE")" = 1 ]
 
-several graph select 1234 4 1236 2
+several graph select "$IDC_GRAPH_SIGNAL" 4 "$IDC_GRAPH_TIME_DIVISION" 2
 run_button "graphs: the sink current graph runs" "Stop"
 sleep 1
 set_load 2000
@@ -233,29 +218,29 @@ sleep 1
 set_load 500
 sleep 1.5
 shot 11-graph-sink-current
-graph select 1236 3
-check "graphs: a new time division stops the run" quietly graph wait-text 1009 "Run Test" 5000
-check "graphs: the division is kept" [ "$(graph text 1236)" = "1 second" ]
+graph select "$IDC_GRAPH_TIME_DIVISION" 3
+check "graphs: a new time division stops the run" quietly graph wait-text "$IDC_GRAPH_RUN" "Run Test" 5000
+check "graphs: the division is kept" [ "$(graph text "$IDC_GRAPH_TIME_DIVISION")" = "1 second" ]
 shot 12-graph-stopped
 
 for format in PNG:png JPEG:jpg; do
   image="$out/graph.${format#*:}"
   format=${format%:*}
-  graph save 1070 "$(winpath "$image")" 15000
+  graph save "$IDC_GRAPH_SAVE" "$(winpath "$image")" 15000
   box_says "graphs: $format saved message" Ampwright "Graph was successfully saved to image file:*${image##*/}*"
   check "graphs: the $format decodes" [ "$(identify -format %m "$image" 2>/dev/null)" = "$format" ]
 done
-before=$(graph size 1088)
+before=$(graph size "$IDC_GRAPH_AREA")
 graph resize 1260 780
-grown() { [ "$(graph size 1088)" != "$before" ]; }
+grown() { [ "$(graph size "$IDC_GRAPH_AREA")" != "$before" ]; }
 check "graphs: the graph area grows with the window" eventually 5 grown
 shot 13-graph-resized
 graph resize 600 300
-check "graphs: the window keeps its minimum size" [ "$(graph size 1088 | cut -dx -f1)" -gt 500 ]
-enter graph 1238 0 1009
+check "graphs: the window keeps its minimum size" [ "$(graph size "$IDC_GRAPH_AREA" | cut -dx -f1)" -gt 500 ]
+enter graph "$IDC_GRAPH_DURATION" 0 "$IDC_GRAPH_RUN"
 box_says "graphs: duration 0 is refused" "Ampwright Error" "Minimum value for Test Duration is 1 second"
-check "graphs: the duration edit is reset" quietly graph wait-text 1238 "1" 5000
-graph click 1
+check "graphs: the duration edit is reset" quietly graph wait-text "$IDC_GRAPH_DURATION" "1" 5000
+graph click "$IDC_GRAPH_CLOSE"
 check "graphs: Close ends the window" driver gone "$graph_title" 10000
 
 # --- The voltage-versus-current test and the FFT in the graph window: a 9 V
@@ -272,24 +257,24 @@ echo "cable 150" >"$fifo"
 set_load 0
 check "tests: the load is off first" eventually 10 sim_says "load 0 mA"
 choose_profile "PD-FIX 9.00V"
-check "tests: 9 V negotiated" quietly driver wait-text 1063 "9." 10000
-driver click 1092
-graph select 1118 1
+check "tests: 9 V negotiated" quietly driver wait-text "$IDC_SINK_VBUS" "9." 10000
+driver click "$IDC_GRAPHS"
+graph select "$IDC_GRAPH_TYPE" 1
 vi_range 250 400
 run_button "tests: the voltage-versus-current test runs" "Stop"
-locked() { [ "$(graph enabled 1143)" = 0 ]; }
+locked() { [ "$(graph enabled "$IDC_GRAPH_CURRENT_STEP")" = 0 ]; }
 check "tests: its settings are locked while it runs" eventually 5 locked
-check "tests: the run ends by itself" quietly graph wait-text 1009 "Run Test" 40000
-check "tests: the status line shows the extremes" contains "$(graph wait-text 1079 "V(Min):" 3000)" "I Total(Max):"
+check "tests: the run ends by itself" quietly graph wait-text "$IDC_GRAPH_RUN" "Run Test" 40000
+check "tests: the status line shows the extremes" contains "$(graph wait-text "$IDC_GRAPH_STATUS" "V(Min):" 3000)" "I Total(Max):"
 sleep 0.5
 shot 14-vi-pd-9v
-check "tests: Export CSV is enabled" [ "$(graph enabled 1098)" = 1 ]
-graph save 1098 "$(winpath "$vi_csv")" 15000
+check "tests: Export CSV is enabled" [ "$(graph enabled "$IDC_GRAPH_EXPORT_CSV")" = 1 ]
+graph save "$IDC_GRAPH_EXPORT_CSV" "$(winpath "$vi_csv")" 15000
 check "tests: the CSV has a header and 13 steps" [ "$(wc -l <"$vi_csv")" = 14 ]
 check "tests: the CSV header" [ "$(head -1 "$vi_csv" | tr -d '\r')" = "Voltage (V), Current (mA), Power (W), Compliance (PASS/FAIL) " ]
 check "tests: the CSV's last step is at 3000 mA" contains "$(tail -1 "$vi_csv")" ",3000,"
 check "tests: the load is off after the run" eventually 10 sim_says "load 0 mA"
-graph set-text 1144 1000
+graph set-text "$IDC_GRAPH_STEP_TIME" 1000
 stopped_half_way "PD" 1500
 shot 15-vi-stopped
 
@@ -304,9 +289,9 @@ echo "silent on" >"$fifo"
 box_says "tests: silenced: the window says the run is incomplete" "Ampwright Error" \
   "The Voltage vs. Current test is incomplete: the tester stopped answering at * mA.*"
 echo "silent off" >"$fifo"
-check "tests: silenced: the run has ended" quietly graph wait-text 1009 "Run Test" 15000
+check "tests: silenced: the run has ended" quietly graph wait-text "$IDC_GRAPH_RUN" "Run Test" 15000
 shot 15b-vi-silenced
-graph save 1098 "$(winpath "$silenced_csv")" 15000
+graph save "$IDC_GRAPH_EXPORT_CSV" "$(winpath "$silenced_csv")" 15000
 last_step() { tail -n +2 "$silenced_csv" | cut -d, -f2 | sort -n | tail -n 1; }
 check "tests: silenced: steps before the silence are kept" [ "$(wc -l <"$silenced_csv")" -gt 2 ]
 check "tests: silenced: no step after the silence" [ "$(last_step)" -le "${silenced_at:-0}" ]
@@ -314,27 +299,27 @@ check "tests: silenced: the load is off on the wire afterwards" eventually 15 si
 
 echo "charger dcp" >"$fifo"
 check "tests: the DCP is attached" eventually 15 sim_says "dcp"
-check "tests: 5 V from the DCP" quietly driver wait-text 1063 "5." 15000
+check "tests: 5 V from the DCP" quietly driver wait-text "$IDC_SINK_VBUS" "5." 15000
 sleep 2
 vi_range 50 300
 run_button "tests: the DCP test runs" "Stop"
-check "tests: the DCP test ends by itself" quietly graph wait-text 1009 "Run Test" 60000
+check "tests: the DCP test ends by itself" quietly graph wait-text "$IDC_GRAPH_RUN" "Run Test" 60000
 sleep 0.5
 shot 16-vi-dcp
 vi_range 250 2000
 stopped_half_way "DCP" 500
 
 echo "charger pd65" >"$fifo"
-check "tests: the PD charger is back" quietly driver wait-text 1061 "PD-FIX" 15000
+check "tests: the PD charger is back" quietly driver wait-text "$IDC_SINK_PROFILE_TYPE" "PD-FIX" 15000
 set_load 2000
 check "tests: a load for the FFT" eventually 10 sim_says "load 2000 mA"
-graph select 1118 2
+graph select "$IDC_GRAPH_TYPE" 2
 run_button "tests: the FFT runs" "Stop"
 sleep 4
 shot 17-fft
 run_button "tests: the FFT stops" "Run Test"
 set_load 0
-graph click 1
+graph click "$IDC_GRAPH_CLOSE"
 echo "cable 80" >"$fifo"
 
 # --- The PD tracer: a negotiation's rows in each view, a data object chosen,
@@ -345,17 +330,17 @@ cli=${AMPWRIGHT_E2E_CLI:-build/native/ampwright-cli}
 tracer_shot() { import -window "$(xdotool search --name "^$tracer_title\$" | head -n 1)" "$out/$1.png" 2>/dev/null; }
 trace_csv="$out/trace.csv"
 # A capture of 20,000 rows takes a while to write on a busy machine.
-export_trace() { rm -f "$trace_csv"; tracer save 1159 "$(winpath "$trace_csv")" 60000 && [ -s "$trace_csv" ]; }
+export_trace() { rm -f "$trace_csv"; tracer save "$IDC_TRACER_EXPORT_CSV" "$(winpath "$trace_csv")" 60000 && [ -s "$trace_csv" ]; }
 trace_has() { export_trace && grep -q "$1" "$trace_csv"; }
-send_enabled() { [ "$(tracer enabled 1072)" = 1 ]; }
+send_enabled() { [ "$(tracer enabled "$IDC_COMPOSER_SEND")" = 1 ]; }
 send_disabled() { ! send_enabled; }
 echo_pixels() { convert "$out/$1.png" -format %c histogram:info:- 2>/dev/null | grep -i "#D9C4EC" | awk '{s += $1} END {print s + 0}'; }
-compose() { tracer select 1167 "$1"; sleep 0.3; }  # a message type by its index
+compose() { tracer select "$IDC_COMPOSER_TYPE" "$1"; sleep 0.3; }  # a message type by its index
 
-driver click 1072
+driver click "$IDC_MESSAGE_TRACER"
 check "tracer: Message Tracer opens it" driver wait-window 10000 "$tracer_title"
 check "tracer: the tester traces" eventually 10 sim_says "trace on"
-driver click 1072
+driver click "$IDC_MESSAGE_TRACER"
 sleep 0.5
 check "tracer: a second press keeps one window" [ "$(driver count "$tracer_title")" = 1 ]
 echo unplug >"$fifo"
@@ -365,26 +350,29 @@ negotiated() { trace_has "^PS_RDY,DFP,Source"; }
 check "tracer: the charger's negotiation arrives" eventually 20 negotiated
 check "tracer: Source_Capabilities row" grep -q "^Source_Capabilities,DFP,Source,3.0,[0-7],[1-7],0x" "$trace_csv"
 slot_list=""
-for id in 1148 1149 1150 1151 1152 1153 1155 1156 1157 1158 1160 1161 1162 1163 1164 1165; do
+for id in "$IDC_TRACER_SLOT_LIST_0" "$IDC_TRACER_SLOT_LIST_1" "$IDC_TRACER_SLOT_LIST_2" "$IDC_TRACER_SLOT_LIST_3" \
+  "$IDC_TRACER_SLOT_LIST_4" "$IDC_TRACER_SLOT_LIST_5" "$IDC_TRACER_SLOT_LIST_6" "$IDC_TRACER_SLOT_LIST_7" \
+  "$IDC_TRACER_SLOT_LIST_8" "$IDC_TRACER_SLOT_LIST_9" "$IDC_TRACER_SLOT_LIST_10" "$IDC_TRACER_SLOT_LIST_11" \
+  "$IDC_TRACER_SLOT_LIST_12" "$IDC_TRACER_SLOT_LIST_13" "$IDC_TRACER_SLOT_LIST_14" "$IDC_TRACER_SLOT_LIST_15"; do
   [ "$(tracer items $id | wc -l)" -ge 2 ] && { slot_list=$id; break; }
 done
 check "tracer: a data message lists its object positions" [ -n "$slot_list" ]
-tracer select "${slot_list:-1148}" 1
+tracer select "${slot_list:-$IDC_TRACER_SLOT_LIST_0}" 1
 sleep 0.5
-check "tracer: the chosen data object stays chosen" [ "$(tracer selected "${slot_list:-1148}")" = 1 ]
+check "tracer: the chosen data object stays chosen" [ "$(tracer selected "${slot_list:-$IDC_TRACER_SLOT_LIST_0}")" = 1 ]
 for view in 0:20-tracer-default 1:21-tracer-extended-data 2:22-tracer-raw-messages; do
-  tracer select 1172 "${view%%:*}"
+  tracer select "$IDC_TRACER_VIEW_MODE" "${view%%:*}"
   sleep 0.5
   tracer_shot "${view#*:}"
 done
-tracer select 1172 0
+tracer select "$IDC_TRACER_VIEW_MODE" 0
 
 awk -F, 'NR > 1 { print $8 }' "$trace_csv" | tr -d '\r' >"$out/trace-messages.txt"
 "$cli" decode "$out/trace-messages.txt" -o "$out/trace-cli.csv"
 check "tracer: the export equals ampwright-cli decode of its messages" cmp -s "$trace_csv" "$out/trace-cli.csv"
 
 compose 3  # Get_Source_Cap
-tracer click 1072
+tracer click "$IDC_COMPOSER_SEND"
 check "tracer: Get_Source_Cap sent, Send waits for quiet" eventually 5 send_disabled
 check "tracer: Send returns after a quiet period" eventually 15 send_enabled
 check "tracer: the sent Get_Source_Cap is traced" trace_has "^Get_Source_Cap,UFP,Sink,3.0,"
@@ -393,11 +381,11 @@ check "tracer: its echo row is coloured" [ "$(echo_pixels 23-tracer-named-echo)"
 compose 15  # Request: the eight data-object fields
 tracer_shot 23-tracer-composer-data-objects
 compose 42  # Custom
-enter tracer 1171 0x41061 1072
+enter tracer "$IDC_COMPOSER_MESSAGE" 0x41061 "$IDC_COMPOSER_SEND"
 box_says "tracer: an odd number of digits is refused" "Ampwright Error" \
   "Custom message must have an even number of hexadecimal digits."
-enter tracer 1171 470c 1072
-check "tracer: the Custom text is rewritten" quietly tracer wait-text 1171 "0x470C" 5000
+enter tracer "$IDC_COMPOSER_MESSAGE" 470c "$IDC_COMPOSER_SEND"
+check "tracer: the Custom text is rewritten" quietly tracer wait-text "$IDC_COMPOSER_MESSAGE" "0x470C" 5000
 check "tracer: Send returns after the Custom message" eventually 15 send_enabled
 check "tracer: the Custom message is traced" trace_has "^Get_Source_Cap,UFP,Sink,2.0,6,0, ,0x470C"
 tracer_shot 24-tracer-custom-echo
@@ -406,7 +394,7 @@ tracer_shot 24-tracer-custom-echo
 # tracer has it trace again.
 ps_rdy_rows() { export_trace && grep -c "^PS_RDY,DFP,Source" "$trace_csv"; }
 rows_before=$(ps_rdy_rows)
-driver select 1038 0
+driver select "$IDC_DEVICE_LIST" 0
 sleep 3
 echo unplug >"$fifo"
 sleep 1
@@ -419,7 +407,7 @@ check "tracer: a tester chosen again is traced on" eventually 20 more_ps_rdy
 # a tester does. AMPWRIGHT_E2E_REPLAY="COUNT RATE" sets its size.
 read -r replay_count replay_rate <<<"${AMPWRIGHT_E2E_REPLAY:-20000 2000}"
 ampwright_replay_file "$out/replay.txt" "$replay_count"
-tracer click 4
+tracer click "$IDC_TRACER_CLEAR_LOG"
 replay_started=$(date +%s%N)
 echo "replay $out/replay.txt $replay_rate" >"$fifo"
 sleep 1
@@ -443,9 +431,9 @@ tracer_shot 25-tracer-after-load
 
 # The keyboard reaches the modeless tracer: Tab moves the focus, Esc closes it.
 focus_before=$(tracer focused)
-tracer key 4 9
+tracer key "$IDC_TRACER_CLEAR_LOG" 9
 check "tracer: Tab moves the focus" eventually 5 [ "$(tracer focused)" != "$focus_before" ]
-tracer key 4 27
+tracer key "$IDC_TRACER_CLEAR_LOG" 27
 check "tracer: Esc closes it" driver gone "$tracer_title" 10000
 check "tracer: tracing stopped with the window" eventually 10 sim_says "trace off"
 
@@ -453,111 +441,111 @@ check "tracer: tracing stopped with the window" eventually 10 sim_says "trace of
 # through the simulated tester.
 tcfg() { driver on "TX52 Test Configuration" "$@"; }
 danger() { driver on Danger "$@"; }
-driver click 1078
-check "Configure: the dialog opens" quietly tcfg text 1137
+driver click "$IDC_CONFIGURE"
+check "Configure: the dialog opens" quietly tcfg text "$IDC_TC_VOLTAGE"
 sleep 0.5
 shot 30-test-configuration
-tcfg click 1085
-check "Force Limit: the danger confirmation" quietly danger text 1097
+tcfg click "$IDC_TC_FORCE"
+check "Force Limit: the danger confirmation" quietly danger text "$IDC_DANGER_WORD"
 sleep 0.5
 shot 31-danger
-enter danger 1097 "confirm " 1
+enter danger "$IDC_DANGER_WORD" "confirm " "$IDOK"
 box_says "Danger: 'confirm ' is refused" Ampwright \
   "Type the word 'confirm' and then click on the 'I accept the risk' button"
-enter danger 1097 CONFIRM 1
+enter danger "$IDC_DANGER_WORD" CONFIRM "$IDOK"
 check "Danger: CONFIRM is accepted" driver gone Danger 5000
-tcfg select 1093 5
-tcfg click 1102
-enter tcfg 1103 150 1
-check "OK: the slider limit shows the forced 3.5 A" quietly driver wait-text 1068 "3500mA" 5000
-check "OK: the sink voltage label follows the estimate" [ "$(driver text 1062)" = "Upstream VBUS" ]
+tcfg select "$IDC_TC_FORCED_LIMIT" 5
+tcfg click "$IDC_TC_ESTIMATE"
+enter tcfg "$IDC_TC_CABLE" 150 "$IDOK"
+check "OK: the slider limit shows the forced 3.5 A" quietly driver wait-text "$IDC_CURRENT_SLIDER_MAX" "3500mA" 5000
+check "OK: the sink voltage label follows the estimate" [ "$(driver text "$IDC_SINK_VBUS_LABEL")" = "Upstream VBUS" ]
 check "the simulator enforces the forced limit" eventually 10 sim_says "limit 3500 mA"
-driver click 1078
-check "reopened: the cable resistance read back" [ "$(tcfg text 1103)" = "150" ]
-check "reopened: Force Limit is the mode last sent" [ "$(tcfg checked 1085)" = 1 ]
+driver click "$IDC_CONFIGURE"
+check "reopened: the cable resistance read back" [ "$(tcfg text "$IDC_TC_CABLE")" = "150" ]
+check "reopened: Force Limit is the mode last sent" [ "$(tcfg checked "$IDC_TC_FORCE")" = 1 ]
 # OK, then Configure again at once: the stored settings are shown and sent,
 # never the tester's older registers.
-[ "$(tcfg checked 1140)" = 1 ] && tcfg click 1140
-voltage_editable() { [ "$(tcfg enabled 1137)" = 1 ]; }
+[ "$(tcfg checked "$IDC_TC_VOLTAGE_MAX")" = 1 ] && tcfg click "$IDC_TC_VOLTAGE_MAX"
+voltage_editable() { [ "$(tcfg enabled "$IDC_TC_VOLTAGE")" = 1 ]; }
 check "the default voltage is editable" eventually 5 voltage_editable
-enter tcfg 1137 12000 1
+enter tcfg "$IDC_TC_VOLTAGE" 12000 "$IDOK"
 check "OK closes the dialog" driver gone "TX52 Test Configuration" 5000
-driver click 1078
-check "reopened at once: the default voltage OK stored" [ "$(tcfg text 1137)" = "12000" ]
-tcfg click 2
+driver click "$IDC_CONFIGURE"
+check "reopened at once: the default voltage OK stored" [ "$(tcfg text "$IDC_TC_VOLTAGE")" = "12000" ]
+tcfg click "$IDCANCEL"
 sleep 2
-driver click 1078
-check "reopened later: the tester holds 12000 mV" [ "$(tcfg text 1137)" = "12000" ]
+driver click "$IDC_CONFIGURE"
+check "reopened later: the tester holds 12000 mV" [ "$(tcfg text "$IDC_TC_VOLTAGE")" = "12000" ]
 # A rejected OK, then Cancel: nothing of it stays, the limit and the label
 # are as before.
-tcfg select 1093 9
-tcfg click 1102
-enter tcfg 1137 25000 1
+tcfg select "$IDC_TC_FORCED_LIMIT" 9
+tcfg click "$IDC_TC_ESTIMATE"
+enter tcfg "$IDC_TC_VOLTAGE" 25000 "$IDOK"
 box_says "OK: 25000 mV is refused" "Ampwright Error" "Maximum value for Default Voltage is 21000mV"
-tcfg click 2
-check "Cancel: the slider limit is the forced 3.5 A again" quietly driver wait-text 1068 "3500mA" 5000
-check "Cancel: the sink voltage label is as before" [ "$(driver text 1062)" = "Upstream VBUS" ]
+tcfg click "$IDCANCEL"
+check "Cancel: the slider limit is the forced 3.5 A again" quietly driver wait-text "$IDC_CURRENT_SLIDER_MAX" "3500mA" 5000
+check "Cancel: the sink voltage label is as before" [ "$(driver text "$IDC_SINK_VBUS_LABEL")" = "Upstream VBUS" ]
 check "Cancel: the tester still enforces 3.5 A" eventually 10 sim_says "limit 3500 mA"
 
 sc() { driver on "Source Type Configuration" "$@"; }
 echo "source-device on 20000 1000" >"$fifo"
 check "a device on the source port takes 20 V" eventually 10 sim_says "source port: 20000 mV"
-driver click 1079
-check "Config Src: the dialog opens" contains "$(sc text 1188)" "1. "
-sc select 1188 0
-picked_name() { [ "$(sc text 1189)" = "PD 100W" ]; }
+driver click "$IDC_CONFIG_SRC"
+check "Config Src: the dialog opens" contains "$(sc text "$IDC_SRC_TYPE")" "1. "
+sc select "$IDC_SRC_TYPE" 0
+picked_name() { [ "$(sc text "$IDC_SRC_NAME")" = "PD 100W" ]; }
 check "the picked type's name" eventually 5 picked_name
-sc set-text 1189 "E2E 60W"
-sc click 1211
+sc set-text "$IDC_SRC_NAME" "E2E 60W"
+sc click "$((IDC_SRC_PROFILE + 5 * 3))"  # the check box of PD Profile 4
 sleep 0.5
 shot 32-source-types
-sc click 1
+sc click "$IDOK"
 # The confirmation has an empty title: only a visible box of that title is it.
 box_says "APPLY confirms" "" "Source Configuration Applied."
-check "the main list shows the new name" contains "$(driver items 1085)" "1. E2E 60W"
+check "the main list shows the new name" contains "$(driver items "$IDC_SELECT_SOURCE_TYPE")" "1. E2E 60W"
 check "the source port offers the changed type at once" eventually 10 sim_says "source port: 15000 mV"
-sc click 2
+sc click "$IDCANCEL"
 
 cal() { driver on Calibration "$@"; }
-driver click 1113
-check "Calibration: the dialog opens" [ "$(cal text 1125)" = "N/A" ]
-cal select 1231 1
-cal click 1123
-several cal set-text 1114 4000 1115 20000
-cal click 1120
+driver click "$IDC_CALIBRATION"
+check "Calibration: the dialog opens" [ "$(cal text "$IDC_CAL_DATE")" = "N/A" ]
+cal select "$IDC_CAL_PORT" 1
+cal click "$IDC_CAL_USER_POINTS"
+several cal set-text "$IDC_CAL_APPLIED_1" 4000 "$IDC_CAL_APPLIED_2" 20000
+cal click "$IDC_CAL_READ_1"
 read_near_5v() {
   local v
-  v=$(cal text 1116)
+  v=$(cal text "$IDC_CAL_MEASURED_1")
   [[ "$v" =~ ^[0-9]+$ ]] && [ "$v" -ge 4900 ] && [ "$v" -le 5100 ]
 }
 check "Read: the sink voltage averaged while the poll goes on" eventually 10 read_near_5v
-several cal set-text 1116 3990 1117 19950
-cal click 1124
-driver on Voltiq text 65535 >/dev/null
+several cal set-text "$IDC_CAL_MEASURED_1" 3990 "$IDC_CAL_MEASURED_2" 19950
+cal click "$IDC_CAL_CALIBRATE"
+driver on Voltiq text 65535 >/dev/null  # the confirmation is up (65535: its text)
 shot 33-calibration-confirm
 driver on Voltiq answer 6  # Yes
-gain_read_back() { [ "$(cal text 1126)" = "1.002506" ]; }
+gain_read_back() { [ "$(cal text "$IDC_CAL_GAIN")" = "1.002506" ]; }
 check "Calibrate: gain 1.002506" eventually 5 gain_read_back
 cal raise
 sleep 0.5
 shot 34-calibration
-cal click 1
-driver click 1113
-cal text 1125 >/dev/null
-cal select 1231 1
+cal click "$IDOK"
+driver click "$IDC_CALIBRATION"
+cal text "$IDC_CAL_DATE" >/dev/null
+cal select "$IDC_CAL_PORT" 1
 check "reopened: gain read back from the tester" eventually 5 gain_read_back
 # Measured values typed the wrong way round would give a falling line.
-several cal set-text 1116 20000 1117 4000
-cal click 1124
-driver on Voltiq text 65535 >/dev/null
+several cal set-text "$IDC_CAL_MEASURED_1" 20000 "$IDC_CAL_MEASURED_2" 4000
+cal click "$IDC_CAL_CALIBRATE"
+driver on Voltiq text 65535 >/dev/null  # the confirmation is up (65535: its text)
 driver on Voltiq answer 6  # Yes
 box_says "Calibrate: a falling line is refused" "Voltiq Error" "These points give a gain of -1.000000*"
-cal click 2
-driver click 1113
-cal text 1125 >/dev/null
-cal select 1231 1
+cal click "$IDCANCEL"
+driver click "$IDC_CALIBRATION"
+cal text "$IDC_CAL_DATE" >/dev/null
+cal select "$IDC_CAL_PORT" 1
 check "the stored calibration is untouched" eventually 5 gain_read_back
-cal click 2
+cal click "$IDCANCEL"
 
 # --- Exit with a tester that stopped answering: the exchange in flight is
 # cancelled instead of waited out, and the poll thread stops between
@@ -565,7 +553,7 @@ cal click 2
 echo "silent on" >"$fifo"
 sleep 1.5  # the poll thread is now waiting for answers that never come
 click_start=$(date +%s%N)
-driver click 1012
+driver click "$IDC_EXIT"
 exit_start=$(date +%s%N)
 for _ in $(seq 1 750); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.02; done
 exit_end=$(date +%s%N)
@@ -595,7 +583,7 @@ check "cli vi-test: the load is off afterwards" sim_says "load 0 mA"
 # the dark lines between the rows in one column near the pane's right edge.
 row_pitch() {
   local left top right bottom
-  read -r left top right bottom <<<"$(driver rect 1040)"
+  read -r left top right bottom <<<"$(driver rect "$IDC_LOG_PANE")"
   convert "$1" -crop "1x$((bottom - top - 2))+$((right - 8))+$((top + 1))" -colorspace gray -depth 8 gray:- |
     od -An -v -tu1 | tr -s ' ' '\n' | awk 'NF {
       dark = $1 < 64
@@ -613,7 +601,7 @@ on_screen() {  # WINDOW-FUNCTION: the window lies inside the screen
 }
 connected_app() {
   start_app
-  driver wait-window 20000 && driver wait-text 1063 " V" 20000 >/dev/null && sleep 1
+  driver wait-window 20000 && driver wait-text "$IDC_SINK_VBUS" " V" 20000 >/dev/null && sleep 1
 }
 set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
 check "scale: connected at 100 %" connected_app
@@ -623,7 +611,7 @@ driver dpi-change 192
 sleep 1
 shot 41-scale-200-moved
 scaled_by "scale: log rows twice as tall after a move to a 200 % monitor" "$pitch100" "$(row_pitch "$out/41-scale-200-moved.png")" 20
-driver click 1012
+driver click "$IDC_EXIT"
 check "scale: Exit at 100 %" wait_exit "${app_pids[-1]}" 15
 set_dpi 144
 check "scale: connected at 150 %" connected_app
@@ -640,9 +628,9 @@ fits_at_150() {
   "$4" click "$5"
   driver gone "$3" 10000
 }
-fits_at_150 "the tracer" 1072 "$tracer_title" tracer 3 43-scale-150-tracer
-fits_at_150 "the graph window" 1092 "$graph_title" graph 1 44-scale-150-graph
-driver click 1012
+fits_at_150 "the tracer" "$IDC_MESSAGE_TRACER" "$tracer_title" tracer "$IDC_TRACER_EXIT" 43-scale-150-tracer
+fits_at_150 "the graph window" "$IDC_GRAPHS" "$graph_title" graph "$IDC_GRAPH_CLOSE" 44-scale-150-graph
+driver click "$IDC_EXIT"
 check "scale: Exit at 150 %" wait_exit "${app_pids[-1]}" 15
 set_dpi 96
 app_pids=()

@@ -92,15 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Measurements m;
             if (tester.GetPortStatus(status) && tester.GetMeasurements(m)) {
                 TesterConfig config = tester.Config();
-                VoltageLimitInputs limits = {
+                RunProfile profile = {
                     status.sinkProfileType,
                     status.sinkProfileSubtype,
                     status.sinkVoltageMv,
-                    m.loadSetpointMa,
-                    m.sinkCurrentMa,
+                    status.sinkProfileCurrentMa,
                     LoadCurrentLimit(config.currentLimitMode, config.forcedCurrentLimitMa, status.sinkProfileCurrentMa),
                     config.estimateUpstreamVbus != 0};
-                if (std::optional<VoltageLimits> v = ComputeVoltageLimits(limits))
+                if (std::optional<VoltageLimits> v = ComputeVoltageLimits(profile, m.loadSetpointMa, m.sinkCurrentMa))
                     FUZZ_REQUIRE(v->minimumV <= v->maximumV, "limits %f..%f", v->minimumV, v->maximumV);
             }
             break;

@@ -33,7 +33,7 @@ protected:
     }
     void Select(int id, int index) {
         window.SelectItem(id, index);
-        rules.OnCommand(id, GraphWindow::kSelEndOk);
+        rules.OnCommand(id, ControlNotification::kSelectionChosen);
     }
     void RunUntilSampled() {
         rules.OnCommand(IDC_GRAPH_RUN, 0);
@@ -160,7 +160,7 @@ TEST_F(GraphWindowRules, SetUpPerTypeAndSignal) {
         bool checked = false;
         rules.SetRunFunction(c.type, [&](GraphRun& run) {
             checked = run.chart.YMin() == c.yMin && run.chart.YMax() == c.yMax && run.chart.SeriesCount() == c.series &&
-                      run.profile.sinkVoltageMv == 9000;
+                      run.profile.voltageMv == 9000;
             if (c.type == kGraphVoltageVsCurrent) checked = checked && run.chart.ValueCount(0) == 121;
         });
         Select(IDC_GRAPH_TYPE, c.type);

@@ -46,6 +46,7 @@ TEST(LineChart, YScaleLabelsAndDivisions) {
         {-120, 0, 6, 6, {"-120", "-100", "-80", "-60", "-40", "-20", "0"}},
         {7, 11, 8, 8, {"7.0", "7.5", "8.0", "8.5", "9.0", "9.5", "10.0", "10.5", "11.0"}},
         {0, 0.5f, 5, 5, {"0.00", "0.10", "0.20", "0.30", "0.40", "0.50"}},
+        {0, 10, 5, 10, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
     };
     for (const Case& c : cases) {
         LineChart chart;
@@ -55,6 +56,9 @@ TEST(LineChart, YScaleLabelsAndDivisions) {
         chart.Draw(canvas, 5, 5);
         EXPECT_EQ(chart.YDivisions(), c.expectedDivisions) << c.min << ".." << c.max;
         EXPECT_EQ(Labels(canvas, 0), c.labels) << c.min << ".." << c.max;
+        RecordingCanvas again;  // a paint leaves the scale as it was set
+        chart.Draw(again, 5, 5);
+        EXPECT_EQ(Labels(again, 0), c.labels) << c.min << ".." << c.max;
     }
 }
 

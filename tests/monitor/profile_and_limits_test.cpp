@@ -19,30 +19,31 @@ TEST(ProfileType, EprAvsReportsWattsAsCurrentAndVoltageGrids) {
 TEST(VoltageLimits, EachProfileFamily) {
     struct Case {
         const char* what;
-        VoltageLimitInputs in;
+        RunProfile profile;
+        uint16_t loadMa, sinkMa;
         double minimumV, maximumV;
     } cases[] = {
-        {"PD fixed 9 V", {6, 0, 9000, 3000, 3000, 3000, false}, 7.80, 9.45},
-        {"PD fixed 9 V with compensation: no drop allowance", {6, 0, 9000, 3000, 3000, 3000, true}, 8.55, 9.45},
-        {"PD fixed 5 V", {6, 0, 5000, 3000, 3000, 3000, false}, 4.75 - 0.75, 5.5},
-        {"PD fixed 20 V at 5 A: 5 A cable rating", {6, 0, 20000, 5000, 5000, 5000, false}, 19.0 - 0.75, 21.0},
-        {"type 1", {1, 0, 5000, 1000, 1000, 2000, false}, 4.75 - 0.834, 0},
-        {"DCP at 500 mA and more", {3, 2, 5000, 1000, 500, 2000, false}, 2.0, 0},
-        {"DCP below 500 mA", {3, 2, 5000, 400, 499, 2000, false}, 4.75 - 0.4 * 0.834, 0},
-        {"EPR AVS 28 V", {7, 3, 28000, 5000, 5000, 5000, false}, 26.6, 0},
-        {"type 4 at 2 A", {4, 2, 9000, 2000, 2000, 2000, false}, 8.55 - 2 * 0.834, 0},
-        {"Type-C at 5 V", {5, 0, 5000, 3000, 3000, 3000, false}, 4.75 - 0.75, 5.5},
-        {"Type-C reported at 9 V: a range, not 8.55 V up to 5.5 V", {5, 0, 9000, 0, 0, 3000, false}, 8.55, 9.45},
+        {"PD fixed 9 V", {6, 0, 9000, 0, 3000, false}, 3000, 3000, 7.80, 9.45},
+        {"PD fixed 9 V with compensation: no drop allowance", {6, 0, 9000, 0, 3000, true}, 3000, 3000, 8.55, 9.45},
+        {"PD fixed 5 V", {6, 0, 5000, 0, 3000, false}, 3000, 3000, 4.75 - 0.75, 5.5},
+        {"PD fixed 20 V at 5 A: 5 A cable rating", {6, 0, 20000, 0, 5000, false}, 5000, 5000, 19.0 - 0.75, 21.0},
+        {"type 1", {1, 0, 5000, 0, 2000, false}, 1000, 1000, 4.75 - 0.834, 0},
+        {"DCP at 500 mA and more", {3, 2, 5000, 0, 2000, false}, 1000, 500, 2.0, 0},
+        {"DCP below 500 mA", {3, 2, 5000, 0, 2000, false}, 400, 499, 4.75 - 0.4 * 0.834, 0},
+        {"EPR AVS 28 V", {7, 3, 28000, 0, 5000, false}, 5000, 5000, 26.6, 0},
+        {"type 4 at 2 A", {4, 2, 9000, 0, 2000, false}, 2000, 2000, 8.55 - 2 * 0.834, 0},
+        {"Type-C at 5 V", {5, 0, 5000, 0, 3000, false}, 3000, 3000, 4.75 - 0.75, 5.5},
+        {"Type-C reported at 9 V: a range, not 8.55 V up to 5.5 V", {5, 0, 9000, 0, 3000, false}, 0, 0, 8.55, 9.45},
     };
     for (const Case& c : cases) {
-        auto limits = ComputeVoltageLimits(c.in);
+        auto limits = ComputeVoltageLimits(c.profile, c.loadMa, c.sinkMa);
         ASSERT_TRUE(limits) << c.what;
         EXPECT_NEAR(limits->minimumV, c.minimumV, 1e-3) << c.what;
         if (c.maximumV != 0) {
             EXPECT_NEAR(limits->maximumV, c.maximumV, 1e-3) << c.what;
         }
     }
-    EXPECT_FALSE(ComputeVoltageLimits({0, 0, 5000, 1000, 1000, 1000, false})) << "no limits for unknown";
+    EXPECT_FALSE(ComputeVoltageLimits({0, 0, 5000, 0, 1000, false}, 1000, 1000)) << "no limits for unknown";
 }
 
 TEST(LoadCurrentLimit, Modes) {
