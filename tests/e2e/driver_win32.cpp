@@ -13,7 +13,8 @@
 //     save BUTTON PATH MS | ping N | device-change arrival|removal
 //     key ID VK (a key press posted to a control, as typed) | focused (the
 //     id of the control with the keyboard focus) | resources (the owning
-//     process's resident kB, handles, GDI objects and USER objects)
+//     process's resident kB, handles, GDI objects and USER objects) |
+//     handle-types (the owning process's handles counted by object type)
 #include <windows.h>
 #include <dbt.h>
 #include <psapi.h>
@@ -197,17 +198,18 @@ long long GdiEntriesInUse(HANDLE process) {
     return used;
 }
 
-// The handles a process holds, where GetProcessHandleCount does not say
-// (Wine): its entries in the system's handle list.
-long long HandlesOf(DWORD processId) {
-    struct Entry {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT value;
-        PVOID object;
-        ACCESS_MASK access;
-    };
+// One entry of the system's handle list.
+struct HandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ACCESS_MASK access;
+};
+
+// The system's handle list (every process's handles); empty when unreadable.
+std::vector<HandleEntry> SystemHandles() {
     constexpr ULONG kSystemHandleInformation = 16;
     constexpr NTSTATUS kLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
     std::vector<unsigned char> buffer(1 << 16);
@@ -217,13 +219,71 @@ long long HandlesOf(DWORD processId) {
                kLengthMismatch &&
            buffer.size() < (1u << 28))
         buffer.resize(buffer.size() * 2);
-    if (status != 0) return -1;
+    if (status != 0) return {};
     ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
-    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
-    long long held = 0;
-    for (ULONG i = 0; i < count; ++i)
-        held += entries[i].ownerPid == processId;
-    return held;
+    const HandleEntry* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(void*));
+    return std::vector<HandleEntry>(entries, entries + count);
+}
+
+// The handles a process holds, where GetProcessHandleCount does not say
+// (Wine): its entries in the system's handle list.
+long long HandlesOf(DWORD processId) {
+    std::vector<HandleEntry> entries = SystemHandles();
+    if (entries.empty()) return -1;
+    return std::count_if(entries.begin(), entries.end(),
+                         [&](const HandleEntry& entry) { return entry.ownerPid == processId; });
+}
+
+// "COUNT TYPE" lines for the handles a process holds, by object type: the
+// type a handle of this process's own known objects has names the number;
+// others print as "type-N". Tells which kind of handle a growing count is.
+int HandleTypes(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key);
+    struct Known {
+        HANDLE handle;
+        const char* name;
+    } known[] = {
+        {CreateEventW(nullptr, FALSE, FALSE, nullptr), "event"},
+        {CreateMutexW(nullptr, FALSE, nullptr), "mutex"},
+        {CreateSemaphoreW(nullptr, 0, 1, nullptr), "semaphore"},
+        {CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr), "file"},
+        {CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr), "section"},
+        {CreateWaitableTimerW(nullptr, FALSE, nullptr), "timer"},
+        {key, "key"},
+        {OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId()), "thread"},
+        {OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId()), "process"},
+    };
+    std::vector<HandleEntry> entries = SystemHandles();
+    std::vector<std::string> names(256);
+    for (const HandleEntry& entry : entries) {
+        if (entry.ownerPid != GetCurrentProcessId()) continue;
+        for (const Known& k : known) {
+            if (reinterpret_cast<uintptr_t>(k.handle) == entry.value) names[entry.objectType] = k.name;
+        }
+    }
+    for (const Known& k : known) {
+        if (k.handle == nullptr || k.handle == INVALID_HANDLE_VALUE) continue;
+        if (k.handle == key)
+            RegCloseKey(key);
+        else
+            CloseHandle(k.handle);
+    }
+    if (entries.empty()) return Fail("no handle list");
+    std::vector<long long> counts(256);
+    for (const HandleEntry& entry : entries) {
+        if (entry.ownerPid == processId) ++counts[entry.objectType];
+    }
+    for (int type = 0; type < 256; ++type) {
+        if (counts[type] == 0) continue;
+        std::string name = names[type].empty() ? "type-" + std::to_string(type) : names[type];
+        std::printf("%lld %s\n", counts[type], name.c_str());
+    }
+    return 0;
 }
 
 // USER objects of a process whose GetGuiResources is not implemented: its
@@ -400,6 +460,7 @@ int wmain(int argc, wchar_t** argv) {
                    : Fail("no such control");
     }
     if (command == L"resources") return Resources(app);
+    if (command == L"handle-types") return HandleTypes(app);
     if (command == L"focused") {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
