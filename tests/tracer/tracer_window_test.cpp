@@ -36,10 +36,8 @@ TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
     EXPECT_FALSE(window.Get(IDC_TRACER_SCROLL).scrollShown) << "the bar is the window thread's";
     tracer.OnRowsArrived();
     FakeWindow::Control bar = window.Get(IDC_TRACER_SCROLL);
-    EXPECT_TRUE(bar.scrollShown);
-    EXPECT_EQ(bar.scrollMaximum, 5);
-    EXPECT_EQ(bar.scrollPage, 5);
-    EXPECT_EQ(bar.scrollPosition, 1);
+    EXPECT_EQ(std::tuple(bar.scrollShown, bar.scrollMaximum, bar.scrollPage, bar.scrollPosition),
+              std::tuple(true, 5, 5, 1));
 }
 
 TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
@@ -47,9 +45,8 @@ TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
     RecordingCanvas canvas;
     tracer.Paint(canvas);
     FakeWindow::Control list = window.Get(IDC_TRACER_SLOT_LIST_0);
-    EXPECT_EQ(list.items, (std::vector<std::string>{" 1", " 2"}));
-    EXPECT_TRUE(list.enabled);
-    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(std::tuple(list.items, list.enabled, list.selected),
+              std::tuple(std::vector<std::string>{" 1", " 2"}, true, 0));
 
     window.SelectItem(IDC_TRACER_SLOT_LIST_0, 1);
     tracer.OnCommand(IDC_TRACER_SLOT_LIST_0, 1);
