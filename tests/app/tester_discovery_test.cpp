@@ -37,6 +37,10 @@ class Discovery : public ::testing::Test {
 protected:
     Discovery() : simulator(SystemClock(), 1, TesterIdentity{20, 52, 12, "VQUNIT0000042"}), link(simulator) {}
 
+    // Whether a tester is connected, the list's selection and the ID shown.
+    std::tuple<bool, int, std::string> Shown() {
+        return {live.connected, window.Get(IDC_DEVICE_LIST).selected, window.GetText(IDC_DEVICE_ID)};
+    }
     int Count(const std::string& text) const {
         std::vector<std::string> texts = LogTexts(log);
         return static_cast<int>(std::count(texts.begin(), texts.end(), text));
@@ -62,10 +66,8 @@ TEST_F(Discovery, ScanListsTestersOnlyAndConnectsTheFirst) {
         {"Quarnel Voltiq", "No parentheses here"}, {"Other bridge", "USB Serial Port (COM3)"}, kTester7, kTester9};
     discovery.ScanTesters();
     EXPECT_EQ(window.Get(IDC_DEVICE_LIST).items, (std::vector<std::string>{"Voltiq (COM7)", "Voltiq (COM9)"}));
-    EXPECT_EQ(window.Get(IDC_DEVICE_LIST).selected, 0);
-    EXPECT_TRUE(live.connected);
+    EXPECT_EQ(Shown(), std::tuple(true, 0, "VQUNIT0000042"));
     EXPECT_EQ(discovery.SelectedDeviceName(), "Voltiq (COM7)");
-    EXPECT_EQ(window.Get(IDC_DEVICE_ID).text, "VQUNIT0000042");
     EXPECT_TRUE(window.Messages().empty());
     EXPECT_EQ(window.Get(IDC_SELECT_SOURCE_TYPE).items.size(), 5u);
     EXPECT_EQ(live.loadChangeSpeedMs, tester.Config().loadChangeTimeMs);
@@ -77,9 +79,7 @@ TEST_F(Discovery, ScanListsTestersOnlyAndConnectsTheFirst) {
     ports.listings = {kTester7};  // the other tester removed: selection, connection and shown ID stay
     discovery.RescanTesters(TesterDiscovery::RescanReason::Removal);
     EXPECT_EQ(ports.bridgeCounts, 1);
-    EXPECT_TRUE(live.connected);
-    EXPECT_EQ(window.Get(IDC_DEVICE_LIST).selected, 0);
-    EXPECT_EQ(window.Get(IDC_DEVICE_ID).text, "VQUNIT0000042");
+    EXPECT_EQ(Shown(), std::tuple(true, 0, "VQUNIT0000042"));
     EXPECT_EQ(Count("Device Voltiq (COM7) disconnected"), 0);
 }
 
@@ -93,9 +93,8 @@ TEST_F(Discovery, TheSelectedTesterUnpluggedAndPluggedBackIsReconnected) {
     simulator.Vanish();
     ports.listings = {kTester9};
     discovery.RescanTesters(TesterDiscovery::RescanReason::Removal);
-    EXPECT_FALSE(live.connected);
     EXPECT_EQ(Count("Device Voltiq (COM7) disconnected"), 1);
-    EXPECT_EQ(window.Get(IDC_DEVICE_ID).text, " ");
+    EXPECT_EQ(Shown(), std::tuple(false, -1, " "));
     EXPECT_FALSE(discovery.RescanTesters(TesterDiscovery::RescanReason::Arrival)) << "some other device arrived";
 
     ports.listings = {kTester9, kTester7};
@@ -103,9 +102,7 @@ TEST_F(Discovery, TheSelectedTesterUnpluggedAndPluggedBackIsReconnected) {
     EXPECT_TRUE(discovery.LostSelected());
     ASSERT_TRUE(discovery.SelectTester(false));
     EXPECT_FALSE(discovery.LostSelected());
-    EXPECT_TRUE(live.connected);
-    EXPECT_EQ(window.Get(IDC_DEVICE_LIST).selected, 1);
-    EXPECT_EQ(window.Get(IDC_DEVICE_ID).text, "VQUNIT0000042");
+    EXPECT_EQ(Shown(), std::tuple(true, 1, "VQUNIT0000042"));
     EXPECT_EQ(Count("Device Voltiq (COM7) selected"), 2);
     PortStatus status;
     EXPECT_TRUE(tester.GetPortStatus(status));  // the new link answers
