@@ -143,20 +143,17 @@ TEST_F(MainWindowRules, CurrentSetAndSlidersRequestOnlyWhenTheDragEnds) {
 
     live.loadCurrentPending = false;
     rules.OnSlider(IDC_CURRENT_SLIDER, true, 1111);
-    EXPECT_EQ(window.Get(IDC_CURRENT_EDIT).text, "1111");
-    EXPECT_FALSE(live.loadCurrentPending);
+    EXPECT_EQ(std::tuple(window.GetText(IDC_CURRENT_EDIT), live.loadCurrentPending.load()), std::tuple("1111", false));
     window.SetPosition(IDC_CURRENT_SLIDER, 1500);
     rules.OnSlider(IDC_CURRENT_SLIDER, false, 0);
-    EXPECT_EQ(live.requestedLoadMa, 1500);
-    EXPECT_TRUE(live.loadCurrentPending);
+    EXPECT_EQ(std::tuple(live.requestedLoadMa.load(), live.loadCurrentPending.load()), std::tuple(1500, true));
 
     rules.OnSlider(IDC_VOLTAGE_SLIDER, true, 7311);
-    EXPECT_EQ(window.Get(IDC_VOLTAGE_EDIT).text, "7300");
-    EXPECT_FALSE(live.voltageRequestPending);
+    EXPECT_EQ(std::tuple(window.GetText(IDC_VOLTAGE_EDIT), live.voltageRequestPending.load()),
+              std::tuple("7300", false));
     window.SetPosition(IDC_VOLTAGE_SLIDER, 7311);
     rules.OnSlider(IDC_VOLTAGE_SLIDER, false, 0);
-    EXPECT_EQ(live.requestedVoltageMv, 7300);
-    EXPECT_TRUE(live.voltageRequestPending);
+    EXPECT_EQ(std::tuple(live.requestedVoltageMv.load(), live.voltageRequestPending.load()), std::tuple(7300, true));
 }
 
 TEST_F(MainWindowRules, EverySelectionGivesBackThePortsTheUserDisconnected) {
@@ -180,8 +177,8 @@ TEST_F(MainWindowRules, EverySelectionGivesBackThePortsTheUserDisconnected) {
         line.tester.ClearRequests();
         rules.OnCommand(IDC_DEVICE_LIST, ControlNotification::kSelectionChosen);
         EXPECT_EQ(Sent(kCmdSetPortConnection), c.sent);
-        EXPECT_EQ(window.Get(IDC_SINK_DISCONNECT).text, "Disconnect USB-C");
-        EXPECT_EQ(window.Get(IDC_SOURCE_DISCONNECT).text, "Disconnect USB-C");
+        EXPECT_EQ(window.Texts({IDC_SINK_DISCONNECT, IDC_SOURCE_DISCONNECT}),
+                  (std::vector<std::string>{"Disconnect USB-C", "Disconnect USB-C"}));
     }
 }
 
