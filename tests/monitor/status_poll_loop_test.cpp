@@ -105,6 +105,11 @@ protected:
     }
 
     Texts Logged(size_t from = 0) { return LogTexts(log, from); }
+    // Whether the sink port is live, its profile list empty, its voltage shown, the log timer off.
+    std::tuple<bool, bool, std::string, bool> Sink() {
+        return {live.sinkActive, window.Get(IDC_SELECT_PROFILE).items.empty(), window.GetText(IDC_SINK_VBUS),
+                window.Timers().empty()};
+    }
 
     // Sets what the tester measures, then runs cycles.
     void Measure(uint16_t sinkMv, uint16_t setpointMa, uint16_t sinkMa, int cycles = 1) {
@@ -151,8 +156,7 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     FakeWindow::Control list = window.Get(IDC_SELECT_PROFILE);
     EXPECT_EQ(list.items,
               (Texts{"PD-FIX 5.00V", "PD-FIX 9.00V", "PD-FIX 15.00V", "PD-FIX 20.00V", "PD-PPS 3.30V-21.00V"}));
-    EXPECT_EQ(list.selected, 0);
-    EXPECT_TRUE(list.enabled);
+    EXPECT_EQ(std::tuple(list.selected, list.enabled), std::tuple(0, true));
     EXPECT_EQ(window.Texts({IDC_SINK_PROFILE_TYPE, IDC_SINK_RATED_CURRENT}), (Texts{"PD-FIX", "3000mA"}));
     EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).maximum, 3000);
     EXPECT_FALSE(window.Get(IDC_VOLTAGE_SLIDER).enabled) << "a fixed profile takes no voltage";
@@ -182,12 +186,10 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     events.Notify(2);
     Cycle();
     EXPECT_EQ(Logged().back(), "Sink Port detached");
-    EXPECT_FALSE(live.sinkActive);
-    EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
+    EXPECT_EQ(Sink(), std::tuple(false, true, " ", true));
     EXPECT_FALSE(window.Get(IDC_SELECT_PROFILE).enabled);
-    EXPECT_EQ(window.Texts({IDC_SINK_VBUS, IDC_CURRENT_EDIT}), (Texts{" ", "0"}));
+    EXPECT_EQ(window.GetText(IDC_CURRENT_EDIT), "0");
     EXPECT_TRUE(events.sinkDetach.Wait(0));
-    EXPECT_TRUE(window.Timers().empty());
     EXPECT_EQ(std::tuple(live.sinkMah.load(), live.sinkMwh.load(), live.sourceMah.load()), std::tuple(0, 0, 3));
 
     PlugPdCharger();
@@ -201,19 +203,15 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     EXPECT_EQ(texts[15], "Port detected capabilities:") << "the new tester's ports are read and logged";
 
     Measure(5000, 500, 500);
-    ASSERT_EQ(window.GetText(IDC_SINK_VBUS), "5.00 V");
-    ASSERT_FALSE(window.Timers().empty());
+    ASSERT_EQ(Sink(), std::tuple(true, false, "5.00 V", false));
     uint64_t before = clock.NowMs();
     uint32_t losses = live.sinkLosses;
     events.sinkDetach.Reset();
     live.connected = false;  // the tester went away
     Cycle();
-    EXPECT_FALSE(live.sinkActive);
+    EXPECT_EQ(Sink(), std::tuple(false, true, " ", true)) << "no stale readings";
     EXPECT_TRUE(events.sinkDetach.Wait(0)) << "a running test learns the tester is gone";
     EXPECT_EQ(live.sinkLosses, losses + 1);
-    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ") << "no stale readings";
-    EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
-    EXPECT_TRUE(window.Timers().empty());
     EXPECT_EQ(clock.NowMs() - before, 100u);
 }
 
