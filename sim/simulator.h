@@ -18,6 +18,7 @@
 #include "protocol_responder.h"
 #include "replay.h"
 #include "tester_memory.h"
+#include "platform/mutex.h"
 
 // A simulated tester: the physical model behind the tester's wire protocol.
 // Bytes from the program go in through Receive (on the transport's thread);
@@ -87,7 +88,7 @@ private:
 
     Clock& clock_;
     TesterIdentity identity_;
-    std::mutex lock_;
+    Mutex lock_;
     std::condition_variable wake_;
     TesterMemory memory_;
     PhysicalModel model_;
@@ -99,7 +100,7 @@ private:
     std::chrono::steady_clock::time_point lastDue_;
     bool stopping_ = false;
 
-    std::mutex transportLock_;  // held while sending; taken by Attach and Detach
+    Mutex transportLock_;  // held while sending; taken by Attach and Detach
     Sender send_;
     Vanisher vanish_;
     uint64_t token_ = 0;

@@ -1,6 +1,6 @@
 #include "simulator_link.h"
 
-#include "device/memory_serial_port.h"
+#include "memory_serial_port.h"
 
 namespace {
 // A memory serial line whose far end is the simulator.

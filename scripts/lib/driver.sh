@@ -2,8 +2,11 @@
 # and waiting without fixed pauses. Sourced by the scripts after wine.sh;
 # expects ampwright_driver_exe to name the driver.
 
-# The driver works the main window, or with "on TITLE" another window.
-driver() { wine "$ampwright_driver_exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# The driver works the main window, or with "on TITLE" another window. A
+# driver that has not finished in two minutes (a window that stopped
+# answering its messages) is ended and fails, so a run reports a hang
+# instead of hanging itself.
+driver() { timeout -k 5 120 wine "$ampwright_driver_exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 winpath() { echo "Z:${1//\//\\}"; }
 quietly() { "$@" >/dev/null; }
 # eventually SECONDS COMMAND...: retries the command until it succeeds, so a

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "ui/controls.h"
 #include "ui/prompts.h"
+#include "platform/mutex.h"
 
 // The device list's text for a tester on a port: "Voltiq (COM7)", cut to 31
 // characters.
@@ -65,7 +66,7 @@ private:
     bool Connect(bool endOnFailure);
 
     Parts parts_;
-    std::mutex selectLock_;             // held while a tester is closed, connected and read
+    Mutex selectLock_;                  // held while a tester is closed, connected and read
     std::vector<std::string> entries_;  // the device list's texts, in list order
     std::string selectedName_ = "No Serial";
     bool lostSelected_ = false;  // the selected tester was unplugged and not reconnected yet

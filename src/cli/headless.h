@@ -7,6 +7,7 @@
 
 #include "graphs/run_context.h"
 #include "ui/prompts.h"
+#include "platform/mutex.h"
 
 // The window seams a console still has: message boxes that become lines on
 // standard error, and a test view that shows nothing (the log lines carry
@@ -20,7 +21,7 @@ public:
     void WriteLine(const std::string& text);
 
 private:
-    std::mutex lock_;
+    Mutex lock_;
     std::ostream& err_;
     const std::string prefix_;
 };

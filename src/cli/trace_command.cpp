@@ -11,6 +11,7 @@
 #include "tracer/pd_header.h"
 #include "tracer/trace_csv.h"
 #include "tracer/trace_decoder.h"
+#include "platform/mutex.h"
 
 const char* const kTraceHelp =
     "Usage: ampwright-cli trace [--seconds S] [-o FILE] [--hex] [--port PORT]\n\n"
@@ -48,7 +49,7 @@ int RunTraceCommand(const std::vector<std::string>& args, CliIo& io) {
 
     CatchInterrupt();
     if (!session.Open(parsed.Value({"--port"})) || !session.StartPolling()) return kCliBadInput;
-    std::mutex lock;  // the rows grow on the communication thread
+    Mutex lock;  // the rows grow on the communication thread
     std::vector<std::string> rows;
     std::string hexText;
     PendingEcho echo;  // nothing awaited: no message is sent from here

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "platform/event.h"
+#include "platform/mutex.h"
 
 // One response from the tester: CMD at position 0, payload after it. Positions
 // the frame did not carry read as 0, never as bytes of an earlier frame.
@@ -37,7 +38,7 @@ public:
     void Clear();
 
 private:
-    std::mutex lock_;
+    Mutex lock_;
     std::array<Response, kCapacity> slots_;
     size_t head_ = 0;
     size_t count_ = 0;

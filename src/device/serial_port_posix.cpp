@@ -15,6 +15,7 @@
 #include "device/serial_port.h"
 #include "device/transmit_slot.h"
 #include "platform/event.h"
+#include "platform/mutex.h"
 
 namespace {
 
@@ -274,7 +275,7 @@ private:
     std::thread thread_;
     Event finished_{Event::ResetKind::Manual};
 
-    std::mutex requestLock_;
+    Mutex requestLock_;
     bool stopRequested_ = false, readRequested_ = false, writeRequested_ = false;
     std::atomic<uint32_t> readSize_{1};
 

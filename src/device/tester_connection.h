@@ -15,6 +15,7 @@
 #include "device/tester_records.h"
 #include "platform/clock.h"
 #include "platform/event.h"
+#include "platform/mutex.h"
 
 // Command codes of the tester.
 enum TesterCommand : uint8_t {
@@ -137,7 +138,7 @@ private:
 
     SerialPortFactory portFactory_;
     Clock& clock_;
-    std::mutex traceLock_;  // guards trace_, also while it runs
+    Mutex traceLock_;  // guards trace_, also while it runs
     TraceCallback trace_;
     std::atomic<uint32_t> timeoutMs_{kDefaultTimeoutMs};
     std::unique_ptr<SerialPort> port_;
@@ -146,10 +147,10 @@ private:
     Event frameSent_{Event::ResetKind::Automatic};
     Event closed_{Event::ResetKind::Manual};  // set by Close, cleared by Connect
     NotificationCallback notification_;
-    std::mutex lock_;
+    Mutex lock_;
     DeviceInfo info_;
     // The register cache has its own lock, so that a copy never waits for a
     // command; GetConfig and SetConfig change it while they also hold lock_.
-    mutable std::mutex configLock_;
+    mutable Mutex configLock_;
     TesterConfig config_;
 };

@@ -7,6 +7,7 @@
 #include "graphs/graph_run.h"
 #include "graphs/run_context.h"
 #include "graphs/voltage_current_test.h"
+#include "platform/mutex.h"
 
 // What a test's thread asks of the window's controls, kept until the
 // window's timer applies it, so the test never waits for the window.
@@ -20,7 +21,7 @@ public:
     void Apply(Controls& window);
 
 private:
-    std::mutex lock_;
+    Mutex lock_;
     std::optional<std::string> status_;
     std::optional<bool> settingsEnabled_;
 };

@@ -9,6 +9,7 @@
 #include "graphs/no_data.h"
 #include "graphs/run_profile.h"
 #include "graphs/run_context.h"
+#include "platform/mutex.h"
 
 // The graph window's settings for a voltage-versus-current run.
 struct VoltageCurrentParams {
@@ -65,6 +66,6 @@ public:
 
 private:
     friend class VoltageCurrentRun;
-    mutable std::mutex lock_;  // guards result_
+    mutable Mutex lock_;  // guards result_
     VoltageCurrentResult result_;
 };

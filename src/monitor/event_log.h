@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "monitor/logger.h"
+#include "platform/mutex.h"
 
 // The application's event log: one Logger that every subsystem records
 // events in through LogEvent, from any thread. A view learns of every change
@@ -29,7 +30,7 @@ private:
     void Changed();
 
     Logger logger_;
-    std::mutex listenerLock_;
+    Mutex listenerLock_;
     std::function<void()> listener_;
 };
 

@@ -11,6 +11,7 @@
 #include "monitor/measurement.h"
 #include "monitor/readouts.h"
 #include "platform/clock.h"
+#include "platform/mutex.h"
 
 // The sink test settings: the application's copy of the tester's sink
 // configuration registers, edited by the test configuration dialog and sent
@@ -85,10 +86,10 @@ struct LiveState {
     std::atomic<uint8_t> selectedSourceType{0};
 
     // Written by the poll thread, read by windows: guarded by namesLock.
-    std::mutex namesLock;
+    Mutex namesLock;
     std::array<std::string, SourceTypeNames::kTypeCount> sourceTypeNames;
     SinkCapabilities sinkCaps;  // guarded by capsLock
-    mutable std::mutex capsLock;
+    mutable Mutex capsLock;
 
     // Capacity counters: read freely; changed only by IntegrateCapacity and
     // the two resets, which take capacityLock so a reset is never undone by
@@ -97,7 +98,7 @@ struct LiveState {
     std::atomic<double> sinkMwh{0};
     std::atomic<double> sourceMah{0};
     std::atomic<double> sourceMwh{0};
-    std::mutex capacityLock;
+    Mutex capacityLock;
 
     std::atomic<bool> profileChanged{false};
     std::atomic<bool> testIdle{true};
@@ -184,14 +185,14 @@ struct LiveState {
     }
 
 private:
-    mutable std::mutex settingsLock_;
+    mutable Mutex settingsLock_;
     SinkTestSettings settings_;
-    mutable std::mutex measurementLock_;
+    mutable Mutex measurementLock_;
     Measurement measurement_;
     std::atomic<uint64_t> sequence_{0};
-    mutable std::mutex readoutsLock_;
+    mutable Mutex readoutsLock_;
     Readouts readouts_;
-    std::mutex listenerLock_;
+    Mutex listenerLock_;
     std::function<void()> listener_;
 };
 

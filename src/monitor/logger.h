@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/mutex.h"
+
 // A fixed ring of text records, each with a category and the time it was
 // added. Storage is reserved once and never touched until used, so an empty
 // logger costs almost no memory, and adding never allocates. When full, each
@@ -59,7 +61,7 @@ private:
     Storage<char16_t> texts_;  // capacity x kSlotUnits, zero until written
     Storage<int32_t> categories_;
     Storage<int64_t> times_;
-    mutable std::mutex lock_;
+    mutable Mutex lock_;
     uint32_t writeIndex_ = 0;
     uint32_t oldestIndex_ = 0;
     int32_t count_ = 0;

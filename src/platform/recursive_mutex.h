@@ -4,11 +4,13 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/mutex.h"
+
 // A lock its holder may take again, made of a plain mutex and a condition.
 // libstdc++ never destroys a std::recursive_mutex's native mutex, and on
 // MinGW's thread library one that was ever waited on keeps a Win32 event
 // for good: a window that makes a new chart per run would gain a handle a
-// run. This one's parts are destroyed with it.
+// run. This one's parts are destroyed with it (see Mutex).
 class RecursiveMutex {
 public:
     void lock() {
@@ -40,7 +42,7 @@ public:
     }
 
 private:
-    std::mutex lock_;
+    Mutex lock_;
     std::condition_variable free_;
     std::thread::id owner_;
     int depth_ = 0;

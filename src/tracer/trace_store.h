@@ -8,6 +8,7 @@
 
 #include "monitor/logger.h"
 #include "ui/row_scroll.h"
+#include "platform/mutex.h"
 
 // The tracer's rows with each row's chosen data object and the scroll
 // position of the 16 visible slots, under one lock: rows arrive on the
@@ -47,7 +48,7 @@ public:
     void Wheel(int delta);
 
 private:
-    mutable std::mutex lock_;
+    mutable Mutex lock_;
     Logger rows_;
     std::deque<uint8_t> choices_;
     uint64_t appended_ = 0;  // rows ever appended: the next row's id

@@ -9,6 +9,7 @@
 #include "ui/controls.h"
 #include "ui/prompts.h"
 #include "ui/row_scroll.h"
+#include "platform/mutex.h"
 
 // The main window's view of the event log: the pane that shows the records,
 // newest at the bottom and coloured by category, its scroll bar, and saving
@@ -56,7 +57,7 @@ private:
     void UpdateScrollRangeLocked();
 
     EventLog& log_;
-    mutable std::mutex viewLock_;  // guards the view state below; never held while calling the window
+    mutable Mutex viewLock_;  // guards the view state below; never held while calling the window
     Controls* window_ = nullptr;
     std::function<void()> repaintRequest_;
     int paneId_ = 0;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tester_discovery.h"
-#include "device/memory_serial_port.h"
+#include "memory_serial_port.h"
 #include "simulator.h"
 #include "simulator_link.h"
 #include "support/fake_ports.h"

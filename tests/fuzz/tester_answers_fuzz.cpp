@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "device/frame.h"
-#include "device/memory_serial_port.h"
+#include "memory_serial_port.h"
 #include "device/tester_connection.h"
 #include "config/source_types.h"
 #include "fuzz_support.h"

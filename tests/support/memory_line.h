@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "device/memory_serial_port.h"
+#include "memory_serial_port.h"
 #include "device/tester_connection.h"
 #include "support/scripted_tester.h"
 

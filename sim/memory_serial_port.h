@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "device/serial_port.h"
+#include "platform/mutex.h"
 
 // A serial line inside the process, for running the program against an
 // in-process peer. What the port writes is handed to the peer's receiver on
@@ -50,7 +51,7 @@ private:
     SerialCallback callback_ = nullptr;
     void* context_ = nullptr;
 
-    mutable std::mutex lock_;
+    mutable Mutex lock_;
     std::condition_variable changed_;
     std::deque<uint8_t> incoming_;
     bool running_ = false;

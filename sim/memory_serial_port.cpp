@@ -1,4 +1,4 @@
-#include "device/memory_serial_port.h"
+#include "memory_serial_port.h"
 
 #include <algorithm>
 #include <chrono>
