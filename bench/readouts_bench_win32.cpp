@@ -34,6 +34,7 @@
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
 #undef IDC_HELP
 #include "ui/main_window_ids.h"
+#include "spread.h"
 
 namespace {
 using Steady = std::chrono::steady_clock;
@@ -149,16 +150,6 @@ void WriteSinkReadouts(Controls& window, const Measurement& m) {
     window.SetText(IDC_SINK_CAPACITY, "0\r\n0");
 }
 
-void PrintSpread(const char* what, std::vector<double> values) {
-    if (values.empty()) {
-        std::printf("%s: none\n", what);
-        return;
-    }
-    std::sort(values.begin(), values.end());
-    auto at = [&values](double q) { return values[static_cast<size_t>(q * (values.size() - 1))]; };
-    std::printf("%s: median %.2f ms, p99 %.2f ms, max %.2f ms (%zu)\n", what, at(0.5), at(0.99), values.back(),
-                values.size());
-}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {

@@ -21,6 +21,7 @@
 #include "support/fake_window.h"
 #include "tracer/trace_csv.h"
 #include "tracer/tracer_window.h"
+#include "spread.h"
 
 namespace {
 using Steady = std::chrono::steady_clock;
@@ -55,16 +56,6 @@ struct WindowQueue {
     Steady::time_point postedAt;
 };
 
-void PrintSpread(const char* what, std::vector<double> values) {
-    if (values.empty()) {
-        std::printf("%s: none\n", what);
-        return;
-    }
-    std::sort(values.begin(), values.end());
-    auto at = [&](double p) { return values[static_cast<size_t>(p * (values.size() - 1))]; };
-    std::printf("%s: %zu, median %.2f ms, p99 %.2f ms, max %.2f ms\n", what, values.size(), at(0.5), at(0.99),
-                values.back());
-}
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -6,6 +6,7 @@
 
 #include "cli/cli_commands.h"
 #include "platform/files.h"
+#include "support/test_helpers.h"
 #include "tracer/trace_csv.h"
 
 namespace {
@@ -26,10 +27,6 @@ std::string Csv(const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
         text += line + "\r\n";
     return text;
-}
-
-std::string TempPath(const char* name) {
-    return (std::filesystem::temp_directory_path() / name).string();
 }
 }  // namespace
 
@@ -52,10 +49,6 @@ TEST(DecodeCommand, EverySpellingOfALineDecodesAlike) {
 
 TEST(DecodeCommand, RefusesBadLinesAndWritesOnlyAGoodDecode) {
     std::string in = TempPath("ampwright-decode-in.txt"), out = TempPath("ampwright-decode-out.csv");
-    auto contents = [&] {
-        std::ifstream file(out, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
     ASSERT_TRUE(std::ofstream(out) << "old");
     const std::pair<const char*, const char*> cases[] = {
         {"41 06\n41 0G\n", "line 2"},
@@ -71,11 +64,11 @@ TEST(DecodeCommand, RefusesBadLinesAndWritesOnlyAGoodDecode) {
         EXPECT_NE(run.err.find(where), std::string::npos) << run.err;
         EXPECT_TRUE(run.out.empty());
     }
-    EXPECT_EQ(contents(), "old");
+    EXPECT_EQ(FileText(out), "old");
 
     ASSERT_TRUE(std::ofstream(in) << "41 06\n");
     EXPECT_EQ(RunWith({"decode", in, "-o", out}).code, 0);
-    EXPECT_EQ(contents(), Csv({"GoodCRC,UFP,Sink,2.0,3,0, ,0x4106"}));
+    EXPECT_EQ(FileText(out), Csv({"GoodCRC,UFP,Sink,2.0,3,0, ,0x4106"}));
     EXPECT_EQ(RunWith({"decode", TempPath("ampwright-no-such-input")}).code, 1);
     EXPECT_EQ(RunWith({"decode", "--bogus"}).code, 2);
     EXPECT_EQ(RunWith({"frobnicate"}).code, 2);

@@ -1,18 +1,12 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "cli/cli_commands.h"
 #include "cli/cli_interrupt.h"
 #include "cli/tester_ports.h"
+#include "support/sim_process_posix.h"
 
 // The tester commands against ampwright-sim on a pty, driven through its
 // script on standard input, as a lab script would drive a real tester.
@@ -22,69 +16,6 @@ namespace fs = std::filesystem;
 fs::path Temp(const std::string& name) {
     return fs::temp_directory_path() / (name + std::to_string(getpid()));
 }
-
-class SimProcess {
-public:
-    SimProcess() {
-        fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "ampwright-sim";
-        link = Temp("ampwright-cli-sim-").string();
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], STDIN_FILENO);
-            dup2(out[1], STDOUT_FILENO);
-            close(in[1]);
-            close(out[0]);
-            execl(program.c_str(), "ampwright-sim", "--link", link.c_str(), nullptr);
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        script_ = in[1];
-        output_ = fdopen(out[0], "r");
-        ready = ReadLine().rfind("port: /dev/", 0) == 0;
-    }
-    ~SimProcess() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        close(script_);
-        std::fclose(output_);
-    }
-    // Sends a command; `wait` waits until the simulator has carried it out.
-    void Send(const std::string& command, bool wait = false) {
-        std::string line = command + "\n";
-        EXPECT_EQ(write(script_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
-        if (wait) Status();
-    }
-    // Whether the status shows `text` within two seconds.
-    bool Shows(const std::string& text) {
-        for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
-            if (Status().find(text) != std::string::npos) return true;
-        return false;
-    }
-    // The simulator's `status` text, up to its faults line.
-    std::string Status() {
-        Send("status");
-        std::string text, line;
-        while (!(line = ReadLine()).empty() && (text += line, line.rfind("faults:", 0) != 0)) {
-        }
-        return text;
-    }
-    std::string ReadLine() {
-        char buffer[512];
-        return std::fgets(buffer, sizeof buffer, output_) ? buffer : "";
-    }
-
-    std::string link;
-    bool ready = false;
-
-private:
-    pid_t pid_ = -1;
-    int script_ = -1;
-    std::FILE* output_ = nullptr;
-};
 
 struct Outcome {
     int code;
@@ -102,9 +33,7 @@ Outcome Cli(std::vector<std::string> args) {
 
 class TesterCommands : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!sim.ready) GTEST_SKIP() << "ampwright-sim did not start";
-    }
+    void SetUp() override { ASSERT_TRUE(sim.ready) << "ampwright-sim did not start"; }
     SimProcess sim;
 };
 }  // namespace

@@ -7,11 +7,11 @@
 #include "support/fake_window.h"
 #include "support/memory_line.h"
 #include "support/run_context_bench.h"
+#include "support/test_helpers.h"
 #include "ui/config_ids.h"
 
-using Bytes = std::vector<uint8_t>;
-
 namespace {
+using Texts = std::vector<std::string>;
 
 // A tester that keeps a calibration per channel and records what it is sent.
 class CalibrationDialog : public ::testing::Test {
@@ -50,7 +50,6 @@ protected:
         dialog.SetText(IDC_CAL_MEASURED_1, m1);
         dialog.SetText(IDC_CAL_MEASURED_2, m2);
     }
-    std::string LastMessage() { return window.Messages().empty() ? "" : window.Messages().back().text; }
 
     MemoryLine line;
     HookedClock clock;
@@ -66,15 +65,6 @@ protected:
     FakeWindow dialog, window;
     Calibration rules{{dialog, window, connection, live, clock, [] { return std::pair{2026, 12}; }}};
 };
-
-// The values as little-endian 16-bit words, after `out`.
-Bytes Values(std::initializer_list<int16_t> values, Bytes out = {}) {
-    for (int16_t v : values) {
-        out.push_back(static_cast<uint8_t>(v & 0xFF));
-        out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -100,7 +90,7 @@ TEST_F(CalibrationDialog, PointsAreCheckedAgainstBoundsAndSpacing) {
         rules.OnCommand(IDC_CAL_CALIBRATE);
         EXPECT_EQ(sent.size(), before + (*c.message ? 0 : 1));
         if (*c.message) {
-            EXPECT_EQ(LastMessage(), c.message);
+            EXPECT_EQ(window.LastMessage(), c.message);
         }
     }
 }
@@ -111,25 +101,24 @@ TEST_F(CalibrationDialog, CalibrateSendsThePointsInReferenceThenTesterOrder) {
     rules.OnCommand(IDC_CAL_CALIBRATE);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], (Bytes{2, 26, 12, 0xA0, 0x0F, 0x96, 0x0F, 0x20, 0x4E, 0xEE, 0x4D}));
-    EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "1.002506");
+    EXPECT_EQ(dialog.Texts({IDC_CAL_GAIN, IDC_CAL_DATE}), (Texts{"1.002506", "2026/12"}));
     EXPECT_NEAR(std::atof(dialog.GetText(IDC_CAL_OFFSET).c_str()), 0, 0.5);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_DATE), "2026/12");
     EXPECT_EQ(window.Messages()[0].text, "Are you sure you want to overwrite the calibration data?");
     EXPECT_EQ(window.Messages()[0].style, 0x134u) << "Yes/No, warning, No as default";
 
     Channel(1, 1);
     Points("500", "3000", "510", "3020");
     rules.OnCommand(IDC_CAL_CALIBRATE);
-    EXPECT_EQ(Bytes(sent[1].begin() + 3, sent[1].end()), Values({510, 500, 3020, 3000}));
+    EXPECT_EQ(Bytes(sent[1].begin() + 3, sent[1].end()), Words({510, 500, 3020, 3000}));
 
     // A value beyond 16 bits would wrap on the wire.
     Points("500", "3000", "510", "40000");
     rules.OnCommand(IDC_CAL_CALIBRATE);
-    EXPECT_EQ(LastMessage(), "Calibration values must lie between -32768 and 32767.");
+    EXPECT_EQ(window.LastMessage(), "Calibration values must lie between -32768 and 32767.");
     // Equal tester values would make every reading one value.
     Points("500", "3000", "", "3020");
     rules.OnCommand(IDC_CAL_CALIBRATE);
-    EXPECT_EQ(LastMessage(), "Please carry out the measurement for point 1");
+    EXPECT_EQ(window.LastMessage(), "Please carry out the measurement for point 1");
     Channel(0, 0);
     Points("4000", "20000", "9000", "9000");
     rules.OnCommand(IDC_CAL_CALIBRATE);
@@ -138,29 +127,26 @@ TEST_F(CalibrationDialog, CalibrateSendsThePointsInReferenceThenTesterOrder) {
 }
 
 TEST_F(CalibrationDialog, StoredRecordsFailuresAndReset) {
-    stored[2] = Values({4000, 3990, 20000, 19950}, {1, 25, 3});
-    stored[3] = Values({510, 700, 3020, 700}, {1, 25, 3});
+    stored[2] = Words({4000, 3990, 20000, 19950}, {1, 25, 3});
+    stored[3] = Words({510, 700, 3020, 700}, {1, 25, 3});
     Channel(1, 0);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_DATE), "2025/03");
-    EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "19950");
+    EXPECT_EQ(dialog.Texts({IDC_CAL_DATE, IDC_CAL_MEASURED_2}), (Texts{"2025/03", "19950"}));
     Channel(1, 1);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "N/A") << "equal tester values";
-    EXPECT_EQ(dialog.GetText(IDC_CAL_APPLIED_1), "700");
-    EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_1), "510");
-    EXPECT_EQ(dialog.GetText(IDC_CAL_APPLIED_HEADING), "TX52");
+    EXPECT_EQ(dialog.Texts({IDC_CAL_GAIN, IDC_CAL_APPLIED_1, IDC_CAL_MEASURED_1, IDC_CAL_APPLIED_HEADING}),
+              (Texts{"N/A", "700", "510", "TX52"}))
+        << "equal tester values give no gain";
     EXPECT_FALSE(dialog.Get(IDC_CAL_READ_1).enabled);
 
     failing = true;
     Channel(1, 0);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_DATE), "read failed") << "a failed read shows nothing stale, and says so";
-    EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "read failed");
-    EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "");
+    EXPECT_EQ(dialog.Texts({IDC_CAL_DATE, IDC_CAL_GAIN, IDC_CAL_MEASURED_2}), (Texts{"read failed", "read failed", ""}))
+        << "a failed read shows nothing stale, and says so";
     Points("4000", "20000", "3990", "19950");
     rules.OnCommand(IDC_CAL_CALIBRATE);
-    EXPECT_EQ(LastMessage(), "The Voltiq did not store the calibration; it keeps the one it had.");
+    EXPECT_EQ(window.LastMessage(), "The Voltiq did not store the calibration; it keeps the one it had.");
     EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "read failed");
     rules.OnCommand(IDC_CAL_RESET);
-    EXPECT_EQ(LastMessage(), "The Voltiq did not reset the calibration; it keeps the one it had.");
+    EXPECT_EQ(window.LastMessage(), "The Voltiq did not reset the calibration; it keeps the one it had.");
 
     failing = false;
     Channel(1, 1);
@@ -169,8 +155,7 @@ TEST_F(CalibrationDialog, StoredRecordsFailuresAndReset) {
     dialog.SetText(IDC_CAL_APPLIED_1, "600");
     dialog.SetCheck(IDC_CAL_USER_POINTS, false);
     rules.OnCommand(IDC_CAL_USER_POINTS);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_APPLIED_1), "500");
-    EXPECT_EQ(dialog.GetText(IDC_CAL_APPLIED_2), "3000");
+    EXPECT_EQ(dialog.Texts({IDC_CAL_APPLIED_1, IDC_CAL_APPLIED_2}), (Texts{"500", "3000"}));
     rules.OnCommand(IDC_CAL_RESET);
     EXPECT_EQ(resets, Bytes{3});
     EXPECT_EQ(dialog.GetText(IDC_CAL_GAIN), "N/A");
@@ -181,14 +166,13 @@ TEST_F(CalibrationDialog, ReadAveragesLiveReadingsOnlyFromAMeasuringPort) {
     reading.sinkVbusMv = 24200;
     rules.OnCommand(IDC_CAL_READ_2);
     EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "24200");
-    EXPECT_EQ(LastMessage(), "The measured value is not close to the applied value.");
+    EXPECT_EQ(window.LastMessage(), "The measured value is not close to the applied value.");
     EXPECT_EQ(clock.NowMs(), 3000u) << "30 samples 100 ms apart";
     size_t messages = window.Messages().size();
     reading.sinkVbusMv = 24199;
     rules.OnCommand(IDC_CAL_READ_2);
-    EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_2), "24199");
     EXPECT_EQ(window.Messages().size(), messages) << "20 % after truncation is close enough";
-    EXPECT_EQ(dialog.GetText(IDC_CAL_READ_2), "Read");
+    EXPECT_EQ(dialog.Texts({IDC_CAL_MEASURED_2, IDC_CAL_READ_2}), (Texts{"24199", "Read"}));
     EXPECT_TRUE(dialog.Get(IDC_CAL_READ_2).enabled);
 
     // The source side is measured with every measurement, also while only
@@ -209,7 +193,7 @@ TEST_F(CalibrationDialog, ReadAveragesLiveReadingsOnlyFromAMeasuringPort) {
         EXPECT_EQ(dialog.GetText(IDC_CAL_MEASURED_1), "");
         ASSERT_EQ(window.Messages().size(), before + 1);
         EXPECT_EQ(window.Messages().back().title, "Voltiq Error");
-        EXPECT_NE(LastMessage().find("Sink port has no live readings"), std::string::npos);
+        EXPECT_NE(window.LastMessage().find("Sink port has no live readings"), std::string::npos);
     }
 }
 
@@ -222,7 +206,7 @@ TEST_F(CalibrationDialog, ImplausibleGainsAndChangesUnderTheQuestion) {
     Points("4000", "20000", "20000", "4000");  // measured values swapped
     rules.OnCommand(IDC_CAL_CALIBRATE);
     EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(LastMessage(),
+    EXPECT_EQ(window.LastMessage(),
               "These points give a gain of -1.000000: a higher reading would mean a lower value.\n"
               "Check the measured values and the points.");
 
@@ -230,8 +214,8 @@ TEST_F(CalibrationDialog, ImplausibleGainsAndChangesUnderTheQuestion) {
     window.WhileMessageShown([this] { window.AnswerMessagesWith(Prompts::kAnswerNo); });
     rules.OnCommand(IDC_CAL_CALIBRATE);
     EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(LastMessage().rfind("These points give a gain of 1.20300", 0), 0u) << LastMessage();
-    EXPECT_TRUE(LastMessage().ends_with(", far from a gain of 1.\nStore this calibration anyway?"));
+    EXPECT_EQ(window.LastMessage().rfind("These points give a gain of 1.20300", 0), 0u) << window.LastMessage();
+    EXPECT_TRUE(window.LastMessage().ends_with(", far from a gain of 1.\nStore this calibration anyway?"));
     EXPECT_EQ(window.Messages().back().style, 0x134u) << "Yes/No, No as default";
     window.WhileMessageShown(nullptr);
     window.AnswerMessagesWith(Prompts::kAnswerYes);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <numeric>
 #include <thread>
@@ -9,7 +10,8 @@
 
 #include "device/serial_port.h"
 #include "platform/event.h"
-#include "support/peer_link.h"
+#include "device/tester_connection.h"
+#include "support/peer_pump.h"
 
 // The platform's serial port against the far end of a real line (a pty; under
 // Wine a COM port joined to a pty), so the real I/O path is exercised.
@@ -177,4 +179,32 @@ TEST_F(SerialPortTest, ASecondWriteWhileOneIsBusyIsDropped) {
     port->Write(third.data(), third.size());
     ASSERT_TRUE(recorder.writeDone.Wait(2000));
     EXPECT_EQ(Drain(1), third);
+}
+
+// TesterConnection over the platform's real port (its exchanges run over real
+// ports in the simulator program's test and the end-to-end run too).
+namespace {
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto link = PeerLink::Open();
+        if (!link) GTEST_SKIP() << "no serial line for tests on this platform";
+        pump = std::make_unique<PeerPump>(std::move(link), tester);
+    }
+    ScriptedTester tester{[](uint8_t cmd, std::span<const uint8_t>) {
+        return cmd == kCmdGetDeviceInfo ? ScriptedTester::Frame(cmd, {21, 41, 10, 'V', 'Q', '2', '4', '1', '1', '0',
+                                                                      '0', '0', '0', '4', '2', 'X'})
+                                        : ScriptedTester::Frame(cmd, {0, 0});
+    }};
+    std::unique_ptr<PeerPump> pump;
+    TesterConnection connection;
+};
+}  // namespace
+
+// Ports numbered 100 and up have paths longer than ten characters.
+TEST_F(LinkTest, OpensPortsNumberedAboveNinetyNine) {
+    const char* longPort = std::getenv("AMPWRIGHT_TEST_LONG_PORT");
+    if (longPort == nullptr) GTEST_SKIP() << "no port numbered 100 or more here";
+    ASSERT_TRUE(connection.Connect(longPort, nullptr));
+    EXPECT_EQ(connection.Info().firmwareVersion, 41);
 }

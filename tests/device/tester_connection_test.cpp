@@ -142,15 +142,13 @@ TEST_F(ConnectionTest, SourceTypeConfigTravelsWholeAndNamesAreCut) {
     EXPECT_EQ(std::tie(read.name, read.batteryChargingChoice, read.appleChoice, read.pdProfileCount,
                        read.pdProfiles[0].currentMa, read.pdProfiles[1].maximumMv),
               std::make_tuple("Type", 1, 3, 1, 900, 0));
-    Answer(kCmdSetSourceTypeConfig, {7});
-    EXPECT_FALSE(connection.SetSourceTypeConfig(1, record)) << "non-zero status";
-    Answer(kCmdSelectSourceType, {1});
-    EXPECT_FALSE(connection.SelectSourceType(1));
-    // A reply without its status byte is no success.
-    Answer(kCmdSetSourceTypeConfig, {});
-    EXPECT_FALSE(connection.SetSourceTypeConfig(1, record));
-    Answer(kCmdSelectSourceType, {});
-    EXPECT_FALSE(connection.SelectSourceType(1));
+    // A non-zero status, or a reply without its status byte, is no success.
+    for (const Bytes& status : {Bytes{7}, Bytes{}}) {
+        Answer(kCmdSetSourceTypeConfig, status);
+        Answer(kCmdSelectSourceType, status);
+        EXPECT_FALSE(connection.SetSourceTypeConfig(1, record)) << status.size();
+        EXPECT_FALSE(connection.SelectSourceType(1)) << status.size();
+    }
 }
 
 TEST_F(ConnectionTest, ResponsesAreParsedFieldByField) {
@@ -210,10 +208,10 @@ TEST_F(ConnectionTest, SinkCapabilitiesAreClampedToTheRecord) {
     SinkCapabilities caps;
     answerWith(30);
     ASSERT_TRUE(connection.GetSinkCapabilities(caps));
-    EXPECT_EQ(caps.count, 24) << "never more entries than the record holds";
-    EXPECT_EQ(caps.entries[23].minimumMv, 5023);
-    EXPECT_EQ(caps.entries[0].ProfileType(), 1);
-    EXPECT_EQ(caps.entries[0].ProfileSubtype(), 1);
+    // Never more entries than the record holds.
+    EXPECT_EQ(std::tuple(caps.count, caps.entries[23].minimumMv, caps.entries[0].ProfileType(),
+                         caps.entries[0].ProfileSubtype()),
+              std::tuple(24, 5023, 1, 1));
 
     answerWith(0);
     ASSERT_TRUE(connection.GetSinkCapabilities(caps));
@@ -397,9 +395,7 @@ TEST_F(ConnectionTest, GetSpectrumGathersThirtyFrames) {
     });
     Spectrum spectrum{};
     ASSERT_TRUE(connection.GetSpectrum(spectrum));
-    EXPECT_EQ(spectrum[0], 0);
-    EXPECT_EQ(spectrum[20], -20);
-    EXPECT_EQ(spectrum[569], -569);
+    EXPECT_EQ(std::tuple(spectrum[0], spectrum[20], spectrum[569]), std::tuple(0, -20, -569));
 
     // A short frame is a failed read, and nothing of it is taken.
     line.tester.SetHandler([](uint8_t cmd, std::span<const uint8_t>) {
@@ -449,8 +445,7 @@ TEST(Connection, CommandsFailBeforeConnectAndOnASilentPortThatStillConnects) {
     MemoryLine line;
     TesterConnection connection(line.Factory());
     ASSERT_TRUE(connection.Connect("COM9", nullptr));
-    EXPECT_EQ(connection.Info().hardwareRevision, 0);
-    EXPECT_EQ(connection.Info().firmwareVersion, 0);
-    EXPECT_EQ(connection.Info().DeviceIdText(), "");
+    const DeviceInfo& info = connection.Info();
+    EXPECT_EQ(std::tuple(info.hardwareRevision, info.firmwareVersion, info.DeviceIdText()), std::tuple(0, 0, ""));
     EXPECT_FALSE(connection.GetMeasurements(m));
 }

@@ -40,7 +40,6 @@ protected:
         while (!rules.Chart() || rules.Chart()->Value(0, 0) != 5.0f)
             std::this_thread::yield();
     }
-    std::string LastMessage() { return window.Messages().empty() ? "" : window.Messages().back().text; }
 
     FakeWindow window;
     LiveState live;
@@ -79,7 +78,7 @@ TEST_F(GraphWindowRules, ValidationMessagesAndCorrections) {
         EXPECT_EQ(rules.ValidateGraphSettings(c.type, true), c.message.empty());
         ASSERT_EQ(window.Messages().size(), before + !c.message.empty());
         if (c.message.empty()) continue;
-        EXPECT_EQ(LastMessage(), c.message);
+        EXPECT_EQ(window.LastMessage(), c.message);
         EXPECT_EQ(window.Get(c.resetId).text, c.resetText);
     }
     EXPECT_EQ(settings.testDurationS, 600u);
@@ -90,11 +89,10 @@ TEST_F(GraphWindowRules, AStepTimeTooShortForTheLoadChangeSpeedLowersIt) {
     window.SetText(IDC_GRAPH_CURRENT_STEP, "25");
     window.SetText(IDC_GRAPH_STEP_TIME, "150");
     EXPECT_TRUE(rules.ValidateGraphSettings(kGraphVoltageVsCurrent, true));
-    EXPECT_EQ(LastMessage(), "Load Change Speed should be less than Time Interval - 10 mSec");
-    EXPECT_EQ(live.loadChangeSpeedMs, 100);
-    EXPECT_EQ(window.Get(IDC_GRAPH_LOAD_SPEED).selected, 3);
-    EXPECT_EQ(settings.stepTimeMs, 150);
-    EXPECT_EQ(live.vstepIntervalMs, 150);
+    EXPECT_EQ(window.LastMessage(), "Load Change Speed should be less than Time Interval - 10 mSec");
+    EXPECT_EQ(std::tuple(live.loadChangeSpeedMs.load(), window.Get(IDC_GRAPH_LOAD_SPEED).selected,
+                         settings.stepTimeMs.load(), live.vstepIntervalMs.load()),
+              std::tuple(100, 3, 150, 150));
 }
 
 // Stop, a list change, a detach and Close each end the run; Close waits for
@@ -107,31 +105,26 @@ TEST_F(GraphWindowRules, StopAListChangeADetachOrCloseEndsTheRun) {
     EXPECT_TRUE(rules.OnTimer());  // repaint while running
     rules.OnCommand(IDC_GRAPH_RUN, 0);
     rules.JoinRunner();
-    EXPECT_FALSE(rules.Running());
-    EXPECT_TRUE(live.testIdle);
-    EXPECT_FALSE(rules.OnTimer());
-    EXPECT_EQ(window.Get(IDC_GRAPH_RUN).text, "Run Test");
-    EXPECT_TRUE(window.Get(IDC_GRAPH_SAVE).enabled);
-    EXPECT_FALSE(window.Get(IDC_GRAPH_EXPORT_CSV).enabled);
-    EXPECT_TRUE(window.Get(IDC_GRAPH_SIGNAL).enabled);
+    EXPECT_EQ(std::tuple(rules.Running(), live.testIdle.load(), rules.OnTimer(), window.GetText(IDC_GRAPH_RUN)),
+              std::tuple(false, true, false, "Run Test"));
+    EXPECT_EQ(std::tuple(window.Get(IDC_GRAPH_SAVE).enabled, window.Get(IDC_GRAPH_EXPORT_CSV).enabled,
+                         window.Get(IDC_GRAPH_SIGNAL).enabled),
+              std::tuple(true, false, true));
     EXPECT_EQ(rules.Chart()->Value(0, 0), 5.0f);  // the last window stays
 
-    RunUntilSampled();
-    Select(IDC_GRAPH_TIME_DIVISION, 3);
-    rules.JoinRunner();
-    EXPECT_FALSE(rules.Running());
+    const std::function<void()> enders[] = {[&] { Select(IDC_GRAPH_TIME_DIVISION, 3); },
+                                            [&] { events.sinkDetach.Set(); }};
+    for (const auto& end : enders) {
+        RunUntilSampled();
+        end();
+        rules.JoinRunner();
+        EXPECT_FALSE(rules.Running());
+    }
     EXPECT_EQ(settings.timeDivision, 3u);
 
     RunUntilSampled();
-    events.sinkDetach.Set();
-    rules.JoinRunner();
-    EXPECT_FALSE(rules.Running());
-
-    RunUntilSampled();
     rules.Close();
-    EXPECT_FALSE(rules.Running());
-    EXPECT_TRUE(live.testIdle);
-    EXPECT_EQ(rules.Chart(), nullptr);
+    EXPECT_EQ(std::tuple(rules.Running(), live.testIdle.load(), rules.Chart()), std::tuple(false, true, nullptr));
 }
 
 TEST_F(GraphWindowRules, ATypeWithoutARunRefusesToStart) {
@@ -139,9 +132,8 @@ TEST_F(GraphWindowRules, ATypeWithoutARunRefusesToStart) {
     rules.SetRunFunction(kGraphFft, nullptr);
     Select(IDC_GRAPH_TYPE, kGraphFft);
     rules.OnCommand(IDC_GRAPH_RUN, 0);
-    EXPECT_FALSE(rules.Running());
-    EXPECT_TRUE(live.testIdle);
-    EXPECT_EQ(LastMessage(), "The Sink FFT graph cannot be run by this version.");
+    EXPECT_EQ(std::tuple(rules.Running(), live.testIdle.load()), std::tuple(false, true));
+    EXPECT_EQ(window.LastMessage(), "The Sink FFT graph cannot be run by this version.");
 }
 
 TEST_F(GraphWindowRules, SetUpPerTypeAndSignal) {
@@ -220,18 +212,14 @@ TEST_F(GraphWindowRules, ARenegotiationRescalesOnlyARunningSinkVoltageGraph) {
     settings.signal = kSignalSinkVoltage;
     RunUntilSampled();
     EXPECT_EQ(rules.Chart()->YMin(), 3.0f);
-    live.sinkVoltageMv = 9000;
-    live.profileChanged = true;
-    rules.OnTimer();
-    EXPECT_EQ(rules.Chart()->YMin(), 7.0f);
-    EXPECT_EQ(rules.Chart()->YMax(), 11.0f);
-    EXPECT_EQ(rules.Chart()->Value(0, 0), 5.0f) << "the samples stay";
-
+    auto renegotiate = [&](uint16_t mv) {
+        live.sinkVoltageMv = mv;
+        live.profileChanged = true;
+        rules.OnTimer();
+        return std::tuple(rules.Chart()->YMin(), rules.Chart()->YMax(), rules.Chart()->Value(0, 0));
+    };
+    EXPECT_EQ(renegotiate(9000), std::tuple(7.0f, 11.0f, 5.0f)) << "the samples stay";
     rules.OnCommand(IDC_GRAPH_RUN, 0);
     rules.JoinRunner();
-    live.sinkVoltageMv = 5000;
-    live.profileChanged = true;
-    rules.OnTimer();
-    EXPECT_EQ(rules.Chart()->YMin(), 7.0f) << "a finished run keeps its range";
-    EXPECT_EQ(rules.Chart()->Value(0, 0), 5.0f);
+    EXPECT_EQ(renegotiate(5000), std::tuple(7.0f, 11.0f, 5.0f)) << "a finished run keeps its range";
 }

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "monitor/profile_type.h"
 #include "platform/files.h"
 #include "support/fake_window.h"
+#include "support/test_helpers.h"
 
 namespace {
 VoltageCurrentResult NinePdResult(std::vector<float> raw) {
@@ -30,7 +28,7 @@ TEST(ResultCsv, OneLinePerMeasuredStepPassingOnlyStrictlyInside) {
 }
 
 TEST(ResultCsv, AFailedExportSaysWhy) {
-    std::string folder = (std::filesystem::temp_directory_path() / "ampwright_csv_test").string();
+    std::string folder = TempPath("ampwright_csv_test");
     std::filesystem::create_directories(folder);
     std::string path = folder + PathSeparator() + "result.csv";
     FakeWindow window;
@@ -38,10 +36,7 @@ TEST(ResultCsv, AFailedExportSaysWhy) {
     window.QueueSavePath(folder + PathSeparator() + "missing" + PathSeparator() + "result.csv");
     VoltageCurrentResult result = NinePdResult({9.0f, NO_DATA});
     ASSERT_TRUE(ExportResultCsv(window, result));
-    {
-        std::ifstream in(path, std::ios::binary);  // closed before the folder goes
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), ResultCsvText(result));
-    }
+    EXPECT_EQ(FileText(path), ResultCsvText(result));
     EXPECT_FALSE(ExportResultCsv(window, result));
     ASSERT_EQ(window.Messages().size(), 1u);
     EXPECT_EQ(window.Messages()[0].title, "Ampwright Error");

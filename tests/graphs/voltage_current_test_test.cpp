@@ -10,6 +10,7 @@
 #include "graphs/result_csv.h"
 #include "support/memory_line.h"
 #include "support/run_context_bench.h"
+#include "support/test_helpers.h"
 
 namespace {
 // A 9 V PD charger, 1000 mA in steps of 250 mA, whose voltage is over the top
@@ -50,12 +51,6 @@ struct RunBench : TestRunParts {
         };
     }
     void Run() { test.Run({250, 500, 200}, {kProfilePd, kSubtypeFixed, 9000, 1000, 1000, false}, context); }
-    std::vector<std::string> LogTexts() {
-        std::vector<std::string> texts;
-        for (int i = 0; i < log.Records().RecordCount(); ++i)
-            texts.push_back(log.Records().GetRecord(i)->text);
-        return texts;
-    }
 
     VoltageCurrentTest test;
     std::map<uint16_t, float> volts = {{0, 9.5f}, {250, 9.0f}, {500, 8.0f}, {750, 6.4f}, {1000, 9.0f}};
@@ -73,23 +68,18 @@ struct RunBench : TestRunParts {
 };
 }  // namespace
 
-TEST(VoltageCurrentSteps, CurrentLabelSpacing) {
-    EXPECT_EQ(CurrentAxisDivisions(5000, 25), 50);  // 200 halved twice: a label every 201 / 50 = 4 steps
-    EXPECT_EQ(CurrentAxisDivisions(3000, 100), 30);
-}
-
 TEST(VoltageCurrentRun, StepsUpToTheLimitWithAVerdictPerStep) {
     RunBench bench;
     bench.Run();
-    EXPECT_EQ(bench.LogTexts(), (std::vector<std::string>{
-                                    "Start Voltage vs. Current Test",
-                                    "Over Voltage,V=9.500V, I=0mA, P=0.00W",
-                                    "V=9.00V, I=250mA, P=2.25W",
-                                    "Under Voltage, V=8.000V, I=500mA, P=4.00W",
-                                    "Under Voltage, V=6.400V, I=750mA, P=4.80W",
-                                    "V=9.00V, I=1000mA, P=9.00W",
-                                    "End Voltage vs. Current Test",
-                                }));
+    EXPECT_EQ(LogTexts(bench.log), (std::vector<std::string>{
+                                       "Start Voltage vs. Current Test",
+                                       "Over Voltage,V=9.500V, I=0mA, P=0.00W",
+                                       "V=9.00V, I=250mA, P=2.25W",
+                                       "Under Voltage, V=8.000V, I=500mA, P=4.00W",
+                                       "Under Voltage, V=6.400V, I=750mA, P=4.80W",
+                                       "V=9.00V, I=1000mA, P=9.00W",
+                                       "End Voltage vs. Current Test",
+                                   }));
     EXPECT_EQ(bench.log.Records().GetRecord(1)->category, kLogError);
     EXPECT_EQ(bench.log.Records().GetRecord(2)->category, kLogDiagnostics);
     VoltageCurrentResult result = bench.test.Result();
@@ -137,7 +127,7 @@ TEST(VoltageCurrentRun, EndsEarlyAndAlwaysSwitchesTheLoadOff) {
             if (c.trigger == kProfileChange) bench.live.profileChanged = true;
         };
         bench.Run();
-        std::vector<std::string> texts = bench.LogTexts();
+        std::vector<std::string> texts = LogTexts(bench.log);
         EXPECT_EQ(texts.back(), "End Voltage vs. Current Test");
         EXPECT_EQ(texts.size() > 1 ? texts[texts.size() - 2] : kNever, c.lastLine);
         std::vector<FakeWindow::Message> messages = bench.window.Messages();
@@ -190,7 +180,7 @@ TEST(VoltageCurrentRun, AStepWithoutItsOwnMeasurementEndsTheRunIncomplete) {
         EXPECT_EQ(std::count(result.display.begin(), result.display.end(), NO_DATA), static_cast<long>(5 - c.measured))
             << "the curve reaches no step that was not measured";
         EXPECT_EQ(result.loadLeftOnMa, c.leftOnMa);
-        std::vector<std::string> texts = bench.LogTexts();
+        std::vector<std::string> texts = LogTexts(bench.log);
         if (!c.endReason.empty()) {
             EXPECT_EQ(texts[texts.size() - 2], "Voltage vs. Current test incomplete: " + c.endReason);
         }

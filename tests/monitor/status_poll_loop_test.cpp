@@ -8,23 +8,15 @@
 #include "monitor/status_poll_loop.h"
 #include "support/fake_window.h"
 #include "support/memory_line.h"
+#include "support/test_helpers.h"
 #include "ui/main_window_ids.h"
 #include "ui/log_pane.h"
 
 // The poll loop stepped cycle by cycle against a scripted tester whose ports
 // the tests set up exactly, with a clock that never sleeps.
 namespace {
-using Bytes = std::vector<uint8_t>;
 using LoadRequests = std::vector<std::pair<uint16_t, uint16_t>>;
-
-// Appends each value little-endian, in its own width.
-template <typename... T>
-void Put(Bytes& out, T... values) {
-    (..., [&](auto v) {
-        for (size_t i = 0; i < sizeof(v); ++i)
-            out.push_back(static_cast<uint8_t>(v >> 8 * i));
-    }(values));
-}
+using Texts = std::vector<std::string>;
 
 struct TesterState {
     std::mutex lock;
@@ -49,21 +41,21 @@ struct TesterState {
         const PortStatus& s = status;
         switch (cmd) {
             case kCmdGetPortStatus:
-                Put(out, s.sinkAttached, s.sinkProfileIndex, s.sinkProfileType, s.sinkProfileSubtype, s.sinkVoltageMv,
-                    s.sinkProfileCurrentMa, s.sourceAttached, s.sourceProfileIndex, s.sourceProfileType,
-                    s.sourceProfileSubtype, s.sourceVoltageMv, s.sourceRatedCurrentMa, s.sourceRequestedCurrentMa,
-                    s.selectedSourceType);
+                out = Le(out, s.sinkAttached, s.sinkProfileIndex, s.sinkProfileType, s.sinkProfileSubtype,
+                         s.sinkVoltageMv, s.sinkProfileCurrentMa, s.sourceAttached, s.sourceProfileIndex,
+                         s.sourceProfileType, s.sourceProfileSubtype, s.sourceVoltageMv, s.sourceRatedCurrentMa,
+                         s.sourceRequestedCurrentMa, s.selectedSourceType);
                 break;
             case kCmdGetSinkCapabilities:
-                Put(out, caps.count, caps.spare);
+                out = Le(out, caps.count, caps.spare);
                 for (size_t i = 0; i < caps.count; ++i) {
                     const SinkCapability& e = caps.entries[i];
-                    Put(out, e.descriptor, e.minimumMv, e.maximumMv, e.maximumCurrentMa);
+                    out = Le(out, e.descriptor, e.minimumMv, e.maximumMv, e.maximumCurrentMa);
                 }
                 break;
             case kCmdGetMeasurements:
-                Put(out, m.temperatureC, m.sinkVbusMv, m.sourceVbusMv, m.loadSetpointMa, m.sinkCurrentMa,
-                    m.sourceCurrentMa);
+                out = Le(out, m.temperatureC, m.sinkVbusMv, m.sourceVbusMv, m.loadSetpointMa, m.sinkCurrentMa,
+                         m.sourceCurrentMa);
                 break;
             case kCmdGetSourceTypeNames:
                 out = {names.selectedIndex};
@@ -112,11 +104,11 @@ protected:
         state.m = {31, voltageMv, 0, 0, 0, 0};
     }
 
-    std::vector<std::string> LogTexts(size_t from = 0) {
-        std::vector<std::string> texts;
-        for (int i = static_cast<int>(from); i < log.Records().RecordCount(); ++i)
-            texts.push_back(log.Records().GetRecord(i)->text);
-        return texts;
+    Texts Logged(size_t from = 0) { return LogTexts(log, from); }
+    // Whether the sink port is live, its profile list empty, its voltage shown, the log timer off.
+    std::tuple<bool, bool, std::string, bool> Sink() {
+        return {live.sinkActive, window.Get(IDC_SELECT_PROFILE).items.empty(), window.GetText(IDC_SINK_VBUS),
+                window.Timers().empty()};
     }
 
     // Sets what the tester measures, then runs cycles.
@@ -156,18 +148,16 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     PlugPdCharger();
     Cycle();  // a charger present at connect is handled as an attach
     EXPECT_TRUE(live.sinkActive);
-    std::vector<std::string> texts = LogTexts();
+    std::vector<std::string> texts = Logged();
     ASSERT_EQ(texts.size(), 6u);
     EXPECT_EQ(texts[0], "Port detected capabilities:");
     EXPECT_EQ(texts[4], "PD-FIX Voltage:20.00V Max Current:3250mA");
     EXPECT_EQ(texts[5], "PD-PPS Voltage:3.30V-21.00V Max Current:3000mA");
     FakeWindow::Control list = window.Get(IDC_SELECT_PROFILE);
-    EXPECT_EQ(list.items, (std::vector<std::string>{"PD-FIX 5.00V", "PD-FIX 9.00V", "PD-FIX 15.00V", "PD-FIX 20.00V",
-                                                    "PD-PPS 3.30V-21.00V"}));
-    EXPECT_EQ(list.selected, 0);
-    EXPECT_TRUE(list.enabled);
-    EXPECT_EQ(window.GetText(IDC_SINK_PROFILE_TYPE), "PD-FIX");
-    EXPECT_EQ(window.GetText(IDC_SINK_RATED_CURRENT), "3000mA");
+    EXPECT_EQ(list.items,
+              (Texts{"PD-FIX 5.00V", "PD-FIX 9.00V", "PD-FIX 15.00V", "PD-FIX 20.00V", "PD-PPS 3.30V-21.00V"}));
+    EXPECT_EQ(std::tuple(list.selected, list.enabled), std::tuple(0, true));
+    EXPECT_EQ(window.Texts({IDC_SINK_PROFILE_TYPE, IDC_SINK_RATED_CURRENT}), (Texts{"PD-FIX", "3000mA"}));
     EXPECT_EQ(window.Get(IDC_CURRENT_SLIDER).maximum, 3000);
     EXPECT_FALSE(window.Get(IDC_VOLTAGE_SLIDER).enabled) << "a fixed profile takes no voltage";
     EXPECT_EQ(window.Timers(), (std::map<int, uint32_t>{{IDT_READINGS_LOG, 5000}}));
@@ -176,21 +166,18 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     uint64_t sequence = live.MeasurementSequence();
     Measure(5012, 1000, 998);
     Measurement m = live.LatestMeasurement();
-    EXPECT_EQ(m.sequence, sequence + 1) << "one number per measurement";
-    EXPECT_EQ(m.takenMs, measuredAt) << "stamped when it was taken, before the cycle's pause";
-    EXPECT_EQ(m.sinkMv, 5012);
-    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), "5.01 V");
-    EXPECT_EQ(window.GetText(IDC_SINK_CURRENT), "998 mA");
-    EXPECT_EQ(window.GetText(IDC_SINK_POWER), "5.00 W");
-    EXPECT_EQ(window.GetText(IDC_CURRENT_EDIT), "1000");
+    // One number per measurement, stamped when it was taken (before the cycle's pause).
+    EXPECT_EQ(std::tuple(m.sequence, m.takenMs, m.sinkMv), std::tuple(sequence + 1, measuredAt, 5012));
+    EXPECT_EQ(window.Texts({IDC_SINK_VBUS, IDC_SINK_CURRENT, IDC_SINK_POWER, IDC_CURRENT_EDIT}),
+              (Texts{"5.01 V", "998 mA", "5.00 W", "1000"}));
 
     events.Notify(4);  // capability changed: re-read without logging the entries again
     Cycle();
-    EXPECT_EQ(LogTexts(6), (std::vector<std::string>{"Port capability changed", "Voltage:5.00V Max Current:3000mA"}));
+    EXPECT_EQ(Logged(6), (Texts{"Port capability changed", "Voltage:5.00V Max Current:3000mA"}));
     EXPECT_FALSE(live.sinkActive);
     Cycle();
     EXPECT_TRUE(live.sinkActive);
-    EXPECT_EQ(LogTexts().size(), 8u);
+    EXPECT_EQ(Logged().size(), 8u);
 
     live.sinkMah = 12;
     live.sinkMwh = 60;
@@ -198,42 +185,33 @@ TEST_F(PollLoopTest, AttachCapabilityChangeDetachAndConnectionChanges) {
     state.status.sinkAttached = 0;
     events.Notify(2);
     Cycle();
-    EXPECT_EQ(LogTexts().back(), "Sink Port detached");
-    EXPECT_FALSE(live.sinkActive);
-    EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
+    EXPECT_EQ(Logged().back(), "Sink Port detached");
+    EXPECT_EQ(Sink(), std::tuple(false, true, " ", true));
     EXPECT_FALSE(window.Get(IDC_SELECT_PROFILE).enabled);
-    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ");
     EXPECT_EQ(window.GetText(IDC_CURRENT_EDIT), "0");
     EXPECT_TRUE(events.sinkDetach.Wait(0));
-    EXPECT_TRUE(window.Timers().empty());
-    EXPECT_EQ(live.sinkMah, 0);
-    EXPECT_EQ(live.sinkMwh, 0);
-    EXPECT_EQ(live.sourceMah, 3);
+    EXPECT_EQ(std::tuple(live.sinkMah.load(), live.sinkMwh.load(), live.sourceMah.load()), std::tuple(0, 0, 3));
 
     PlugPdCharger();
     Cycle();
     ++live.connectionCount;  // reconnected before any disconnected cycle ran
     Cycle();
     EXPECT_TRUE(live.sinkActive);
-    texts = LogTexts();
+    texts = Logged();
     ASSERT_EQ(texts.size(), 21u);
     EXPECT_EQ(texts[9], "Port detected capabilities:") << "logged again after a detach";
     EXPECT_EQ(texts[15], "Port detected capabilities:") << "the new tester's ports are read and logged";
 
     Measure(5000, 500, 500);
-    ASSERT_EQ(window.GetText(IDC_SINK_VBUS), "5.00 V");
-    ASSERT_FALSE(window.Timers().empty());
+    ASSERT_EQ(Sink(), std::tuple(true, false, "5.00 V", false));
     uint64_t before = clock.NowMs();
     uint32_t losses = live.sinkLosses;
     events.sinkDetach.Reset();
     live.connected = false;  // the tester went away
     Cycle();
-    EXPECT_FALSE(live.sinkActive);
+    EXPECT_EQ(Sink(), std::tuple(false, true, " ", true)) << "no stale readings";
     EXPECT_TRUE(events.sinkDetach.Wait(0)) << "a running test learns the tester is gone";
     EXPECT_EQ(live.sinkLosses, losses + 1);
-    EXPECT_EQ(window.GetText(IDC_SINK_VBUS), " ") << "no stale readings";
-    EXPECT_TRUE(window.Get(IDC_SELECT_PROFILE).items.empty());
-    EXPECT_TRUE(window.Timers().empty());
     EXPECT_EQ(clock.NowMs() - before, 100u);
 }
 
@@ -244,12 +222,12 @@ TEST_F(PollLoopTest, FailedReadsAreRetriedAndNeverActedOn) {
     EXPECT_FALSE(live.sinkActive);
     Cycle();
     EXPECT_TRUE(live.sinkActive);
-    EXPECT_TRUE(LogTexts().empty()) << "already marked as logged after the failed read";
+    EXPECT_TRUE(Logged().empty()) << "already marked as logged after the failed read";
 
     state.failures[kCmdGetPortStatus] = 2;  // the cycle's own read and the capability-change handler's
     events.Notify(4);
     Cycle();
-    EXPECT_TRUE(LogTexts().empty()) << "nothing stale is logged";
+    EXPECT_TRUE(Logged().empty()) << "nothing stale is logged";
     EXPECT_TRUE(live.sinkActive);
     EXPECT_FALSE(events.port[PortEvents::kSinkCapabilityChanged].IsSet());
 
@@ -276,13 +254,11 @@ TEST_F(PollLoopTest, ProfileChangeAndRangedVoltageControls) {
     PlugPdCharger(9000, 4);  // now on the PPS range at 9 V
     events.Notify(3);
     Cycle();
-    EXPECT_EQ(LogTexts(6),
-              (std::vector<std::string>{"New profile selected", "Voltage:3.30V-21.00V Max Current:3000mA"}));
+    EXPECT_EQ(Logged(6), (Texts{"New profile selected", "Voltage:3.30V-21.00V Max Current:3000mA"}));
     EXPECT_EQ(window.GetText(IDC_SINK_PROFILE_TYPE), "PD-PPS");
     FakeWindow::Control slider = window.Get(IDC_VOLTAGE_SLIDER);
     EXPECT_TRUE(slider.enabled);
-    EXPECT_EQ(slider.minimum, 3300);
-    EXPECT_EQ(slider.maximum, 21000);
+    EXPECT_EQ(std::tuple(slider.minimum, slider.maximum), std::tuple(3300, 21000));
     EXPECT_EQ(window.Get(IDC_SELECT_PROFILE).selected, 4);
     EXPECT_TRUE(live.profileChanged);
 
@@ -304,7 +280,7 @@ TEST_F(PollLoopTest, VoltageWatchReportsEachEpisodeOnceAndOnlyWhatItJudges) {
     PlugPdCharger(9000, 1);
     Cycle();
     EXPECT_EQ(live.loadCurrentLimit, 1000);
-    size_t before = LogTexts().size();
+    size_t before = Logged().size();
 
     Measure(7000, 2000, 1970);         // 25 mA or more off the set point: not watched
     Measure(7000, 900, 900);           // under the minimum but not above the limit
@@ -315,23 +291,23 @@ TEST_F(PollLoopTest, VoltageWatchReportsEachEpisodeOnceAndOnlyWhatItJudges) {
     state.status.sinkProfileType = 6;
     state.status.sinkProfileIndex = 0;  // negotiated 9 V but the selected fixed entry is the 5 V one
     Measure(7000, 3000, 2980, 2);
-    EXPECT_EQ(LogTexts().size(), before);
+    EXPECT_EQ(Logged().size(), before);
 
     state.status.sinkProfileIndex = 1;
     Measure(7000, 3000, 2980, 4);
-    std::vector<std::string> texts = LogTexts(before);
+    std::vector<std::string> texts = Logged(before);
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], "V=7.000V, I=2980mA Capacity=0mAh,0mWh, Under voltage detected");
     EXPECT_EQ(log.Records().GetRecord(-1)->category, 3);
 
     Measure(7000, 3000, 2970);  // not watched: the episode goes on
     Measure(7000, 3000, 2980);
-    EXPECT_EQ(LogTexts(before).size(), 1u);
+    EXPECT_EQ(Logged(before).size(), 1u);
     Measure(9000, 3000, 2990);  // a good watched cycle ends the episode
     Measure(7000, 3000, 2990);
-    EXPECT_EQ(LogTexts(before).size(), 2u);
+    EXPECT_EQ(Logged(before).size(), 2u);
     Measure(9600, 3000, 2990);
-    EXPECT_EQ(LogTexts().back(), "V=9.600V, I=2990mA, Over voltage detected");
+    EXPECT_EQ(Logged().back(), "V=9.600V, I=2990mA, Over voltage detected");
 }
 
 TEST_F(PollLoopTest, RequestsReachTheTesterAndNoneRaisedMeanwhileIsLost) {
@@ -392,12 +368,10 @@ TEST_F(PollLoopTest, SourcePortEventsSourceOnlyCyclesAndLoopback) {
     state.m = {33, 0, 9010, 0, 0, 1250};
     Cycle();  // found attached: handled as a source profile change
     EXPECT_TRUE(live.sourceActive);
-    EXPECT_EQ(LogTexts(),
-              (std::vector<std::string>{"Source Profile Changed", "Src Type: Voltage:9.00V Max Current:3000mA"}));
-    EXPECT_EQ(window.GetText(IDC_SOURCE_PROFILE_TYPE), "PD-FIX 9V");
-    EXPECT_EQ(window.GetText(IDC_SOURCE_REQUESTED_CURRENT), "1200mA");
+    EXPECT_EQ(Logged(), (Texts{"Source Profile Changed", "Src Type: Voltage:9.00V Max Current:3000mA"}));
+    EXPECT_EQ(window.Texts({IDC_SOURCE_PROFILE_TYPE, IDC_SOURCE_REQUESTED_CURRENT}), (Texts{"PD-FIX 9V", "1200mA"}));
     FakeWindow::Control types = window.Get(IDC_SELECT_SOURCE_TYPE);
-    EXPECT_EQ(types.items, (std::vector<std::string>{"1. Default", "2. Fast", "3. QC", "4. Apple", "5. Legacy"}));
+    EXPECT_EQ(types.items, (Texts{"1. Default", "2. Fast", "3. QC", "4. Apple", "5. Legacy"}));
     EXPECT_EQ(types.selected, 1);
 
     events.Notify(7);  // both signalled: the lower event goes first, the other waits
@@ -405,38 +379,37 @@ TEST_F(PollLoopTest, SourcePortEventsSourceOnlyCyclesAndLoopback) {
     uint64_t start = clock.NowMs();
     Cycle();
     EXPECT_EQ(clock.NowMs(), start) << "a source-only cycle measures without sleeping";
-    EXPECT_EQ(window.GetText(IDC_SOURCE_VBUS), "9.01 V");
-    EXPECT_EQ(window.GetText(IDC_SOURCE_CURRENT), "1250 mA");
-    EXPECT_EQ(window.GetText(IDC_TEMPERATURE), "33 C");
-    EXPECT_EQ(LogTexts().back(), "Source Port Attached");
+    EXPECT_EQ(window.Texts({IDC_SOURCE_VBUS, IDC_SOURCE_CURRENT, IDC_TEMPERATURE}),
+              (Texts{"9.01 V", "1250 mA", "33 C"}));
+    EXPECT_EQ(Logged().back(), "Source Port Attached");
     EXPECT_TRUE(events.port[PortEvents::kSourceProfileChanged].IsSet());
     Cycle();
-    EXPECT_EQ(LogTexts().back(), "Src Type: Voltage:9.00V Max Current:3000mA");
+    EXPECT_EQ(Logged().back(), "Src Type: Voltage:9.00V Max Current:3000mA");
 
     state.status.sourceAttached = 0;
     events.Notify(6);
     Cycle();
-    EXPECT_EQ(LogTexts().back(), "Sorce Port detached");
+    EXPECT_EQ(Logged().back(), "Sorce Port detached");
     EXPECT_FALSE(live.sourceActive);
     EXPECT_EQ(window.GetText(IDC_SOURCE_VBUS), " ");
 
-    size_t before = LogTexts().size();
+    size_t before = Logged().size();
     live.loopbackRequested = true;
     Cycle();
-    EXPECT_EQ(LogTexts().back(), "Loopback Mode Enabled");
+    EXPECT_EQ(Logged().back(), "Loopback Mode Enabled");
     EXPECT_EQ(state.configWrites, 1);
     EXPECT_EQ(tester.Config().loopbackMode, 1);
     live.loopbackRequested = false;
     Cycle();
     Cycle();
-    EXPECT_EQ(LogTexts().back(), "Loopback Mode Disabled");
+    EXPECT_EQ(Logged().back(), "Loopback Mode Disabled");
     EXPECT_EQ(state.configWrites, 2) << "the configuration is sent once per switch";
-    EXPECT_EQ(LogTexts().size(), before + 2);
+    EXPECT_EQ(Logged().size(), before + 2);
 
     state.failures[kCmdSetConfigRegister] = 1;  // the loopback register is refused
     live.loopbackRequested = true;
     Cycle();
-    EXPECT_EQ(LogTexts().back(), "The Voltiq did not take the configuration: register 0x00 (loopback mode) failed");
+    EXPECT_EQ(Logged().back(), "The Voltiq did not take the configuration: register 0x00 (loopback mode) failed");
     EXPECT_EQ(log.Records().GetRecord(-1)->category, 3);
     EXPECT_EQ(tester.Config().loopbackMode, 0) << "the cache keeps only what the tester took";
 }

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "platform/atomic_file.h"
+#include "support/test_helpers.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -16,10 +13,6 @@ struct AtomicFileTest : ::testing::Test {
     void SetUp() override { fs::create_directories(folder); }
     void TearDown() override { fs::remove_all(folder); }
 
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
     size_t EntriesInFolder() const { return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {})); }
 };
 
@@ -27,7 +20,7 @@ TEST_F(AtomicFileTest, ReplacesAFileWholeOrLeavesItAndNoTemporary) {
     std::string target = (folder / "trace.csv").string();
     ASSERT_TRUE(SaveFileAtomically(target, "old contents"));
     ASSERT_TRUE(SaveFileAtomically(target, std::string_view("kept\r\n")));
-    EXPECT_EQ(Read(target), "kept\r\n");
+    EXPECT_EQ(FileText(target), "kept\r\n");
     std::string error;
     bool saved = SaveFileAtomically(
         target,
@@ -37,7 +30,7 @@ TEST_F(AtomicFileTest, ReplacesAFileWholeOrLeavesItAndNoTemporary) {
         },
         &error);
     EXPECT_FALSE(saved);
-    EXPECT_EQ(Read(target), "kept\r\n");
+    EXPECT_EQ(FileText(target), "kept\r\n");
     EXPECT_EQ(EntriesInFolder(), 1u) << "no temporary file is left beside the target";
     EXPECT_NE(error.find("trace.csv"), std::string::npos) << error;
 }

@@ -178,19 +178,16 @@ TEST(SimTrace, HeadersAndObjectsEncodeAsTheStandardDefines) {
 
 TEST(SimTrace, TracedFramesFlowOnlyWhileTracing) {
     SimBench bench;
-    ASSERT_TRUE(bench.Connect());
-    ASSERT_TRUE(bench.StartTrace());
-    ASSERT_TRUE(bench.connection.StopTrace());
-    ASSERT_TRUE(bench.simulator.Plug("pd65"));
-    ASSERT_TRUE(bench.WaitForNotification(1));
+    ASSERT_TRUE(bench.Connect() && bench.StartTrace() && bench.connection.StopTrace());
+    bench.PlugPd65();
     ASSERT_TRUE(bench.StartTrace());
     EXPECT_EQ(bench.Traced().size(), 0u);  // nothing from the negotiation while tracing was off
     ASSERT_TRUE(bench.connection.RequestSinkProfile(2, 12000));
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return bench.Traced().size() >= 6; }));
+    ASSERT_TRUE(WaitUntil([&] { return bench.Traced().size() >= 6; }));
     TraceRecord first = bench.Traced()[0];
-    EXPECT_EQ(first[0] & 0x1F, pd::kRequest);
-    EXPECT_EQ(first[pd::kRecordPortOffset], 0);
-    EXPECT_EQ(first[pd::kRecordDirectionOffset], 1);  // sent by the tester
+    // A Request on port 0, sent by the tester.
+    EXPECT_EQ(std::tuple(first[0] & 0x1F, first[pd::kRecordPortOffset], first[pd::kRecordDirectionOffset]),
+              std::tuple(pd::kRequest, 0, 1));
 }
 
 TEST(SimTrace, ReplayPlaysMessagesAtItsRate) {
@@ -208,16 +205,14 @@ TEST(SimTrace, ReplayPlaysMessagesAtItsRate) {
     SimBench bench;
     ASSERT_TRUE(bench.Connect() && bench.StartTrace());
     bench.simulator.StartReplay(script, 2.0);  // one every 500 ms of model time
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return bench.Traced().size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return bench.Traced().size() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(bench.Traced().size(), 1u);  // model time has not moved
     for (size_t n : {2u, 3u}) {
         bench.Advance(500);
-        ASSERT_TRUE(SimBench::WaitUntil([&] { return bench.Traced().size() == n; }));
+        ASSERT_TRUE(WaitUntil([&] { return bench.Traced().size() == n; }));
     }
     std::vector<TraceRecord> records = bench.Traced();
-    EXPECT_EQ(records[1][0], 0x41);
-    EXPECT_EQ(records[1][1], 0x06);
-    EXPECT_EQ(records[2][5], 0x13);
-    EXPECT_EQ(records[2][6], 0x00);  // the record's unused bytes are zero
+    // The record's unused bytes are zero.
+    EXPECT_EQ(std::tuple(records[1][0], records[1][1], records[2][5], records[2][6]), std::tuple(0x41, 0x06, 0x13, 0));
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
-#include <chrono>
-#include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "device/tester_connection.h"
 #include "simulator.h"
 #include "simulator_link.h"
+#include "support/locked.h"
+#include "support/test_helpers.h"
 
 // A TesterConnection wired in-process to a simulator whose model runs on a
 // fast clock: tests move model time with Advance.
@@ -18,36 +19,19 @@ struct SimBench {
         : simulator(modelClock, seed, identity) {}
 
     bool Connect() {
-        return connection.Connect("SIM", [this](int n) {
-            std::lock_guard<std::mutex> held(lock);
-            notifications.push_back(n);
-        });
+        return connection.Connect("SIM", [this](int n) { Lock(lock, notifications)->push_back(n); });
     }
-
     void Advance(uint64_t ms) {
         modelClock.Advance(ms);
         simulator.Poke();
     }
-
-    std::vector<int> Notifications() {
-        std::lock_guard<std::mutex> held(lock);
-        return notifications;
-    }
-    void ClearNotifications() {
-        std::lock_guard<std::mutex> held(lock);
-        notifications.clear();
-    }
+    std::vector<int> Notifications() { return *Lock(lock, notifications); }
+    void ClearNotifications() { Lock(lock, notifications)->clear(); }
     // Collects the trace records the connection delivers on its own thread.
     bool StartTrace() {
-        return connection.StartTrace([this](const TraceRecord& r) {
-            std::lock_guard<std::mutex> held(lock);
-            traced.push_back(r);
-        });
+        return connection.StartTrace([this](const TraceRecord& r) { Lock(lock, traced)->push_back(r); });
     }
-    std::vector<TraceRecord> Traced() {
-        std::lock_guard<std::mutex> held(lock);
-        return traced;
-    }
+    std::vector<TraceRecord> Traced() { return *Lock(lock, traced); }
     // Waits (real time) until `n` has been notified.
     bool WaitForNotification(int n, uint32_t timeoutMs = 1000) {
         return WaitUntil(
@@ -57,13 +41,12 @@ struct SimBench {
             },
             timeoutMs);
     }
-    static bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs = 1000) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
+    // Connected, with the 65 W charger attached.
+    void PlugPd65() {
+        ASSERT_TRUE(Connect());
+        ASSERT_TRUE(simulator.Plug("pd65"));
+        ASSERT_TRUE(WaitForNotification(1));
+        ClearNotifications();
     }
 
     // Declared first so that they outlive the connection that fills them.

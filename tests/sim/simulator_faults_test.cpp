@@ -7,11 +7,7 @@
 namespace {
 class SimFaults : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(bench.Connect());
-        ASSERT_TRUE(bench.simulator.Plug("pd65"));
-        ASSERT_TRUE(bench.WaitForNotification(1));
-    }
+    void SetUp() override { bench.PlugPd65(); }
     void Arm(const std::function<void(FaultPlan&)>& fault) { bench.simulator.ConfigureFaults(fault); }
     bool Measure() { return bench.connection.GetMeasurements(m); }
 
@@ -38,7 +34,6 @@ TEST_F(SimFaults, EachFaultFailsOnlyTheCommandsItHits) {
          },
          {true, true, true}},
     };
-    bench.ClearNotifications();
     for (const Case& c : cases) {
         Arm(c.arm);
         for (bool answered : c.answered) {
@@ -54,7 +49,9 @@ TEST_F(SimFaults, EachFaultFailsOnlyTheCommandsItHits) {
     EXPECT_TRUE(bench.connection.GetSpectrum(spectrum));
 }
 
-TEST_F(SimFaults, ALateAnswerFailsAndIsNotTakenForTheNext) {
+// A late answer is not taken for the next command's; a silent tester says
+// nothing at all; a vanished one fails quickly and can be connected again.
+TEST_F(SimFaults, LateSilentAndVanishedTesters) {
     Arm([](FaultPlan& f) { f.SetDelay(700); });
     EXPECT_FALSE(Measure());
     Arm([](FaultPlan& f) { f.SetDelay(0); });
@@ -62,28 +59,22 @@ TEST_F(SimFaults, ALateAnswerFailsAndIsNotTakenForTheNext) {
     PortStatus s;
     EXPECT_TRUE(bench.connection.GetPortStatus(s));
     EXPECT_EQ(s.sinkVoltageMv, 5000);
-}
 
-TEST_F(SimFaults, ASilentOrVanishedTesterFailsCommandsUntilItIsBack) {
     Arm([](FaultPlan& f) { f.SetSilent(true); });
     EXPECT_FALSE(Measure());
-    bench.ClearNotifications();
     bench.simulator.Unplug();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_TRUE(bench.Notifications().empty());  // silent means nothing at all
+    EXPECT_TRUE(bench.Notifications().empty());
     Arm([](FaultPlan& f) { f.Clear(); });
-    PortStatus s;
     EXPECT_TRUE(bench.connection.GetPortStatus(s));
     EXPECT_EQ(s.sinkAttached, 0);
 
-    // A vanished one fails commands quickly and can be connected again.
     bench.simulator.Vanish();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Measure());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
     ASSERT_TRUE(bench.Connect());
-    EXPECT_EQ(bench.connection.Info().firmwareVersion, TesterIdentity().firmwareVersion);
     EXPECT_TRUE(Measure());
 }
 
@@ -91,30 +82,16 @@ TEST(SimResponder, UnknownCommandsAndShortRequestsGetNoAnswer) {
     FastClock clock;
     Simulator simulator(clock);
     std::mutex lock;
-    std::vector<uint8_t> received;
+    Bytes received;
     simulator.Attach(
-        [&](std::span<const uint8_t> bytes) {
-            std::lock_guard<std::mutex> held(lock);
-            received.insert(received.end(), bytes.begin(), bytes.end());
-        },
-        nullptr);
-    auto receivedCount = [&] {
-        std::lock_guard<std::mutex> held(lock);
-        return received.size();
-    };
-    const uint8_t unknown[] = {0x77};
-    const uint8_t shortLoad[] = {0x10, 0xD0};  // SetLoadCurrent with one byte of four
-    for (auto payload : {std::span<const uint8_t>(unknown), std::span<const uint8_t>(shortLoad)}) {
-        std::vector<uint8_t> frame = BuildFrame(payload[0], payload.subspan(1));
-        simulator.Receive(frame);
-    }
+        [&](std::span<const uint8_t> b) { Lock(lock, received)->insert(received.end(), b.begin(), b.end()); }, nullptr);
+    simulator.Receive(BuildFrame(0x77, {}));
+    simulator.Receive(BuildFrame(kCmdSetLoadCurrent, Bytes{0xD0}));  // one byte of four
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(receivedCount(), 0u);
+    EXPECT_TRUE(Lock(lock, received)->empty());
     // A request split over many reads is still answered once.
-    std::vector<uint8_t> info = BuildFrame(0x01, {});
-    for (uint8_t byte : info)
+    for (uint8_t byte : BuildFrame(kCmdGetDeviceInfo, {}))
         simulator.Receive({&byte, 1});
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return receivedCount() == 4u + 1u + 16u; }));
-    std::lock_guard<std::mutex> held(lock);
-    EXPECT_EQ(received[2], 0x01);
+    ASSERT_TRUE(WaitUntil([&] { return Lock(lock, received)->size() == 4u + 1u + 16u; }));
+    EXPECT_EQ(Lock(lock, received)->at(2), kCmdGetDeviceInfo);
 }

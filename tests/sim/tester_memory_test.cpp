@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
 #include "sim_bench.h"
 
 // What the tester keeps across restarts.
 TEST(SimState, RegistersSourceTypesAndCalibrationSurviveARestart) {
-    std::string path =
-        (std::filesystem::temp_directory_path() / ("ampwright-sim-state-" + std::to_string(std::rand()))).string();
+    std::string path = TempPath("ampwright-sim-state-" + std::to_string(std::rand()));
     {
         SimBench bench;
         ASSERT_TRUE(bench.simulator.UseStateFile(path));
@@ -29,18 +26,13 @@ TEST(SimState, RegistersSourceTypesAndCalibrationSurviveARestart) {
     ASSERT_TRUE(restarted.simulator.UseStateFile(path));
     ASSERT_TRUE(restarted.Connect());
     TesterConfig read;
-    ASSERT_TRUE(restarted.connection.GetConfig(read));
-    EXPECT_EQ(read.cableResistanceMilliohm, 210);
-    EXPECT_EQ(read.qcDetection, 0);
     SourceTypeNames names;
-    ASSERT_TRUE(restarted.connection.GetSourceTypeNames(names));
-    EXPECT_EQ(names.selectedIndex, 4);
-    EXPECT_EQ(names.names[4], "Kept");
     CalibrationRecord calibration;
-    ASSERT_TRUE(restarted.connection.GetCalibration(3, calibration));
-    EXPECT_EQ(calibration.stored, 1);
-    EXPECT_EQ(calibration.year, 2025u);
-    EXPECT_EQ(calibration.values[1], 500);
+    ASSERT_TRUE(restarted.connection.GetConfig(read) && restarted.connection.GetSourceTypeNames(names) &&
+                restarted.connection.GetCalibration(3, calibration));
+    EXPECT_EQ(std::tuple(read.cableResistanceMilliohm, read.qcDetection, names.selectedIndex, names.names[4]),
+              std::tuple(210, 0, 4, "Kept"));
+    EXPECT_EQ(std::tuple(calibration.stored, calibration.year, calibration.values[1]), std::tuple(1, 2025u, 500));
     std::remove(path.c_str());
 }
 
@@ -54,11 +46,9 @@ TEST(SimState, AFileWithBrokenLinesKeepsWhatItCanRead) {
         "calibration 7 24 1 1 2 3 4\n"
         "calibration 1 24 1 510 500 3020\n"
         "selected-source-type 3\n");
-    EXPECT_EQ(memory.U16(kRegCableResistance), 300);
-    EXPECT_EQ(memory.U16(kRegAutoVoltage), 5000);
-    EXPECT_EQ(memory.SelectedSourceType(), 3);
-    EXPECT_FALSE(memory.Calibration(1).stored);
-    EXPECT_EQ(memory.SourceType(0).name, "PD 100W");
+    EXPECT_EQ(std::tuple(memory.U16(kRegCableResistance), memory.U16(kRegAutoVoltage), memory.SelectedSourceType(),
+                         memory.Calibration(1).stored, memory.SourceType(0).name),
+              std::tuple(300, 5000, 3, false, "PD 100W"));
 }
 
 TEST(SimState, RefusesWritesThatWouldCorruptASetting) {

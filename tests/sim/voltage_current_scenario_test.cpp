@@ -1,18 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "graphs/fft_graph.h"
-#include "graphs/graph_window.h"
 #include "graphs/result_csv.h"
 #include "monitor/sink_test_settings.h"
-#include "platform/format.h"
 #include "sim_bench.h"
-#include "support/drawn_region.h"
 #include "support/run_context_bench.h"
-#include "ui/graph_ids.h"
-#include "ui/main_window_ids.h"
 
 // The whole voltage-versus-current test against the simulated tester, with
 // the poll loop carrying out its load requests. The test's sleeps run the
@@ -39,52 +30,43 @@ struct Scenario {
     int profileIndex;  // in the charger's capability list
     uint32_t currentLimitMode;
     int lastStepMa;    // the last step measured
-    int failingSteps;  // how many steps are drawn out of spec
+    int failingSteps;  // how many steps fail
     bool detaches;     // the charger shuts down at the next step
 };
 
 // A charger on the simulated tester, attached, its profile selected, with
-// the poll loop running inside the test clock's sleeps.
-struct Rig {
+// the poll loop running inside the test clock's sleeps; then the test run.
+void RunScenario(const Scenario& s) {
     SimBench bench;
     TestRunParts parts;
     LiveState& live = parts.live;
     CycleClock loopClock{bench}, testClock{bench};
     StatusPollLoop loop{bench.connection, live, parts.log, parts.events, loopClock};
+    testClock.loop = &loop;
+    ASSERT_TRUE(bench.simulator.Plug(s.charger));
+    bench.simulator.SetCableMilliohm(s.cableMilliohm);
+    ASSERT_TRUE(bench.connection.Connect("SIM", [&](int n) { parts.events.Notify(n); }));
+    TesterConfig config;
+    ASSERT_TRUE(bench.connection.GetConfig(config));
+    SinkTestSettings settings;
+    LoadSinkSettings(config, settings);
+    settings.currentLimitMode = s.currentLimitMode;
+    live.SetSettings(settings);
+    live.configDirty = true;
+    live.connected = true;
+    live.loadCurrentPending = false;
+    testClock.SleepMs(2000);  // attached, its capabilities read
+    ASSERT_TRUE(live.sinkActive);
+    live.requestedProfileIndex = s.profileIndex;
+    live.profileSelectPending = s.profileIndex != 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            testClock.SleepMs(10);
+            return live.profileChanged || s.profileIndex == 0;
+        },
+        5000));
+    ASSERT_EQ(live.loadCurrentLimit, s.currentLimitMode == 1 ? 3600 : live.sinkRatedCurrentMa.load());
 
-    void Attach(const char* charger, uint16_t cableMilliohm, int profileIndex, uint32_t currentLimitMode) {
-        testClock.loop = &loop;
-        ASSERT_TRUE(bench.simulator.Plug(charger));
-        bench.simulator.SetCableMilliohm(cableMilliohm);
-        ASSERT_TRUE(bench.connection.Connect("SIM", [&](int n) { parts.events.Notify(n); }));
-        TesterConfig config;
-        ASSERT_TRUE(bench.connection.GetConfig(config));
-        SinkTestSettings settings;
-        LoadSinkSettings(config, settings);
-        settings.currentLimitMode = currentLimitMode;
-        live.SetSettings(settings);
-        live.configDirty = true;
-        live.connected = true;
-        live.loadCurrentPending = false;
-        testClock.SleepMs(2000);  // attached, its capabilities read
-        ASSERT_TRUE(live.sinkActive);
-        live.requestedProfileIndex = profileIndex;
-        live.profileSelectPending = profileIndex != 0;
-        ASSERT_TRUE(SimBench::WaitUntil(
-            [&] {
-                testClock.SleepMs(10);
-                return live.profileChanged || profileIndex == 0;
-            },
-            5000));
-        ASSERT_EQ(live.loadCurrentLimit, currentLimitMode == 1 ? 3600 : live.sinkRatedCurrentMa.load());
-    }
-
-    void Run(const Scenario& s);
-};
-
-void Rig::Run(const Scenario& s) {
-    Attach(s.charger, s.cableMilliohm, s.profileIndex, s.currentLimitMode);
-    if (::testing::Test::HasFatalFailure()) return;
     VoltageCurrentTest test;
     RunProfile profile = CopyRunProfile(live);
     RunContext context{live, parts.log, parts.events, parts.view, parts.window, testClock};
@@ -101,9 +83,8 @@ void Rig::Run(const Scenario& s) {
     reader.join();
 
     std::vector<std::string> verdicts, csv;
-    for (int i = 0; i < parts.log.Records().RecordCount(); ++i)
-        if (std::string text = parts.log.Records().GetRecord(i)->text; text.find(", I=") != std::string::npos)
-            verdicts.push_back(text);
+    for (const std::string& text : LogTexts(parts.log))
+        if (text.find(", I=") != std::string::npos) verdicts.push_back(text);
     VoltageCurrentResult result = test.Result();
     std::string text = ResultCsvText(result);
     for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
@@ -113,8 +94,6 @@ void Rig::Run(const Scenario& s) {
     ASSERT_EQ(verdicts.size(), static_cast<size_t>(lastStep + 1 + s.detaches));
     ASSERT_EQ(csv.size(), verdicts.size() + 1);
     ChargerPreset charger = *FindChargerPreset(s.charger);
-    std::vector<ComplianceShape> shapes = ComplianceRegions(profile);
-    float bottom = VoltageAxisFor(profile).minimumV;
     int failing = 0;
     for (int step = 0; step < static_cast<int>(verdicts.size()); ++step) {
         SCOPED_TRACE(step * 100);
@@ -122,15 +101,11 @@ void Rig::Run(const Scenario& s) {
             EXPECT_NEAR(result.raw[step],
                         ChargerOutputMv(charger, profile.voltageMv, s.cableMilliohm, step * 100) / 1000, 0.015);
         }
-        // The log, the CSV and the plot agree on every step.
+        // The log and the CSV agree on every step (the plot agrees with the verdicts in the presets test).
         bool passes = csv[step + 1].ends_with("PASS");
         failing += !passes;
         bool logged = verdicts[step].rfind("Under Voltage", 0) != 0 && verdicts[step].rfind("Over Voltage", 0) != 0;
         EXPECT_EQ(logged, passes) << verdicts[step];
-        DrawnIn drawn = DrawnRegion(shapes, step * 100, std::max(result.raw[step], bottom));
-        if (drawn != DrawnIn::Edge) {
-            EXPECT_EQ(drawn == DrawnIn::Passing, passes) << csv[step + 1];
-        }
     }
     EXPECT_EQ(failing, s.failingSteps);
     if (s.detaches) {
@@ -153,67 +128,6 @@ TEST(VoltageCurrentWithSimulator, EachPresetIsJudgedAsItsModelSays) {
     };
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.charger);
-        Rig().Run(s);
+        RunScenario(s);
     }
-}
-
-namespace {
-class NoShell : public GraphWindowShell {
-public:
-    void LayOut() override {}
-    void WaitPumping(const std::function<void()>& wait) override { wait(); }
-    ImageResult SaveImage(const std::string&, GraphImageFormat, std::string*) override { return ImageResult::Saved; }
-};
-}  // namespace
-
-// Both tests through the graph window's Run, Stop, timer, paint and export.
-TEST(TestGraphsWithSimulator, RunThroughTheGraphWindow) {
-    Rig rig;
-    rig.Attach("pd65", 150, 1, 0);
-    ASSERT_FALSE(::testing::Test::HasFatalFailure());
-    GraphSettings settings;
-    settings.currentStepMa = 500;
-    settings.stepTimeMs = 700;
-    NoShell shell;
-    FakeWindow& window = rig.parts.window;
-    GraphWindow rules{{window, window, rig.live, rig.parts.events, settings, shell, SteadySampleClock(), &rig.parts.log,
-                       &rig.bench.connection, &rig.testClock}};
-    rules.Initialize();
-    rules.Resize(900, 500);
-    auto run = [&](int type) {
-        window.SelectItem(IDC_GRAPH_TYPE, type);
-        rules.OnCommand(IDC_GRAPH_TYPE, ControlNotification::kSelectionChosen);
-        rules.OnCommand(IDC_GRAPH_RUN, 0);
-    };
-
-    run(kGraphVoltageVsCurrent);
-    rules.JoinRunner();
-    rules.OnTimer();
-    const LineChart& chart = *rules.Chart();
-    ASSERT_EQ(chart.ValueCount(0), 7);  // 0 to 3 A in 500 mA steps
-    for (int step = 0; step < 7; ++step)
-        EXPECT_NEAR(chart.Value(0, step), 9.0f, 0.6f) << step;
-    EXPECT_EQ(window.Get(IDC_GRAPH_STATUS).text.rfind("V(Min): ", 0), 0u);
-    EXPECT_TRUE(window.Get(IDC_GRAPH_CURRENT_STEP).enabled);
-
-    RecordingCanvas canvas;
-    rules.Paint(canvas);
-    EXPECT_TRUE(std::any_of(canvas.polygons.begin(), canvas.polygons.end(), [](const auto& p) {
-        return p.color == Color{0, 255, 0, 0x40};
-    })) << "the operating region";
-
-    std::string path = (std::filesystem::temp_directory_path() / "ampwright_graph_export.csv").string();
-    window.QueueSavePath(path);
-    rules.OnCommand(IDC_GRAPH_EXPORT_CSV, 0);
-    std::ifstream in(path, std::ios::binary);
-    std::string written(std::istreambuf_iterator<char>(in), {});
-    in.close();
-    std::filesystem::remove(path);
-    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 8);
-    EXPECT_TRUE(written.ends_with("PASS\r\n")) << written;
-
-    run(kGraphFft);
-    ASSERT_TRUE(SimBench::WaitUntil([&] { return rules.Chart()->ValueCount(0) == kSpectrumEntries; }, 10000));
-    rules.OnCommand(IDC_GRAPH_RUN, 0);
-    rules.JoinRunner();
 }

@@ -73,9 +73,20 @@ public:
 
     // A copy of a control's state.
     Control Get(int id) const;
+    // The texts of some controls, in order.
+    std::vector<std::string> Texts(std::initializer_list<int> ids) {
+        std::vector<std::string> texts;
+        for (int id : ids)
+            texts.push_back(GetText(id));
+        return texts;
+    }
     // Running timers and their periods.
     std::map<int, uint32_t> Timers() const { return *Lock(lock_, timers_); }
     std::vector<Message> Messages() const { return *Lock(lock_, messages_); }
+    std::string LastMessage() const {
+        std::vector<Message> all = Messages();
+        return all.empty() ? "" : all.back().text;
+    }
     std::vector<SaveFileRequest> SaveRequests() const { return *Lock(lock_, saveRequests_); }
 
     // Scripted answers: message boxes answer kAnswerOk unless told otherwise;

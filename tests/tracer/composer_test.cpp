@@ -23,7 +23,6 @@ protected:
                           static_cast<int>(std::find(items.begin(), items.end(), type) - items.begin()));
         composer.OnTypeChange();
     }
-    std::string LastMessage() { return window.Messages().empty() ? "" : window.Messages().back().text; }
 
     FakeWindow window;
     PendingEcho echo;
@@ -46,15 +45,13 @@ TEST_F(ComposerTest, DataObjectsArePaddedAndConverted) {
     window.SetText(kObjects[0], "1F");
     window.SetText(kObjects[2], "0xabc");
     composer.OnSend();
-    EXPECT_EQ(window.Get(kObjects[0]).text, "0x0000001F");
-    EXPECT_EQ(window.Get(kObjects[1]).text, "0x00000000");
-    EXPECT_EQ(window.Get(kObjects[2]).text, "0x00000ABC");
+    EXPECT_EQ(window.Texts({kObjects[0], kObjects[1], kObjects[2]}),
+              (std::vector<std::string>{"0x0000001F", "0x00000000", "0x00000ABC"}));
     ASSERT_EQ(sent.size(), 1u);
     std::vector<uint8_t> body(sent[0].begin() + 2, sent[0].end());
     EXPECT_EQ(body, (std::vector<uint8_t>{0x1F, 0, 0, 0, 0, 0, 0, 0, 0xBC, 0x0A, 0, 0}));
-    EXPECT_EQ((sent[0][1] >> 4) & 7, 3) << "three objects in the header";
-    EXPECT_EQ(sent[0][0] & 0x1F, 2) << "Request's type";
-    EXPECT_EQ(echo.pending, 34);
+    // Three objects in the header, Request's type, its echo awaited.
+    EXPECT_EQ(std::tuple((sent[0][1] >> 4) & 7, sent[0][0] & 0x1F, echo.pending.load()), std::tuple(3, 2, 34));
     EXPECT_FALSE(window.Get(IDC_COMPOSER_SEND).enabled);
     EXPECT_EQ(window.Timers().at(IDT_TRACER_QUIET), 1050u);
 
@@ -82,7 +79,7 @@ TEST_F(ComposerTest, SevenDataObjectsAtMost) {
     window.SetText(kObjects[7], "1");
     composer.OnSend();
     EXPECT_TRUE(sent.empty());
-    EXPECT_EQ(LastMessage(), "A message carries at most 7 data objects: clear data object 8.");
+    EXPECT_EQ(window.LastMessage(), "A message carries at most 7 data objects: clear data object 8.");
 }
 
 // One chunk: the extended header carries the data size and "chunked"; the
@@ -145,7 +142,7 @@ TEST_F(ComposerTest, ValidationMessages) {
         for (const auto& [id, text] : c.fields)
             window.SetText(id, text);
         composer.OnSend();
-        EXPECT_EQ(LastMessage(), c.message);
+        EXPECT_EQ(window.LastMessage(), c.message);
         EXPECT_TRUE(sent.empty()) << "nothing is sent";
         EXPECT_EQ(echo.pending, PendingEcho::kNothing);
         EXPECT_TRUE(window.Get(IDC_COMPOSER_SEND).enabled);
@@ -172,10 +169,10 @@ TEST_F(ComposerTest, FailedSendSaysWhy) {
     accept = false;
     Choose("Accept");
     composer.OnSend();
-    EXPECT_EQ(LastMessage(), "Device under test did not read message.");
+    EXPECT_EQ(window.LastMessage(), "Device under test did not read message.");
     live.sinkActive = false;
     composer.OnSend();
-    EXPECT_EQ(LastMessage(), "No device under test connected");
+    EXPECT_EQ(window.LastMessage(), "No device under test connected");
     EXPECT_EQ(echo.pending, PendingEcho::kNothing);
     EXPECT_TRUE(ownRows.empty());
 

@@ -67,9 +67,7 @@ TEST(TraceView, CellsListsAndBrushesOfEachView) {
 
 TEST(TraceView, RowThatDoesNotFitShowsTheFieldsBeforeTheMismatch) {
     TraceRowFields f = ParseTraceRow("0,Bad-Name,UFP,Sink,2.0,3,0, ,0x4106", TraceViewMode::Default);
-    EXPECT_EQ(f.fieldsRead, 2);
-    EXPECT_EQ(f.type, "Bad");
-    EXPECT_EQ(f.dataRole, "");
+    EXPECT_EQ(std::tuple(f.fieldsRead, f.type, f.dataRole), std::tuple(2, "Bad", ""));
 }
 
 TEST(TraceStore, TheViewFollowsNewRowsOnlyAtTheEnd) {
@@ -84,8 +82,7 @@ TEST(TraceStore, TheViewFollowsNewRowsOnlyAtTheEnd) {
     store.Wheel(-240);
     EXPECT_EQ(store.Scroll().top, 1) << "one row per wheel message";
     store.Clear();
-    EXPECT_EQ(store.Scroll().top, 0);
-    EXPECT_EQ(store.Visible().rows.size(), 0u);
+    EXPECT_EQ(std::tuple(store.Scroll().top, store.Visible().rows.size()), std::tuple(0, 0u));
 }
 
 TEST(TraceStore, ChoicesStayWithTheirRowsThroughScrollingAndWrap) {
@@ -96,18 +93,14 @@ TEST(TraceStore, ChoicesStayWithTheirRowsThroughScrollingAndWrap) {
     store.ScrollBy(RowScroll::Request::Top);
     ASSERT_TRUE(store.Choose(1, 3));  // row "1"
     store.ScrollBy(RowScroll::Request::LineDown);
-    TraceStore::View view = store.Visible();
-    EXPECT_EQ(view.rows[0].text, "1");
-    EXPECT_EQ(view.rows[0].choice, 3);
-
+    auto top = [&] {
+        TraceStore::View view = store.Visible();
+        return std::tuple(view.rows[0].text, view.rows[0].choice, view.rows[1].choice);
+    };
+    EXPECT_EQ(top(), std::tuple("1", 3, 1));
     store.Append("19");  // drops row "0"
-    view = store.Visible();
-    EXPECT_EQ(view.rows[0].text, "2") << "same top index, rows moved up by one";
+    EXPECT_EQ(std::get<0>(top()), "2") << "same top index, rows moved up by one";
     store.ScrollBy(RowScroll::Request::Top);
-    view = store.Visible();
-    EXPECT_EQ(view.rows[0].text, "1");
-    EXPECT_EQ(view.rows[0].choice, 3);
-    EXPECT_EQ(view.rows[1].choice, 1);
-    EXPECT_EQ(store.Rows().front(), "1");
-    EXPECT_EQ(store.Rows().back(), "19");
+    EXPECT_EQ(top(), std::tuple("1", 3, 1));
+    EXPECT_EQ(std::tuple(store.Rows().front(), store.Rows().back()), std::tuple("1", "19"));
 }

@@ -4,6 +4,7 @@
 
 #include "sim/sim_bench.h"
 #include "support/fake_window.h"
+#include "support/test_helpers.h"
 #include "tracer/tracer_window.h"
 #include "ui/tracer_ids.h"
 
@@ -21,7 +22,7 @@ protected:
         tracer.Initialize();
     }
     bool WaitForRow(const std::string& start) {
-        return SimBench::WaitUntil([&] {
+        return WaitUntil([&] {
             std::vector<std::string> rows = tracer.Store().Rows();
             return std::any_of(rows.begin(), rows.end(), [&](const std::string& r) { return r.starts_with(start); });
         });
@@ -82,7 +83,7 @@ TEST_F(TracerSim, AReconnectedTesterIsTracedAgainWhenTheTracerResumes) {
         int rows = tracer.Store().RowCount();
         bench.simulator.Unplug();
         bench.simulator.Plug("pd65");
-        return SimBench::WaitUntil([&] { return tracer.Store().RowCount() > rows; }, 500);
+        return WaitUntil([&] { return tracer.Store().RowCount() > rows; }, 500);
     };
     EXPECT_FALSE(replugged()) << "silenced by the reconnection";
     ASSERT_TRUE(tracer.ResumeTracing());

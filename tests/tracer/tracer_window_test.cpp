@@ -1,22 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "platform/files.h"
 #include "support/fake_window.h"
+#include "support/test_helpers.h"
 #include "tracer/trace_csv.h"
 #include "tracer/tracer_window.h"
 #include "ui/tracer_ids.h"
 
 namespace {
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The window's rules without a tester: commands fail at once.
 class TracerWindowTest : public ::testing::Test {
 protected:
@@ -43,10 +36,8 @@ TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
     EXPECT_FALSE(window.Get(IDC_TRACER_SCROLL).scrollShown) << "the bar is the window thread's";
     tracer.OnRowsArrived();
     FakeWindow::Control bar = window.Get(IDC_TRACER_SCROLL);
-    EXPECT_TRUE(bar.scrollShown);
-    EXPECT_EQ(bar.scrollMaximum, 5);
-    EXPECT_EQ(bar.scrollPage, 5);
-    EXPECT_EQ(bar.scrollPosition, 1);
+    EXPECT_EQ(std::tuple(bar.scrollShown, bar.scrollMaximum, bar.scrollPage, bar.scrollPosition),
+              std::tuple(true, 5, 5, 1));
 }
 
 TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
@@ -54,9 +45,8 @@ TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
     RecordingCanvas canvas;
     tracer.Paint(canvas);
     FakeWindow::Control list = window.Get(IDC_TRACER_SLOT_LIST_0);
-    EXPECT_EQ(list.items, (std::vector<std::string>{" 1", " 2"}));
-    EXPECT_TRUE(list.enabled);
-    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(std::tuple(list.items, list.enabled, list.selected),
+              std::tuple(std::vector<std::string>{" 1", " 2"}, true, 0));
 
     window.SelectItem(IDC_TRACER_SLOT_LIST_0, 1);
     tracer.OnCommand(IDC_TRACER_SLOT_LIST_0, 1);
@@ -108,11 +98,12 @@ TEST_F(TracerWindowTest, AChoiceGoesToTheRowItsListWasPaintedFor) {
     EXPECT_EQ(tracer.Store().Visible().rows[0].choice, 1);
 }
 
+// The export writes the rows without echo flags, or says why it did not.
 TEST_F(TracerWindowTest, ExportWritesTheRowsWithoutEchoFlags) {
-    std::string path = (std::filesystem::temp_directory_path() / "ampwright-tracer-export.csv").string();
+    std::string path = TempPath("ampwright-tracer-export.csv");
     window.QueueSavePath(path);
     tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
-    EXPECT_EQ(ReadFile(path), std::string(kTraceCsvHeader) + "\r\n") << "an empty store gives the header only";
+    EXPECT_EQ(FileText(path), std::string(kTraceCsvHeader) + "\r\n") << "an empty store gives the header only";
 
     // A wrapped store (20 slots, 19 rows) exports the rows it still holds.
     for (int i = 0; i < 25; ++i)
@@ -120,15 +111,13 @@ TEST_F(TracerWindowTest, ExportWritesTheRowsWithoutEchoFlags) {
     tracer.Store().Append("1,Hard Reset, , , , , , , ");
     window.QueueSavePath(path);
     tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
-    std::string csv = ReadFile(path);
+    std::string csv = FileText(path);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 20);
     EXPECT_NE(csv.find("\r\nGoodCRC,UFP,Sink,2.0,3,0, ,0x4106\r\n"), std::string::npos);
     EXPECT_TRUE(csv.ends_with("\r\nHard Reset, , , , , , , \r\n"));
     RemoveFile(path);
-}
 
-TEST_F(TracerWindowTest, FailedExportSaysSoAndLeavesNothingBehind) {
-    std::string path = (std::filesystem::temp_directory_path() / "ampwright-no-such-folder" / "trace.csv").string();
+    path = TempPath("ampwright-no-such-folder/trace.csv");
     window.QueueSavePath(path);
     tracer.OnCommand(IDC_TRACER_EXPORT_CSV, 0);
     ASSERT_EQ(window.Messages().size(), 1u);
