@@ -5,12 +5,9 @@
 //
 //   bench-graph-sampling PORT [SECONDS] [TIME_DIVISION]
 #include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <thread>
 
+#include "figures.h"
 #include "device/tester_connection.h"
 #include "graphs/real_time_graph.h"
 #include "graphs/real_time_loop.h"
@@ -21,15 +18,12 @@
 
 namespace {
 
-// Counts the requests written to the tester.
+// Counts the requests written to the tester. The callback is the real
+// port's, which the connection may use as its own.
 class CountingPort : public SerialPort {
 public:
     explicit CountingPort(std::atomic<uint64_t>& writes) : port_(CreateSerialPort()), writes_(writes) {}
-    void SetCallback(SerialCallback callback, void* context) override {
-        callback_ = callback;
-        context_ = context;
-        port_->SetCallback(&Forward, this);
-    }
+    void SetCallback(SerialCallback callback, void* context) override { port_->SetCallback(callback, context); }
     void SetReadSize(uint32_t bytes) override { port_->SetReadSize(bytes); }
     uint32_t Open(const char* path, uint32_t baud, uint32_t parity, uint8_t byteSize, bool lineEvents) override {
         return port_->Open(path, baud, parity, byteSize, lineEvents);
@@ -46,14 +40,8 @@ public:
     uint32_t ReceivedCount() const override { return port_->ReceivedCount(); }
 
 private:
-    static void Forward(SerialPort&, void* context, SerialEvent event) {
-        auto* self = static_cast<CountingPort*>(context);
-        self->callback_(*self, self->context_, event);
-    }
     std::unique_ptr<SerialPort> port_;
     std::atomic<uint64_t>& writes_;
-    SerialCallback callback_ = nullptr;
-    void* context_ = nullptr;
 };
 
 }  // namespace
@@ -63,8 +51,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench-graph-sampling PORT [SECONDS] [TIME_DIVISION]\n");
         return 2;
     }
-    const int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
-    const int division = argc > 3 ? std::atoi(argv[3]) : 4;
+    const int seconds = NumberArg(argc, argv, 2, 5);
+    const int division = NumberArg(argc, argv, 3, 4);
     std::atomic<uint64_t> writes{0};
     TesterConnection tester([&writes] { return std::make_unique<CountingPort>(writes); });
     PortEvents events;
