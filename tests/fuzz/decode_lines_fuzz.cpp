@@ -2,7 +2,6 @@
 // a byte-order mark, UTF-8 or UTF-16). What it accepts decodes into the
 // tracer's CSV, and the CSV's own raw-message column, decoded again, gives
 // the same CSV: the export round-trips.
-#include <sstream>
 #include <vector>
 
 #include "cli/message_lines.h"
@@ -21,13 +20,10 @@ std::string Csv(const MessageLines& lines) {
 
 // The last field of each line after the header, one per line.
 std::string RawColumn(const std::string& csv) {
-    std::istringstream in(csv);
-    std::string line, raw;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        raw += line.substr(line.rfind(',') + 1) + "\n";
-    }
+    std::vector<std::string> lines = SplitAt(csv, '\n');
+    std::string raw;
+    for (size_t i = 1; i < lines.size(); ++i)
+        raw += lines[i].substr(lines[i].rfind(',') + 1) + "\n";
     return raw;
 }
 }  // namespace
