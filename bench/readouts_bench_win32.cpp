@@ -140,6 +140,15 @@ void WriteSinkReadouts(Controls& window, const Measurement& m) {
     window.SetText(IDC_SINK_CAPACITY, "0\r\n0");
 }
 
+// Dispatches this thread's messages until `done`, looking every `ms`.
+template <typename Done>
+void PumpUntil(Done done, DWORD ms) {
+    for (MSG message; !done(); Sleep(ms)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -182,12 +191,8 @@ int wmain(int argc, wchar_t** argv) {
     StatusPollLoop loop(tester, state.live, log, events);
     loop.Start();
     // Attached and its capabilities read; then measure back to back.
-    for (int i = 0; i < 100 && !state.live.sinkActive; ++i) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        Sleep(50);
-    }
+    int waits = 0;
+    PumpUntil([&] { return state.live.sinkActive || ++waits > 100; }, 50);
     state.live.testIdle = false;
     {
         std::lock_guard<std::mutex> held(state.latencyLock);
@@ -208,10 +213,7 @@ int wmain(int argc, wchar_t** argv) {
         loop.Stop();
         stopped = true;
     });
-    for (MSG drain; !stopped; Sleep(1)) {
-        while (PeekMessageW(&drain, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&drain);
-    }
+    PumpUntil([&stopped] { return stopped.load(); }, 1);
     stopper.join();
     state.live.SetReadoutsListener(nullptr);
     tester.Close();
