@@ -1,10 +1,9 @@
 // The sampling rate a real-time graph reaches against a tester (run it
 // against ampwright-sim): the status poll loop and RealTimeLoop run as in the
 // program, and the figures are the samples per second, the ticks that had to
-// be filled, and the poll loop's exchanges per second.
+// be filled, and the measurements per second the poll loop took.
 //
 //   bench-graph-sampling PORT [SECONDS] [TIME_DIVISION]
-#include <atomic>
 #include <thread>
 
 #include "figures.h"
@@ -16,36 +15,6 @@
 #include "support/fake_window.h"
 #include "ui/graph_ids.h"
 
-namespace {
-
-// Counts the requests written to the tester. The callback is the real
-// port's, which the connection may use as its own.
-class CountingPort : public SerialPort {
-public:
-    explicit CountingPort(std::atomic<uint64_t>& writes) : port_(CreateSerialPort()), writes_(writes) {}
-    void SetCallback(SerialCallback callback, void* context) override { port_->SetCallback(callback, context); }
-    void SetReadSize(uint32_t bytes) override { port_->SetReadSize(bytes); }
-    uint32_t Open(const char* path, uint32_t baud, uint32_t parity, uint8_t byteSize, bool lineEvents) override {
-        return port_->Open(path, baud, parity, byteSize, lineEvents);
-    }
-    void RequestRead() override { port_->RequestRead(); }
-    void Write(const uint8_t* bytes, size_t length) override {
-        ++writes_;
-        port_->Write(bytes, length);
-    }
-    void Stop() override { port_->Stop(); }
-    bool IsRunning() const override { return port_->IsRunning(); }
-    uint32_t ReadSize() const override { return port_->ReadSize(); }
-    const uint8_t* ReceiveBuffer() const override { return port_->ReceiveBuffer(); }
-    uint32_t ReceivedCount() const override { return port_->ReceivedCount(); }
-
-private:
-    std::unique_ptr<SerialPort> port_;
-    std::atomic<uint64_t>& writes_;
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench-graph-sampling PORT [SECONDS] [TIME_DIVISION]\n");
@@ -53,8 +22,7 @@ int main(int argc, char** argv) {
     }
     const int seconds = NumberArg(argc, argv, 2, 5);
     const int division = NumberArg(argc, argv, 3, 4);
-    std::atomic<uint64_t> writes{0};
-    TesterConnection tester([&writes] { return std::make_unique<CountingPort>(writes); });
+    TesterConnection tester;
     PortEvents events;
     if (!tester.Connect(SerialDevicePath(argv[1]), [&events](int n) { events.Notify(n); })) {
         std::fprintf(stderr, "no tester on %s\n", argv[1]);
@@ -84,13 +52,13 @@ int main(int argc, char** argv) {
     RunProfile profile;
     GraphRun run{chart, window, window, live, events, settings, SteadySampleClock(), &tester, profile};
     live.testIdle = false;
-    uint64_t writesBefore = writes;
+    uint64_t first = live.MeasurementSequence();
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         events.testStop.Set();
     });
     RealTimeResult result = RealTimeLoop(run);
-    uint64_t exchanges = writes - writesBefore;
+    uint64_t measured = live.MeasurementSequence() - first;
     stopper.join();
     live.testIdle = true;
     poll.Stop();
@@ -99,8 +67,8 @@ int main(int argc, char** argv) {
     double s = result.elapsedMs / 1000.0;
     std::printf(
         "real-time graph on %s, \"%s\", %.1f s: %.0f samples/s (%.0f taken, %.0f filled), "
-        "poll loop %.0f exchanges/s\n",
+        "poll loop %.0f measurements/s\n",
         argv[1], TimeDivisionAt(division).text, s, result.samples / s, (result.samples - result.filled) / s,
-        result.filled / s, exchanges / s);
+        result.filled / s, measured / s);
     return 0;
 }
