@@ -2,6 +2,7 @@
 // a byte-order mark, UTF-8 or UTF-16). What it accepts decodes into the
 // tracer's CSV, and the CSV's own raw-message column, decoded again, gives
 // the same CSV: the export round-trips.
+#include <sstream>
 #include <vector>
 
 #include "cli/message_lines.h"
@@ -18,12 +19,14 @@ std::string Csv(const MessageLines& lines) {
     return TraceCsvText(rows);
 }
 
-// The last field of each line after the header, one per line.
+// The last field of each line after the header, one per line (a line's
+// '\r' goes with it: the message reader takes it for a space).
 std::string RawColumn(const std::string& csv) {
-    std::vector<std::string> lines = SplitAt(csv, '\n');
-    std::string raw;
-    for (size_t i = 1; i < lines.size(); ++i)
-        raw += lines[i].substr(lines[i].rfind(',') + 1) + "\n";
+    std::istringstream in(csv);
+    std::string line, raw;
+    std::getline(in, line);
+    while (std::getline(in, line))
+        raw += line.substr(line.rfind(',') + 1) + "\n";
     return raw;
 }
 }  // namespace

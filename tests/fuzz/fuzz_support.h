@@ -6,9 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #define FUZZ_REQUIRE(condition, ...)                                     \
     do {                                                                 \
@@ -29,13 +27,4 @@ inline std::string HexOf(const uint8_t* bytes, size_t size) {
         text += byte;
     }
     return text;
-}
-
-// The pieces of `text` between separators.
-inline std::vector<std::string> SplitAt(const std::string& text, char separator) {
-    std::vector<std::string> pieces;
-    std::istringstream in(text);
-    for (std::string piece; std::getline(in, piece, separator);)
-        pieces.push_back(piece);
-    return pieces;
 }
