@@ -2,12 +2,11 @@
 // share of the real-time graph's update at 1 kHz per time division, with a
 // rewrite of the whole window per sample (as before) and with the
 // incremental update.
-#include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <random>
 
 #include "chart_canvas.h"
+#include "figures.h"
 #include "graphs/line_chart.h"
 #include "graphs/real_time_graph.h"
 
@@ -36,10 +35,10 @@ void BenchDraw() {
     BenchCanvas target = MakeBenchCanvas(width + 10, height + 40);
     const int rounds = 40;
     chart.Draw(*target.canvas, 5, 5);
-    auto start = std::chrono::steady_clock::now();
+    Steady::time_point start = Steady::now();
     for (int r = 0; r < rounds; ++r)
         chart.Draw(*target.canvas, 5, 5);
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    double ms = MsSince(start);
     std::printf("LineChart::Draw, 3 x %d points, %dx%d, %s: %.2f ms per draw\n", LineChart::kCapacity, width, height,
                 target.name.c_str(), ms / rounds);
 }
@@ -57,8 +56,7 @@ double UpdateCpuShare(int division, RealTimeGraph::Update update, int samples) {
     double start = CpuMs();
     for (int i = 0; i < samples; ++i)
         graph.AddSample(value(random), i);
-    double perSampleMs = (CpuMs() - start) / samples;
-    return 100.0 * perSampleMs / 1.0;  // one sample per millisecond
+    return 100.0 * (CpuMs() - start) / samples;  // one sample per millisecond
 }
 
 void BenchRealTime() {

@@ -1,16 +1,12 @@
 // The sampling rate a real-time graph reaches against a tester (run it
 // against ampwright-sim): the status poll loop and RealTimeLoop run as in the
 // program, and the figures are the samples per second, the ticks that had to
-// be filled, and the poll loop's exchanges per second.
+// be filled, and the measurements per second the poll loop took.
 //
 //   bench-graph-sampling PORT [SECONDS] [TIME_DIVISION]
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <thread>
 
+#include "figures.h"
 #include "device/tester_connection.h"
 #include "graphs/real_time_graph.h"
 #include "graphs/real_time_loop.h"
@@ -19,54 +15,14 @@
 #include "support/fake_window.h"
 #include "ui/graph_ids.h"
 
-namespace {
-
-// Counts the requests written to the tester.
-class CountingPort : public SerialPort {
-public:
-    explicit CountingPort(std::atomic<uint64_t>& writes) : port_(CreateSerialPort()), writes_(writes) {}
-    void SetCallback(SerialCallback callback, void* context) override {
-        callback_ = callback;
-        context_ = context;
-        port_->SetCallback(&Forward, this);
-    }
-    void SetReadSize(uint32_t bytes) override { port_->SetReadSize(bytes); }
-    uint32_t Open(const char* path, uint32_t baud, uint32_t parity, uint8_t byteSize, bool lineEvents) override {
-        return port_->Open(path, baud, parity, byteSize, lineEvents);
-    }
-    void RequestRead() override { port_->RequestRead(); }
-    void Write(const uint8_t* bytes, size_t length) override {
-        ++writes_;
-        port_->Write(bytes, length);
-    }
-    void Stop() override { port_->Stop(); }
-    bool IsRunning() const override { return port_->IsRunning(); }
-    uint32_t ReadSize() const override { return port_->ReadSize(); }
-    const uint8_t* ReceiveBuffer() const override { return port_->ReceiveBuffer(); }
-    uint32_t ReceivedCount() const override { return port_->ReceivedCount(); }
-
-private:
-    static void Forward(SerialPort&, void* context, SerialEvent event) {
-        auto* self = static_cast<CountingPort*>(context);
-        self->callback_(*self, self->context_, event);
-    }
-    std::unique_ptr<SerialPort> port_;
-    std::atomic<uint64_t>& writes_;
-    SerialCallback callback_ = nullptr;
-    void* context_ = nullptr;
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench-graph-sampling PORT [SECONDS] [TIME_DIVISION]\n");
         return 2;
     }
-    const int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
-    const int division = argc > 3 ? std::atoi(argv[3]) : 4;
-    std::atomic<uint64_t> writes{0};
-    TesterConnection tester([&writes] { return std::make_unique<CountingPort>(writes); });
+    const int seconds = NumberArg(argc, argv, 2, 5);
+    const int division = NumberArg(argc, argv, 3, 4);
+    TesterConnection tester;
     PortEvents events;
     if (!tester.Connect(SerialDevicePath(argv[1]), [&events](int n) { events.Notify(n); })) {
         std::fprintf(stderr, "no tester on %s\n", argv[1]);
@@ -96,13 +52,13 @@ int main(int argc, char** argv) {
     RunProfile profile;
     GraphRun run{chart, window, window, live, events, settings, SteadySampleClock(), &tester, profile};
     live.testIdle = false;
-    uint64_t writesBefore = writes;
+    uint64_t first = live.MeasurementSequence();
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         events.testStop.Set();
     });
     RealTimeResult result = RealTimeLoop(run);
-    uint64_t exchanges = writes - writesBefore;
+    uint64_t measured = live.MeasurementSequence() - first;
     stopper.join();
     live.testIdle = true;
     poll.Stop();
@@ -111,8 +67,8 @@ int main(int argc, char** argv) {
     double s = result.elapsedMs / 1000.0;
     std::printf(
         "real-time graph on %s, \"%s\", %.1f s: %.0f samples/s (%.0f taken, %.0f filled), "
-        "poll loop %.0f exchanges/s\n",
+        "poll loop %.0f measurements/s\n",
         argv[1], TimeDivisionAt(division).text, s, result.samples / s, (result.samples - result.filled) / s,
-        result.filled / s, exchanges / s);
+        result.filled / s, measured / s);
     return 0;
 }

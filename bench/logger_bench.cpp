@@ -1,11 +1,10 @@
 // Logger figures: records added per second, and the resident memory of a
 // process holding two full-size loggers (the event log and the tracer's row
 // store) when empty, with 1,000 records each and when full.
-#include <chrono>
-#include <cstdio>
 #include <memory>
 #include <string>
 
+#include "figures.h"
 #include "monitor/logger.h"
 #include "resident_memory.h"
 
@@ -30,10 +29,10 @@ int main() {
     Fill(*trace, 1000, text);
     size_t thousand = ResidentBytes();
 
-    auto start = std::chrono::steady_clock::now();
+    Steady::time_point start = Steady::now();
     const int adds = 400000;  // wraps the ring twice
     Fill(*events, adds, text);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds = SecondsSince(start);
     Fill(*trace, static_cast<int>(Logger::kDefaultCapacity), text);
     size_t full = ResidentBytes();
 

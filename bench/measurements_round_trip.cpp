@@ -4,20 +4,16 @@
 // itself on the far end of the platform's test line.
 //
 //   bench-measurements [PORT] [EXCHANGES]
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "figures.h"
 #include "measurement_answers.h"
 #include "support/peer_pump.h"
 
 int main(int argc, char** argv) {
     std::string port = argc > 1 ? argv[1] : "";
-    int exchanges = argc > 2 ? std::atoi(argv[2]) : 2000;
+    int exchanges = NumberArg(argc, argv, 2, 2000);
 
     ScriptedTester tester(&AnswerForBenchmark);
     std::unique_ptr<PeerPump> pump;
@@ -40,18 +36,15 @@ int main(int argc, char** argv) {
     latenciesMs.reserve(static_cast<size_t>(exchanges));
     int failures = 0;
     Measurements m;
-    auto start = std::chrono::steady_clock::now();
+    Steady::time_point start = Steady::now();
     for (int i = 0; i < exchanges; ++i) {
-        auto before = std::chrono::steady_clock::now();
+        Steady::time_point before = Steady::now();
         if (!connection.GetMeasurements(m)) ++failures;
-        latenciesMs.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
+        latenciesMs.push_back(MsSince(before));
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::sort(latenciesMs.begin(), latenciesMs.end());
-    auto percentile = [&](double p) { return latenciesMs[static_cast<size_t>(p * (latenciesMs.size() - 1))]; };
-    std::printf("GetMeasurements over %s: %d exchanges, %d failed, %.0f exchanges/s, p50 %.3f ms, p99 %.3f ms\n",
-                port.c_str(), exchanges, failures, exchanges / seconds, percentile(0.50), percentile(0.99));
+    std::printf("GetMeasurements over %s: %d exchanges, %d failed, %.0f exchanges/s\n", port.c_str(), exchanges,
+                failures, exchanges / SecondsSince(start));
+    PrintSpread("round trip", latenciesMs);
     connection.Close();
     return failures == 0 ? 0 : 1;
 }

@@ -14,15 +14,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <cwchar>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "app/readouts_presenter.h"
 #include "monitor/status_poll_loop.h"
@@ -34,16 +30,11 @@
 // The Win32 headers name a cursor IDC_HELP; here it is the Help button.
 #undef IDC_HELP
 #include "ui/main_window_ids.h"
-#include "spread.h"
+#include "figures.h"
 
 namespace {
-using Steady = std::chrono::steady_clock;
 constexpr UINT kModelChanged = WM_APP + 1;
 constexpr UINT_PTR kEndTimer = 1;
-
-double MsSince(Steady::time_point from) {
-    return std::chrono::duration<double, std::milli>(Steady::now() - from).count();
-}
 
 // When each measurement was published, by sequence number.
 struct PublishTimes {
@@ -67,11 +58,9 @@ struct Bench {
     std::mutex latencyLock;
     std::vector<double> latencies;
 
-    // After the presenter wrote the readouts: how old the shown measurement is.
-    void NoteShown() {
-        std::optional<Measurement> shown = live.CurrentReadouts().sinkReadings.value;
-        if (!shown) return;
-        double ms = published.MsSincePublished(shown->sequence);
+    // After the readouts were written: how old the shown measurement is.
+    void NoteShown(uint64_t sequence) {
+        double ms = published.MsSincePublished(sequence);
         std::lock_guard<std::mutex> held(latencyLock);
         latencies.push_back(ms);
     }
@@ -84,7 +73,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case kModelChanged:
             bench->wake->Taken();
             bench->presenter->Apply();
-            bench->NoteShown();
+            if (std::optional<Measurement> shown = bench->live.CurrentReadouts().sinkReadings.value)
+                bench->NoteShown(shown->sequence);
             return 0;
         case WM_TIMER:
             if (wParam == kEndTimer) PostQuitMessage(0);
@@ -150,6 +140,15 @@ void WriteSinkReadouts(Controls& window, const Measurement& m) {
     window.SetText(IDC_SINK_CAPACITY, "0\r\n0");
 }
 
+// Dispatches this thread's messages until `done`, looking every `ms`.
+template <typename Done>
+void PumpUntil(Done done, DWORD ms) {
+    for (MSG message; !done(); Sleep(ms)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -187,19 +186,13 @@ int wmain(int argc, wchar_t** argv) {
         }
         Measurement m = state.live.LatestMeasurement();
         WriteSinkReadouts(controls, m);
-        double ms = state.published.MsSincePublished(m.sequence);
-        std::lock_guard<std::mutex> held(state.latencyLock);
-        state.latencies.push_back(ms);
+        state.NoteShown(m.sequence);
     });
     StatusPollLoop loop(tester, state.live, log, events);
     loop.Start();
     // Attached and its capabilities read; then measure back to back.
-    for (int i = 0; i < 100 && !state.live.sinkActive; ++i) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        Sleep(50);
-    }
+    int waits = 0;
+    PumpUntil([&] { return state.live.sinkActive || ++waits > 100; }, 50);
     state.live.testIdle = false;
     {
         std::lock_guard<std::mutex> held(state.latencyLock);
@@ -211,7 +204,7 @@ int wmain(int argc, wchar_t** argv) {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
         DispatchMessageW(&message);
-    double elapsedS = MsSince(start) / 1000;
+    double elapsedS = SecondsSince(start);
     uint64_t measured = state.live.MeasurementSequence() - first;
     // The direct mode's poll thread may be waiting on a call into this
     // window: keep answering until it has stopped.
@@ -220,10 +213,7 @@ int wmain(int argc, wchar_t** argv) {
         loop.Stop();
         stopped = true;
     });
-    for (MSG drain; !stopped; Sleep(1)) {
-        while (PeekMessageW(&drain, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&drain);
-    }
+    PumpUntil([&stopped] { return stopped.load(); }, 1);
     stopper.join();
     state.live.SetReadoutsListener(nullptr);
     tester.Close();

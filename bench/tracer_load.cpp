@@ -5,31 +5,20 @@
 // window thread waited for rows and for its paints.
 //
 //   bench-tracer-load [MESSAGES] [RATE]   (default 20000 at 2000 per second)
-#include <algorithm>
-#include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "counting_canvas.h"
+#include "figures.h"
 #include "monitor/status_poll_loop.h"
 #include "simulator.h"
 #include "simulator_link.h"
 #include "support/fake_window.h"
 #include "tracer/trace_csv.h"
 #include "tracer/tracer_window.h"
-#include "spread.h"
 
 namespace {
-using Steady = std::chrono::steady_clock;
-
-double MsBetween(Steady::time_point from, Steady::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
 // The real clock; notes when each of the poll loop's sleeps starts and ends.
 // The loop sleeps in slices; the time between two slices is the loop's own
 // work, and a gap of more than a fraction of a millisecond is a cycle's
@@ -59,8 +48,8 @@ struct WindowQueue {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int messages = argc > 1 ? std::atoi(argv[1]) : 20000;
-    double rate = argc > 2 ? std::atof(argv[2]) : 2000;
+    int messages = NumberArg(argc, argv, 1, 20000);
+    double rate = NumberArg(argc, argv, 2, 2000);
 
     Simulator simulator;
     SimulatorLink link(simulator);
@@ -93,12 +82,12 @@ int main(int argc, char** argv) {
             queue.wake.wait(held, [&] { return queue.pending || queue.stopping; });
             if (queue.stopping) return;
             queue.pending = false;
-            waits.push_back(MsBetween(queue.postedAt, Steady::now()));
+            waits.push_back(MsSince(queue.postedAt));
             held.unlock();
             auto start = Steady::now();
             tracer.OnRowsArrived();
             tracer.Paint(canvas);
-            paints.push_back(MsBetween(start, Steady::now()));
+            paints.push_back(MsSince(start));
             held.lock();
         }
     });
@@ -122,12 +111,12 @@ int main(int argc, char** argv) {
     auto start = Steady::now();
     simulator.StartReplay(script, rate);
     int rows = 0;
-    while (MsBetween(start, Steady::now()) < 1000.0 * messages / rate + 5000) {
+    while (MsSince(start) < 1000.0 * messages / rate + 5000) {
         rows = tracer.Store().RowCount();
         if (rows >= messages) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    double seconds = MsBetween(start, Steady::now()) / 1000;
+    double seconds = SecondsSince(start);
     std::vector<std::pair<Steady::time_point, Steady::time_point>> sleeps;
     {
         std::lock_guard<std::mutex> held(clock.lock);
@@ -140,10 +129,10 @@ int main(int argc, char** argv) {
     std::vector<double> cycles, exchanges;
     Steady::time_point lastCycle;
     for (size_t i = 1; i < sleeps.size(); ++i) {
-        double work = MsBetween(sleeps[i - 1].second, sleeps[i].first);
+        double work = MsSince(sleeps[i - 1].second, sleeps[i].first);
         if (work < 0.02) continue;
         exchanges.push_back(work);
-        if (lastCycle != Steady::time_point()) cycles.push_back(MsBetween(lastCycle, sleeps[i - 1].second));
+        if (lastCycle != Steady::time_point()) cycles.push_back(MsSince(lastCycle, sleeps[i - 1].second));
         lastCycle = sleeps[i - 1].second;
     }
     PrintSpread("poll loop: time between cycles during the replay", cycles);
@@ -153,7 +142,7 @@ int main(int argc, char** argv) {
     Measurements m;
     auto before = Steady::now();
     bool ok = tester.GetMeasurements(m);
-    std::printf("a command right after: %s in %.2f ms\n", ok ? "answered" : "failed", MsBetween(before, Steady::now()));
+    std::printf("a command right after: %s in %.2f ms\n", ok ? "answered" : "failed", MsSince(before));
 
     tracer.Close();
     {

@@ -19,15 +19,14 @@ std::string Csv(const MessageLines& lines) {
     return TraceCsvText(rows);
 }
 
-// The last field of each line after the header, one per line.
+// The last field of each line after the header, one per line (a line's
+// '\r' goes with it: the message reader takes it for a space).
 std::string RawColumn(const std::string& csv) {
     std::istringstream in(csv);
     std::string line, raw;
     std::getline(in, line);
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (std::getline(in, line))
         raw += line.substr(line.rfind(',') + 1) + "\n";
-    }
     return raw;
 }
 }  // namespace

@@ -25,6 +25,12 @@ FuzzedDataProvider* input = nullptr;
 PortEvents* events = nullptr;  // where port notifications go, when anywhere
 MemorySerialPort* line = nullptr;
 
+void AnswerFrom(FuzzedDataProvider* answers, PortEvents* portEvents) {
+    std::lock_guard<std::mutex> held(inputLock);
+    input = answers;
+    events = portEvents;
+}
+
 std::vector<uint8_t> AnswerTo(uint8_t cmd) {
     std::lock_guard<std::mutex> held(inputLock);
     std::vector<uint8_t> bytes;
@@ -75,47 +81,53 @@ TesterConnection& Connection() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TesterConnection& tester = Connection();
     FuzzedDataProvider provider(data, size);
-    {
-        std::lock_guard<std::mutex> held(inputLock);
-        input = &provider;
-    }
+    AnswerFrom(&provider, nullptr);
     uint8_t which = provider.ConsumeIntegral<uint8_t>();
     uint8_t index = provider.ConsumeIntegralInRange<uint8_t>(0, 6);
-    switch (which % 16) {
+    // The input's last byte picks what is asked.
+    switch (which % 13) {
         case 0: {
+            // The poll loop, the main window's readouts and the voltage limits on these answers.
+            LiveState live;
+            EventLog log(nullptr, 64);
+            PortEvents portEvents;
+            FakeWindow window;
+            FastClock pollClock;
+            StatusPollLoop loop(tester, live, log, portEvents, pollClock);
+            ReadoutsPresenter presenter(live, window);
+            live.connected = true;
+            ++live.connectionCount;
+            AnswerFrom(&provider, &portEvents);
+            for (int cycle = 0; cycle <= index; ++cycle) {
+                loop.RunCycle();
+                presenter.Apply();
+            }
+            // The limits the voltage is judged against, for the profile and readings taken.
+            Measurement m = live.LatestMeasurement();
+            if (std::optional<VoltageLimits> v =
+                    ComputeVoltageLimits(CopyRunProfile(live), m.loadSetpointMa, m.sinkCurrentMa))
+                FUZZ_REQUIRE(v->minimumV <= v->maximumV, "limits %f..%f", v->minimumV, v->maximumV);
+            AnswerFrom(&provider, nullptr);
+            break;
+        }
+        case 1: {
             DeviceInfo info;
             if (tester.GetDeviceInfo(info)) FUZZ_REQUIRE(info.DeviceIdText().size() <= 13, "a longer device ID");
             break;
         }
-        case 1: {
-            PortStatus status;
-            Measurements m;
-            if (tester.GetPortStatus(status) && tester.GetMeasurements(m)) {
-                TesterConfig config = tester.Config();
-                RunProfile profile = {
-                    status.sinkProfileType,
-                    status.sinkProfileSubtype,
-                    status.sinkVoltageMv,
-                    status.sinkProfileCurrentMa,
-                    LoadCurrentLimit(config.currentLimitMode, config.forcedCurrentLimitMa, status.sinkProfileCurrentMa),
-                    config.estimateUpstreamVbus != 0};
-                if (std::optional<VoltageLimits> v = ComputeVoltageLimits(profile, m.loadSetpointMa, m.sinkCurrentMa))
-                    FUZZ_REQUIRE(v->minimumV <= v->maximumV, "limits %f..%f", v->minimumV, v->maximumV);
-            }
+        case 2: {
+            TesterConfig config;
+            tester.GetConfig(config);
+            tester.SetConfig(config);
             break;
         }
-        case 2: {
+        case 3: {
             SinkCapabilities caps;
             if (tester.GetSinkCapabilities(caps)) {
                 FUZZ_REQUIRE(caps.count <= SinkCapabilities::kMaxEntries, "%u capabilities", caps.count);
                 for (size_t i = 0; i < caps.count; ++i)
                     ProfileListText(caps.entries[i]);
             }
-            break;
-        }
-        case 3: {
-            Measurements m;
-            tester.GetMeasurements(m);
             break;
         }
         case 4: {
@@ -140,64 +152,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 6: {
-            TesterConfig config;
-            tester.GetConfig(config);
-            tester.SetConfig(config);
-            break;
-        }
-        case 7: {
             CalibrationRecord calibration;
             tester.GetCalibration(index, calibration);
             break;
         }
-        case 8: {
+        case 7: {
             Spectrum spectrum;
             if (tester.GetSpectrum(spectrum))
                 for (float db : MapSpectrum(spectrum))
                     FUZZ_REQUIRE(db >= kSpectrumFloorDb && db <= 0, "%f dB plotted", db);
             break;
         }
-        case 9:
+        case 8:
             if (tester.StartTrace([](const TraceRecord&) {})) tester.StopTrace();
             break;
-        case 10: {
+        case 9: {
             std::vector<uint8_t> message =
                 provider.ConsumeBytes<uint8_t>(provider.ConsumeIntegralInRange<size_t>(1, 30));
             tester.SendPdMessage(message);
             break;
         }
-        case 11:
+        case 10:
             tester.SelectSourceType(index);
             break;
-        case 12: {
-            // The poll loop and the main window's readouts on these answers.
-            LiveState live;
-            EventLog log(nullptr, 64);
-            PortEvents portEvents;
-            FakeWindow window;
-            FastClock pollClock;
-            StatusPollLoop loop(tester, live, log, portEvents, pollClock);
-            ReadoutsPresenter presenter(live, window);
-            live.connected = true;
-            ++live.connectionCount;
-            {
-                std::lock_guard<std::mutex> held(inputLock);
-                events = &portEvents;
-            }
-            for (int cycle = 0; cycle <= index; ++cycle) {
-                loop.RunCycle();
-                presenter.Apply();
-            }
-            std::lock_guard<std::mutex> held(inputLock);
-            events = nullptr;
-            break;
-        }
         default:
             tester.RequestSinkProfile(index, provider.ConsumeIntegral<uint16_t>());
             tester.SetLoadCurrent(provider.ConsumeIntegral<uint16_t>(), 200);
             break;
     }
-    std::lock_guard<std::mutex> held(inputLock);
-    input = nullptr;
+    AnswerFrom(nullptr, nullptr);
     return 0;
 }
