@@ -156,29 +156,45 @@ TEST_F(MainWindowRules, CurrentSetAndSlidersRequestOnlyWhenTheDragEnds) {
     EXPECT_EQ(std::tuple(live.requestedVoltageMv.load(), live.voltageRequestPending.load()), std::tuple(7300, true));
 }
 
-TEST_F(MainWindowRules, EverySelectionGivesBackThePortsTheUserDisconnected) {
+// Every selection of the tester gives back the ports the user disconnected,
+// and has an open tracer trace the newly connected tester; the log says how
+// that went.
+TEST_F(MainWindowRules, EverySelectionGivesBackTheDisconnectedPortsAndResumesAnOpenTracer) {
     ports.listings = {kTester7};
     discovery.ScanTesters();
     rules.OnCommand(IDC_SINK_DISCONNECT, 0);
     rules.OnCommand(IDC_SINK_DISCONNECT, 0);  // connected again by the user: nothing to give back
+    auto lastLogged = [this] { return log.Records().GetRecord(log.Records().RecordCount() - 1)->text; };
     struct Case {
         std::vector<int> buttons;
         std::vector<Bytes> sent;
+        std::optional<bool> tracerResumes;  // nothing: no tracer open
+        const char* logged;
     };
-    const Case cases[] = {{{IDC_SINK_DISCONNECT}, {kSinkBack}},
-                          {{IDC_SOURCE_DISCONNECT}, {kSourceBack}},
-                          {{IDC_SOURCE_DISCONNECT, IDC_SINK_DISCONNECT}, {kSinkBack, kSourceBack}},
-                          {{}, {}}};
+    const Case cases[] = {
+        {{IDC_SINK_DISCONNECT}, {kSinkBack}, std::nullopt, "Device ID: "},
+        {{IDC_SOURCE_DISCONNECT}, {kSourceBack}, true, "PD tracing resumed on the selected device"},
+        {{IDC_SOURCE_DISCONNECT, IDC_SINK_DISCONNECT},
+         {kSinkBack, kSourceBack},
+         false,
+         "Unable to resume PD tracing on the selected device"},
+        {{}, {}, std::nullopt, "Device ID: "},
+    };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.logged);
         for (int id : c.buttons)
             rules.OnCommand(id, 0);
         for (int id : c.buttons)
             EXPECT_EQ(window.Get(id).text, "Connect USB-C");
         line.tester.ClearRequests();
+        shell.tracerResumes = c.tracerResumes;
+        shell.calls.clear();
         rules.OnCommand(IDC_DEVICE_LIST, ControlNotification::kSelectionChosen);
         EXPECT_EQ(Sent(kCmdSetPortConnection), c.sent);
         EXPECT_EQ(window.Texts({IDC_SINK_DISCONNECT, IDC_SOURCE_DISCONNECT}),
                   (std::vector<std::string>{"Disconnect USB-C", "Disconnect USB-C"}));
+        EXPECT_EQ(shell.calls, "resume-tracing ");
+        EXPECT_TRUE(lastLogged().starts_with(c.logged)) << lastLogged();
     }
 }
 
@@ -206,24 +222,6 @@ TEST_F(MainWindowRules, ARepluggedTesterIsConnectedLaterFromTheQueueLikeAChosenO
     line.tester.ClearRequests();
     rules.OnReconnect();
     EXPECT_TRUE(line.tester.Requests().empty()) << "already connected";
-}
-
-TEST_F(MainWindowRules, AnOpenTracerIsToldToTraceTheNewlyConnectedTesterAndTheLogSaysHowItWent) {
-    ports.listings = {kTester7};
-    discovery.ScanTesters();
-    auto lastLogged = [this] { return log.Records().GetRecord(log.Records().RecordCount() - 1)->text; };
-    const std::pair<std::optional<bool>, const char*> cases[] = {
-        {std::nullopt, "Device ID: "},
-        {true, "PD tracing resumed on the selected device"},
-        {false, "Unable to resume PD tracing on the selected device"},
-    };
-    for (const auto& [resumes, logged] : cases) {
-        shell.tracerResumes = resumes;
-        shell.calls.clear();
-        rules.OnCommand(IDC_DEVICE_LIST, ControlNotification::kSelectionChosen);
-        EXPECT_EQ(shell.calls, "resume-tracing ");
-        EXPECT_TRUE(lastLogged().starts_with(logged)) << lastLogged();
-    }
 }
 
 TEST_F(MainWindowRules, SelectionsTakeEffectOnlyWhenConfirmed) {
@@ -280,25 +278,20 @@ TEST_F(MainWindowRules, ChangesFromOtherThreadsWakeTheWindowOnceAndAreShownOnIts
     EXPECT_EQ(window.ForeignThreadCalls(), 0);
 }
 
-TEST_F(MainWindowRules, WindowsThatNeedATesterAreRefusedWithoutOne) {
-    for (int id : {IDC_MESSAGE_TRACER, IDC_CONFIGURE, IDC_CONFIG_SRC, IDC_CALIBRATION, IDC_GRAPHS})
+// Without graphics the window is never initialised; Exit, About and Help must
+// still work, and nothing may touch the tester. The windows that need a
+// tester are refused without one; Graphs and Tests opens without.
+TEST_F(MainWindowRules, TheCommandTableWorksWithoutInitialisationAndRefusesWhatNeedsATester) {
+    for (int id : {IDC_ABOUT, IDC_HELP, IDC_EXIT, IDC_MESSAGE_TRACER, IDC_CONFIGURE, IDC_CONFIG_SRC, IDC_CALIBRATION,
+                   IDC_GRAPHS})
         rules.OnCommand(id, 0);
+    EXPECT_EQ(shell.calls, "about guide exit graphs ");
+    EXPECT_TRUE(line.tester.Requests().empty());
     ASSERT_EQ(window.Messages().size(), 4u);
     EXPECT_EQ(window.Messages()[0].text, "No Voltiq device selected.");
-    EXPECT_EQ(shell.calls, "graphs ") << "Graphs and Tests opens without a tester";
     live.connected = true;
     for (int id : {IDC_CONFIGURE, IDC_CONFIG_SRC, IDC_CALIBRATION, IDC_MESSAGE_TRACER})
         rules.OnCommand(id, 0);
     EXPECT_EQ(window.Messages().size(), 4u);
-    EXPECT_EQ(shell.calls, "graphs configure source calibration tracer ");
-}
-
-// Without graphics the window is never initialised; Exit, About and Help must
-// still work, and nothing may touch the tester.
-TEST_F(MainWindowRules, TheCommandTableWorksWithoutInitialisation) {
-    for (int id : {IDC_ABOUT, IDC_HELP, IDC_EXIT})
-        rules.OnCommand(id, 0);
-    EXPECT_EQ(shell.calls, "about guide exit ");
-    EXPECT_TRUE(window.Messages().empty());
-    EXPECT_TRUE(line.tester.Requests().empty());
+    EXPECT_EQ(shell.calls, "about guide exit graphs configure source calibration tracer ");
 }

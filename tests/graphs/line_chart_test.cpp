@@ -62,24 +62,6 @@ TEST(LineChart, YScaleLabelsAndDivisions) {
     }
 }
 
-TEST(LineChart, RangeFollowsTheDataUntilFixed) {
-    const std::pair<float, float> cases[] = {{0.2f, 1},  {1.5f, 2},    {9, 10},       {12, 20},
-                                             {150, 200}, {4321, 5000}, {20000, 30000}};
-    for (auto [largest, expectedMax] : cases) {
-        LineChart chart;
-        chart.SetSeriesCount(1);
-        chart.SetValue(0, 3, largest);
-        chart.SetValueCount(0, 5);
-        EXPECT_EQ(chart.YMax(), expectedMax) << largest;
-    }
-    LineChart chart;
-    chart.SetYRange(0, 6);
-    chart.SetSeriesCount(1);
-    chart.SetValue(0, 0, 40);
-    chart.SetValueCount(0, 1);
-    EXPECT_EQ(chart.YMax(), 6);
-}
-
 TEST(LineChart, SettersRefuseBadArgumentsAndChangeNothing) {
     LineChart chart;
     chart.SetYRange(0, 6);

@@ -3,12 +3,9 @@
 #include <cstdlib>
 
 #include "graphs/line_chart.h"
-#include "monitor/event_log.h"
 #include "support/fake_window.h"
 #include "tracer/trace_view.h"
 #include "ui/dialog_template.h"
-#include "ui/log_pane.h"
-#include "ui/main_window_ids.h"
 #include "ui/scaled_canvas.h"
 
 namespace {
@@ -28,28 +25,6 @@ TEST(DisplayScale, LayoutUnitsRoundToTheNearestPixelBothWays) {
     EXPECT_EQ(DpiScale::OfDialogFont(26).dpi, 192);
     EXPECT_EQ(DpiScale::OfDialogFont(17).dpi, 126);
     EXPECT_EQ(DpiScale::OfDialogFont(0).dpi, 96) << "no font measured";
-}
-
-TEST(DisplayScale, TheLogPanesRowsAndFontGrowWithTheDisplay) {
-    for (int dpi : kDpis) {
-        DpiScale scale{dpi};
-        FakeWindow window;
-        EventLog log;
-        LogPane pane(log);
-        pane.Attach(&window, IDC_LOG_PANE, IDC_LOG_SCROLL);
-        // The window hands the pane's size over in layout units.
-        pane.Remeasure(scale.Layout(scale.Px(400)), scale.Layout(scale.Px(24 + 5 * LogPane::kRowHeight)));
-        log.LogEvent("one", 0);
-        log.LogEvent("two", 3);
-        RecordingCanvas device;
-        ScaledCanvas canvas(device, scale);
-        pane.Paint(canvas, true);
-        ASSERT_GE(device.fills.size(), 3u) << dpi;
-        const Rect& row = device.fills[2].rect;
-        EXPECT_EQ(row.Height(), scale.Px(LogPane::kRowHeight)) << dpi;
-        EXPECT_EQ(row.Width(), scale.Px(400)) << dpi;
-        EXPECT_EQ(device.texts.back().font.heightPx, scale.Px(14)) << dpi;
-    }
 }
 
 TEST(DisplayScale, TheTracerGridsCellsScaleTogether) {
