@@ -7,14 +7,6 @@
 
 using Bytes = std::vector<uint8_t>;
 
-TEST(Frame, BuildsGoldenFramesWhoseBytesXorToZero) {
-    const Bytes payload = {0xE8, 0x03, 0xC8, 0x00};
-    Bytes frame = BuildFrame(0x10, payload);
-    EXPECT_EQ(frame, (Bytes{0x02, 0x05, 0x10, 0xE8, 0x03, 0xC8, 0x00, 0x37, 0x03}));
-    frame[7] = 0x55;
-    EXPECT_EQ(ComputeCheck(frame.data()), 0x37) << "the old CHK does not count";
-}
-
 namespace {
 // Feeds bytes the way the serial port delivers them: each read as large as
 // the assembler expects, or, when the line has queued more, up to

@@ -12,11 +12,11 @@
 #include "platform/event.h"
 #include "device/tester_connection.h"
 #include "support/peer_pump.h"
+#include "support/test_helpers.h"
 
 // The platform's serial port against the far end of a real line (a pty; under
 // Wine a COM port joined to a pty), so the real I/O path is exercised.
 namespace {
-using Bytes = std::vector<uint8_t>;
 
 struct Recorder {
     std::mutex lock;
@@ -40,10 +40,8 @@ struct Recorder {
         if (event == SerialEvent::WriteDone) self->writeDone.Set();
         if (event == SerialEvent::Closed) self->closed.Set();
     }
-    Bytes Received() {
-        std::lock_guard<std::mutex> held(lock);
-        return received;
-    }
+    Bytes Received() { return *Lock(lock, received); }
+    std::vector<SerialEvent> Events() { return *Lock(lock, events); }
 };
 
 class SerialPortTest : public ::testing::Test {
@@ -117,18 +115,13 @@ TEST_F(SerialPortTest, WritesAndReadsKeepTheirLimits) {
 TEST_F(SerialPortTest, RunsUntilStopAlsoWithoutLineEventSupportAndReopens) {
     port->RequestRead();
     peer->Send(Bytes{0x42});
-    for (int i = 0; i < 50 && recorder.Received().empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(recorder.Received(), Bytes{0x42});
+    EXPECT_TRUE(WaitUntil([&] { return recorder.Received() == Bytes{0x42}; }, 500));
     EXPECT_TRUE(port->IsRunning());
     port->Stop();
     EXPECT_TRUE(recorder.closed.IsSet());
     EXPECT_FALSE(port->IsRunning());
-    {
-        std::lock_guard<std::mutex> held(recorder.lock);
-        EXPECT_EQ(recorder.events.front(), SerialEvent::Started);
-        EXPECT_EQ(recorder.events.back(), SerialEvent::Closed);
-    }
+    EXPECT_EQ(std::pair(recorder.Events().front(), recorder.Events().back()),
+              std::pair(SerialEvent::Started, SerialEvent::Closed));
     auto start = std::chrono::steady_clock::now();
     port->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << "already stopped";
@@ -139,8 +132,8 @@ TEST_F(SerialPortTest, RunsUntilStopAlsoWithoutLineEventSupportAndReopens) {
     port->Write(frame.data(), frame.size());
     EXPECT_TRUE(recorder.writeDone.Wait(2000));
     EXPECT_EQ(Drain(3), frame);
-    std::lock_guard<std::mutex> held(recorder.lock);
-    EXPECT_EQ(std::count(recorder.events.begin(), recorder.events.end(), SerialEvent::Started), 2);
+    std::vector<SerialEvent> events = recorder.Events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), SerialEvent::Started), 2);
 }
 
 TEST_F(SerialPortTest, TheLineGoingAwayEndsTheThread) {

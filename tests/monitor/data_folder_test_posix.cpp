@@ -7,21 +7,17 @@
 #include "monitor/data_folder.h"
 #include "support/temporary_home.h"
 
-TEST(DataFolder, DocumentsThenQuarnelThenVoltiqCreatedWhenMissing) {
-    TemporaryHome home;
+TEST(DataFolder, DocumentsThenQuarnelThenVoltiqCreatedWhenMissingElseTheTemporaryFolderNamed) {
+    TemporaryHome home;  // restores HOME afterwards
     std::string note;
     EXPECT_EQ(GetDataFolder(&note), home.Path() + "/Documents/Quarnel/Voltiq");
     EXPECT_TRUE(std::filesystem::is_directory(home.Path() + "/Documents/Quarnel/Voltiq"));
     EXPECT_EQ(note, "");
-}
 
-TEST(DataFolder, WithoutADocumentsFolderTheTemporaryFolderIsUsedAndNamed) {
-    TemporaryHome home;  // restores HOME afterwards
     unsetenv("HOME");
     const char* previous = getenv("TMPDIR");
     std::string saved = previous != nullptr ? previous : "";
     setenv("TMPDIR", (home.Path() + "/").c_str(), 1);
-    std::string note;
     std::string folder = GetDataFolder(&note);
     if (previous != nullptr) {
         setenv("TMPDIR", saved.c_str(), 1);

@@ -5,16 +5,8 @@
 
 #include "monitor/live_state.h"
 
-namespace {
-Measurements Reading(uint16_t sinkMv, uint16_t sinkMa, uint16_t sourceMv = 0, uint16_t loopbackMa = 0) {
-    Measurements m;
-    m.sinkVbusMv = sinkMv;
-    m.sinkCurrentMa = sinkMa;
-    m.sourceVbusMv = sourceMv;
-    m.sourceCurrentMa = loopbackMa;
-    return m;
-}
-}  // namespace
+// Measurements are {temperature, sink mV, source mV, load set point, sink mA,
+// source (loopback) mA}.
 
 // Capacity counts only what a port that is being measured delivers, from a
 // measurement that is not stale: a detached sink or a silent tester adds
@@ -24,7 +16,7 @@ TEST(LiveState, CapacityIntegratesOnlyFreshMeasurementsOfMeasuredPorts) {
     live.sinkActive = true;
     live.sourceActive = true;
     for (uint64_t now = 1000; now < 11000; now += 1000) {
-        live.PublishMeasurement(Reading(5000, 3600, 20000, 1800), now - 500);
+        live.PublishMeasurement(Measurements{0, 5000, 20000, 0, 3600, 1800}, now - 500);
         IntegrateCapacity(live, now);
     }
     EXPECT_DOUBLE_EQ(live.sinkMah, 10.0);
@@ -32,7 +24,7 @@ TEST(LiveState, CapacityIntegratesOnlyFreshMeasurementsOfMeasuredPorts) {
     EXPECT_DOUBLE_EQ(live.sourceMah, 5.0);
     EXPECT_DOUBLE_EQ(live.sourceMwh, 100.0);
 
-    live.PublishMeasurement(Reading(20016, 3600, 0, 1800), 20000);
+    live.PublishMeasurement(Measurements{0, 20016, 0, 0, 3600, 1800}, 20000);
     EXPECT_EQ(ReadingsLine(live), "V=20.02V, I Tester=3600mA, I Loopback=1800mA, I Total~=5400mA");
 
     IntegrateCapacity(live, 20000 + kCapacityFreshMs + 1);  // the tester stopped answering
@@ -52,7 +44,7 @@ TEST(LiveState, CapacityIntegratesOnlyFreshMeasurementsOfMeasuredPorts) {
 TEST(LiveState, AResetIsNeverUndoneByAConcurrentIntegration) {
     LiveState live;
     live.sinkActive = true;
-    live.PublishMeasurement(Reading(5000, 3600), 0);  // 1 mAh per integration
+    live.PublishMeasurement(Measurements{0, 5000, 0, 0, 3600, 0}, 0);  // 1 mAh per integration
     std::atomic<bool> done{false};
     std::atomic<uint64_t> integrations{0};
     std::thread timer([&] {
@@ -81,12 +73,12 @@ TEST(LiveState, AWaitForAFreshMeasurementEndsFreshTimedOutOrLost) {
     MeasurementMark before = live.Mark();
     EXPECT_EQ(WaitForMeasurementAfter(live, before, 1000, clock).result, MeasurementWait::TimedOut);
     EXPECT_EQ(clock.NowMs(), 1000u);
-    live.PublishMeasurement(Reading(9000, 2000), 77);
+    live.PublishMeasurement(Measurements{0, 9000, 0, 0, 2000, 0}, 77);
     FreshMeasurement waited = WaitForMeasurementAfter(live, before, 1000, clock);
     ASSERT_EQ(waited.result, MeasurementWait::Fresh);
     EXPECT_EQ(waited.measurement.sequence, 1u);
     EXPECT_EQ(waited.measurement.takenMs, 77u);
     live.sinkLosses.fetch_add(1);
-    live.PublishMeasurement(Reading(9000, 2000), 90);
+    live.PublishMeasurement(Measurements{0, 9000, 0, 0, 2000, 0}, 90);
     EXPECT_EQ(WaitForMeasurementAfter(live, {1, 0}, 1000, clock).result, MeasurementWait::SinkLost);
 }

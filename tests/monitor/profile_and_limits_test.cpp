@@ -9,11 +9,7 @@ TEST(ProfileType, EprAvsReportsWattsAsCurrentAndVoltageGrids) {
     EXPECT_EQ(RatedCurrentMa(6, 3, 3000, 20000), 3000) << "other profiles keep their current";
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 0), 140) << "no division by a voltage below 1 V";
     EXPECT_EQ(RatedCurrentMa(7, 3, 140, 999), 140);
-    EXPECT_EQ(RoundVoltageForProfile(6, 3, 9015), 9000);
-    EXPECT_EQ(RoundVoltageForProfile(6, 3, 9039), 9020);
-    EXPECT_EQ(RoundVoltageForProfile(4, 2, 9150), 9000);
     EXPECT_EQ(RoundVoltageForProfile(7, 3, 27999), 27800);
-    EXPECT_EQ(RoundVoltageForProfile(6, 0, 9015), 9015);
 }
 
 TEST(VoltageLimits, EachProfileFamily) {
@@ -44,12 +40,4 @@ TEST(VoltageLimits, EachProfileFamily) {
         }
     }
     EXPECT_FALSE(ComputeVoltageLimits({0, 0, 5000, 0, 1000, false}, 1000, 1000)) << "no limits for unknown";
-}
-
-TEST(LoadCurrentLimit, Modes) {
-    EXPECT_EQ(LoadCurrentLimit(0, 0, 3000), 3000);
-    EXPECT_EQ(LoadCurrentLimit(1, 0, 5000), 5600) << "6000 capped";
-    EXPECT_EQ(LoadCurrentLimit(1, 0, 3000), 3600);
-    EXPECT_EQ(LoadCurrentLimit(2, 3, 3000), 2500);
-    EXPECT_EQ(LoadCurrentLimit(2, 9, 3000), 5500);
 }

@@ -14,30 +14,29 @@ TEST(SinkSettings, TravelBetweenRegistersAndSettings) {
     SinkTestSettings settings;
     settings.logIntervalS = 10;
     LoadSinkSettings(config, settings);
-    EXPECT_EQ(settings.forcedLimitIndex, 4);  // (4 + 1) x 500 + 500 = 3000 mA
-    EXPECT_EQ(settings.cableResistanceMilliohm, 120);
-    EXPECT_EQ(settings.pdDetection, 0);
-    EXPECT_EQ(settings.logIntervalS, 10) << "the tester does not keep the log interval";
+    // Index 4 is (4 + 1) x 500 + 500 = 3000 mA; the tester does not keep the log interval.
+    EXPECT_EQ(std::tuple(settings.forcedLimitIndex, settings.cableResistanceMilliohm, settings.pdDetection,
+                         settings.logIntervalS),
+              std::tuple(4, 120, 0, 10));
 
     settings.currentLimitMode = 1;
     settings.estimateUpstreamVbus = true;
     TesterConfig sent = SinkSettingsToConfig(settings, true, 3000);
-    EXPECT_EQ(sent.loopbackMode, 1);
-    EXPECT_EQ(sent.currentLimitMode, 1u);
-    EXPECT_EQ(sent.forcedCurrentLimitMa, 3600) << "the limit the load may reach";
-    EXPECT_EQ(sent.estimateUpstreamVbus, 1);
-    EXPECT_EQ(sent.cableResistanceMilliohm, 120);
+    // The forced limit register carries the limit the load may reach.
+    EXPECT_EQ(std::tuple(sent.loopbackMode, sent.currentLimitMode, sent.forcedCurrentLimitMa, sent.estimateUpstreamVbus,
+                         sent.cableResistanceMilliohm),
+              std::tuple(1, 1u, 3600, 1, 120));
 
     // In the other modes the limit follows the rated current: it is not a
     // forced limit the user chose, so the last chosen one stays.
     TesterConfig allowOver;
     allowOver.currentLimitMode = 1;
     allowOver.forcedCurrentLimitMa = 5500;
-    LoadSinkSettings(allowOver, settings);
-    EXPECT_EQ(settings.forcedLimitIndex, 4);
     SinkTestSettings fresh;
+    LoadSinkSettings(allowOver, settings);
     LoadSinkSettings(allowOver, fresh);
-    EXPECT_EQ(fresh.forcedLimitIndex, 0) << "the lowest, 1A, until one is chosen";
+    EXPECT_EQ(std::tuple(settings.forcedLimitIndex, fresh.forcedLimitIndex), std::tuple(4, 0))
+        << "a fresh one has the lowest, 1A, until one is chosen";
 }
 
 // The window thread replaces the settings while the poll thread takes them

@@ -48,10 +48,8 @@ struct TesterState {
                 break;
             case kCmdGetSinkCapabilities:
                 out = Le(out, caps.count, caps.spare);
-                for (size_t i = 0; i < caps.count; ++i) {
-                    const SinkCapability& e = caps.entries[i];
+                for (const SinkCapability& e : std::span(caps.entries).first(caps.count))
                     out = Le(out, e.descriptor, e.minimumMv, e.maximumMv, e.maximumCurrentMa);
-                }
                 break;
             case kCmdGetMeasurements:
                 out = Le(out, m.temperatureC, m.sinkVbusMv, m.sourceVbusMv, m.loadSetpointMa, m.sinkCurrentMa,
@@ -119,14 +117,15 @@ protected:
             state.m.loadSetpointMa = setpointMa;
             state.m.sinkCurrentMa = sinkMa;
         }
-        for (int i = 0; i < cycles; ++i)
-            Cycle();
+        Cycle(cycles);
     }
 
-    // One cycle of the loop, then the window shows what it published.
-    void Cycle() {
-        loop.RunCycle();
-        presenter.Apply();
+    // Cycles of the loop, after each the window shows what it published.
+    void Cycle(int cycles = 1) {
+        for (int i = 0; i < cycles; ++i) {
+            loop.RunCycle();
+            presenter.Apply();
+        }
     }
 
     TesterState state;
@@ -241,9 +240,7 @@ TEST_F(PollLoopTest, FailedReadsAreRetriedAndNeverActedOn) {
     state.failures[kCmdSetLoadCurrent] = 1;
     live.requestedLoadMa = 0;
     live.loadCurrentPending = true;
-    Cycle();
-    Cycle();
-    Cycle();
+    Cycle(3);
     EXPECT_EQ(state.loadRequests, (LoadRequests{{700, 200}, {0, 200}}))
         << "a load the tester refused is asked for again, and once taken no more";
 }
@@ -315,14 +312,12 @@ TEST_F(PollLoopTest, RequestsReachTheTesterAndNoneRaisedMeanwhileIsLost) {
     live.loadChangeSpeedMs = 500;
     Measure(5000, 1500, 1490);  // already drawing 1.5 A when the link opens
     EXPECT_TRUE(state.loadRequests.empty()) << "nothing before the set point is known";
-    Cycle();
-    Cycle();
+    Cycle(2);
     EXPECT_EQ(state.loadRequests, (LoadRequests{{1500, 500}})) << "the reported set point, once";
     live.requestedLoadMa = 1200;
     live.loadChangeSpeedMs = 50;
     live.loadCurrentPending = true;
-    Cycle();
-    Cycle();
+    Cycle(2);
     EXPECT_EQ(state.loadRequests, (LoadRequests{{1500, 500}, {1200, 50}})) << "one per raised flag";
 
     // The user asks again while the tester is still taking the last request.
@@ -344,8 +339,7 @@ TEST_F(PollLoopTest, RequestsReachTheTesterAndNoneRaisedMeanwhileIsLost) {
     Cycle();
     live.requestedVoltageMv = 11020;
     live.voltageRequestPending = true;
-    Cycle();
-    Cycle();
+    Cycle(2);
     EXPECT_EQ(state.profileRequests,
               (std::vector<std::pair<uint8_t, uint16_t>>{{3, 20000}, {2, 15000}, {4, 11020}, {4, 12000}}));
     EXPECT_EQ(window.Get(IDC_VOLTAGE_SLIDER).position, 12000);
@@ -400,8 +394,7 @@ TEST_F(PollLoopTest, SourcePortEventsSourceOnlyCyclesAndLoopback) {
     EXPECT_EQ(state.configWrites, 1);
     EXPECT_EQ(tester.Config().loopbackMode, 1);
     live.loopbackRequested = false;
-    Cycle();
-    Cycle();
+    Cycle(2);
     EXPECT_EQ(Logged().back(), "Loopback Mode Disabled");
     EXPECT_EQ(state.configWrites, 2) << "the configuration is sent once per switch";
     EXPECT_EQ(Logged().size(), before + 2);

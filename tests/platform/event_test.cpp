@@ -6,27 +6,22 @@
 #include "platform/event.h"
 #include "platform/text.h"
 
-TEST(Event, ResetKinds) {
-    Event manual(Event::ResetKind::Manual);
-    Event automatic(Event::ResetKind::Automatic);
-    EXPECT_FALSE(manual.Wait(0));
+TEST(Event, ResetKindsAndWaitAnyTakingTheLowestSignalled) {
+    Event manual(Event::ResetKind::Manual), a(Event::ResetKind::Automatic), b(Event::ResetKind::Automatic);
+    EXPECT_EQ(WaitAny({&manual, &a}, 20), kWaitTimedOut);
     manual.Set();
-    automatic.Set();
     EXPECT_TRUE(manual.Wait(0));
-    EXPECT_TRUE(manual.Wait(0)) << "a manual-reset event stays signalled";
-    EXPECT_TRUE(automatic.Wait(0));
-    EXPECT_FALSE(automatic.Wait(0)) << "an automatic-reset event is consumed by one wait";
+    EXPECT_EQ(WaitAny({&manual, &a}, 0), 0) << "a manual-reset event stays signalled";
     manual.Reset();
     EXPECT_FALSE(manual.IsSet());
-}
 
-TEST(Event, WaitAnyTakesTheLowestSignalledAndTimesOut) {
-    Event a(Event::ResetKind::Automatic), b(Event::ResetKind::Automatic);
-    EXPECT_EQ(WaitAny({&a, &b}, 20), kWaitTimedOut);
     a.Set();
     b.Set();
     EXPECT_EQ(WaitAny({&a, &b}, 0), 0);
     EXPECT_EQ(WaitAny({&a, &b}, 0), 1) << "only the event that released the wait is consumed";
+    a.Set();
+    EXPECT_TRUE(a.Wait(0));
+    EXPECT_FALSE(a.Wait(0)) << "an automatic-reset event is consumed by one wait";
 
     std::thread setter([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
