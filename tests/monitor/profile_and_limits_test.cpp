@@ -41,3 +41,11 @@ TEST(VoltageLimits, EachProfileFamily) {
     }
     EXPECT_FALSE(ComputeVoltageLimits({0, 0, 5000, 0, 1000, false}, 1000, 1000)) << "no limits for unknown";
 }
+
+TEST(LoadCurrentLimit, Modes) {
+    EXPECT_EQ(LoadCurrentLimit(0, 0, 3000), 3000);
+    EXPECT_EQ(LoadCurrentLimit(1, 0, 5000), 5600) << "6000 capped";
+    EXPECT_EQ(LoadCurrentLimit(1, 0, 3000), 3600);
+    EXPECT_EQ(LoadCurrentLimit(2, 3, 3000), 2500);
+    EXPECT_EQ(LoadCurrentLimit(2, 9, 3000), 5500);
+}
