@@ -56,12 +56,6 @@ TEST_F(TracerSim, ShowsANegotiationAndMarksComposedEchoes) {
     EXPECT_TRUE(window.Messages().empty());
     EXPECT_TRUE(WaitForRow("1,Get_Source_Cap,UFP,Sink,3.0,"));
 
-    Choose("Custom");
-    window.SetText(IDC_COMPOSER_MESSAGE, "470C");
-    tracer.OnCommand(IDC_COMPOSER_SEND, 0);
-    EXPECT_TRUE(window.Messages().empty());
-    EXPECT_TRUE(WaitForRow("1,Get_Source_Cap,UFP,Sink,2.0,6,0, ,0x470C"));
-
     tracer.Close();
     EXPECT_EQ(bench.connection.TimeoutMs(), TesterConnection::kDefaultTimeoutMs);
     int rows = tracer.Store().RowCount();

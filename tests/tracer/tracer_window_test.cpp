@@ -40,35 +40,17 @@ TEST_F(TracerWindowTest, TracedRowsReachTheWindowThreadOnlyThroughItsRequest) {
               std::tuple(true, 5, 5, 1));
 }
 
-TEST_F(TracerWindowTest, ViewSelectorListsAndClearLog) {
-    tracer.Store().Append(kRequest);
-    RecordingCanvas canvas;
-    tracer.Paint(canvas);
-    FakeWindow::Control list = window.Get(IDC_TRACER_SLOT_LIST_0);
-    EXPECT_EQ(std::tuple(list.items, list.enabled, list.selected),
-              std::tuple(std::vector<std::string>{" 1", " 2"}, true, 0));
-
-    window.SelectItem(IDC_TRACER_SLOT_LIST_0, 1);
-    tracer.OnCommand(IDC_TRACER_SLOT_LIST_0, 1);
-    EXPECT_EQ(tracer.Store().Visible().rows[0].choice, 2);
-    window.SelectItem(IDC_TRACER_SLOT_LIST_1, 0);
-    tracer.OnCommand(IDC_TRACER_SLOT_LIST_1, 1);  // no row in slot 1: nothing to choose
-
-    window.SelectItem(IDC_TRACER_VIEW_MODE, 2);
-    tracer.OnCommand(IDC_TRACER_VIEW_MODE, 1);
-    EXPECT_EQ(tracer.Mode(), TraceViewMode::RawMessages);
-
-    tracer.OnCommand(IDC_TRACER_CLEAR_LOG, 0);
-    EXPECT_EQ(tracer.Store().RowCount(), 0);
-}
-
 TEST_F(TracerWindowTest, AChoiceGoesToTheRowItsListWasPaintedFor) {
     for (int i = 0; i < 16; ++i)
         tracer.OnTracedMessage(kGoodCrc);
     tracer.Store().Append(kRequest);
     tracer.OnRowsArrived();
     RecordingCanvas canvas;
-    tracer.Paint(canvas);  // the Request in the last slot, its list " 1", " 2"
+    tracer.Paint(canvas);  // the Request in the last slot
+    const int lastList = TraceListOfSlot(TraceStore::kVisibleRows - 1);
+    FakeWindow::Control list = window.Get(lastList);
+    EXPECT_EQ(std::tuple(list.items, list.enabled, list.selected),
+              std::tuple(std::vector<std::string>{" 1", " 2"}, true, 0));
     for (int i = 0; i < 3; ++i)
         tracer.OnTracedMessage(kGoodCrc);
     tracer.OnRowsArrived();  // the view follows: a GoodCRC now under that list
@@ -79,7 +61,6 @@ TEST_F(TracerWindowTest, AChoiceGoesToTheRowItsListWasPaintedFor) {
             shown.emplace_back(row.text.substr(2, 7), row.choice);
         return shown;
     };
-    const int lastList = TraceListOfSlot(TraceStore::kVisibleRows - 1);
     window.SelectItem(lastList, 1);
     tracer.OnCommand(lastList, 1);
     window.SelectItem(lastList, 4);  // beyond the Request's two objects
@@ -96,6 +77,10 @@ TEST_F(TracerWindowTest, AChoiceGoesToTheRowItsListWasPaintedFor) {
     window.SelectItem(TraceListOfSlot(0), 1);
     tracer.OnCommand(TraceListOfSlot(0), 1);
     EXPECT_EQ(tracer.Store().Visible().rows[0].choice, 1);
+
+    window.SelectItem(IDC_TRACER_VIEW_MODE, 2);
+    tracer.OnCommand(IDC_TRACER_VIEW_MODE, 1);
+    EXPECT_EQ(tracer.Mode(), TraceViewMode::RawMessages);
 }
 
 // The export writes the rows without echo flags, or says why it did not.
