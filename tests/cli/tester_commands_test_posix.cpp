@@ -162,7 +162,7 @@ TEST_F(TesterCommands, MissingPortVanishingTesterAndDiscovery) {
     EXPECT_EQ(rest, "ampwright-cli monitor: the tester stopped answering\n");
 }
 
-TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
+TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexAlsoWhenTheTesterFallsSilent) {
     fs::path messages = Temp("replay-");
     std::ofstream(messages) << "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n";
     std::string command = std::string(AMPWRIGHT_CLI_PATH) + " trace --seconds 3 --hex --port " + sim.link;
@@ -172,12 +172,6 @@ TEST_F(TesterCommands, TraceWritesWhatTheChargerSaidAsHexThatDecodeReadsBack) {
     std::string out = ReadAll(pipe);
     EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
     EXPECT_EQ(out, "A1 21 2C 91 01 0A 2C D1 02 00\n41 06\n");
-
-    // The built program decodes the same lines from its standard input.
-    pipe = popen(("printf '" + out + "' | " + AMPWRIGHT_CLI_PATH + " decode").c_str(), "r");
-    out = ReadAll(pipe);
-    EXPECT_EQ(pclose(pipe), 0);
-    EXPECT_TRUE(out.ends_with("0xA1212C91010A2CD10200\r\nGoodCRC,UFP,Sink,2.0,3,0, ,0x4106\r\n")) << out;
 
     // A tester that stops answering part-way: what was captured is written,
     // and the command still says it failed.
