@@ -24,13 +24,6 @@ protected:
         ASSERT_TRUE(memory.SetRegister(reg, value));
         model.RegisterChanged(reg);
     }
-    // The mean of 20 readings, so the noise does not decide the result.
-    double MeanVbusMv() {
-        double sum = 0;
-        for (int i = 0; i < 20; ++i)
-            sum += model.Measure().sinkVbusMv;
-        return sum / 20;
-    }
     void Run(uint64_t ms) {
         now += ms;
         model.AdvanceTo(now);
@@ -53,7 +46,11 @@ TEST_F(SimPhysics, EstimatedVbusAddsBackTheDropOverTheCable) {
     Run(10);
     SetRegister(kRegEstimateVbus, {1});
     SetRegister(kRegCableResistance, {44, 1});  // 300 mOhm
-    EXPECT_NEAR(MeanVbusMv(), 9000 - 45 * 2, 6);
+    // The mean of 20 readings, so the noise does not decide the result.
+    double sum = 0;
+    for (int i = 0; i < 20; ++i)
+        sum += model.Measure().sinkVbusMv;
+    EXPECT_NEAR(sum / 20, 9000 - 45 * 2, 6);
 }
 
 TEST_F(SimPhysics, LoadRampsDownOverTheChangeTimeAndStopsAtTheCurrentLimit) {
