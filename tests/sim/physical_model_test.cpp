@@ -105,6 +105,9 @@ TEST_F(SimPhysics, DetectionAndAutomaticSelectionRegisters) {
     SetRegister(kRegPdDetection, {255});
     EXPECT_EQ(Notifications(), std::vector<uint8_t>{kCmdSinkCapabilityChanged});
     EXPECT_EQ(model.Capabilities().size(), 8u);
+    SetRegister(kRegPpsDetection, {0});
+    EXPECT_EQ(model.Capabilities().size(), 6u) << "without its PPS offers";
+    SetRegister(kRegPpsDetection, {1});
 
     Plug("qc3");
     EXPECT_EQ(model.Capabilities().size(), 3u);

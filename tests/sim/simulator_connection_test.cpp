@@ -46,27 +46,6 @@ TEST_F(SimConnection, RequestsProfilesOnTheirGrid) {
     EXPECT_EQ(std::tuple(Status().sinkProfileType, Status().sinkProfileSubtype), std::tuple(kTypeBc, kSubtypeBcDcp));
 }
 
-TEST_F(SimConnection, StoresEveryConfigurationRegister) {
-    // Every register away from its default, so that each one's width and place is checked.
-    const TesterConfig sent{0, 2, 2500, 900, 1500, 1, 123, 50, 1, 3, 12000, 1000, 2000, 9000, 2000, 0, 255, 0, 0, 0, 0};
-    ASSERT_TRUE(bench.connection.SetConfig(sent));
-    TesterConfig read;
-    ASSERT_TRUE(bench.connection.GetConfig(read));
-    auto registers = [](const TesterConfig& c) {
-        return std::tuple(c.loopbackMode, c.currentLimitMode, c.forcedCurrentLimitMa, c.sdpCurrentLimitMa,
-                          c.usbcDefaultCurrentLimitMa, c.estimateUpstreamVbus, c.cableResistanceMilliohm,
-                          c.loadChangeTimeMs, c.applyOnCapabilityChange, c.autoProfileIndex, c.autoVoltageMv,
-                          c.autoCurrentMa, c.operatingCurrentMa, c.sinkCap2Mv, c.sinkCap2Ma, c.pdDetection,
-                          c.eprDetection, c.bcDetection, c.qcDetection, c.ppsDetection);
-    };
-    EXPECT_EQ(registers(read), registers(sent));
-
-    // With PD-PPS detection off the PPS offers leave the capability list.
-    SinkCapabilities caps;
-    ASSERT_TRUE(bench.connection.GetSinkCapabilities(caps));
-    EXPECT_EQ(caps.count, 6);
-}
-
 // The source port offering a changed type at once is checked end to end.
 TEST_F(SimConnection, KeepsFiveSourceTypesAndRefusesOnesThePortCannotGive) {
     SourceTypeRecord record;
