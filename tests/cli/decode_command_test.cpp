@@ -2,26 +2,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "cli/cli_commands.h"
+#include "cli_run.h"
 #include "platform/files.h"
 #include "support/test_helpers.h"
 #include "tracer/trace_csv.h"
 
 namespace {
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-CliRun RunWith(const std::vector<std::string>& args, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    CliIo io{in, out, err};
-    int code = RunCli(args, io);
-    return {code, out.str(), err.str()};
-}
-
 std::string Csv(const std::vector<std::string>& lines) {
     std::string text = std::string(kTraceCsvHeader) + "\r\n";
     for (const std::string& line : lines)
@@ -34,15 +21,15 @@ TEST(DecodeCommand, EverySpellingOfALineDecodesAlike) {
     const std::string sourceCaps =
         "Source_Capabilities,DFP,Source,3.0,0,2,0x0A01912C 0x0002D12C,0xA1212C91010A2CD10200";
     const std::string goodCrc = "GoodCRC,UFP,Sink,2.0,3,0, ,0x4106";
-    CliRun run = RunWith({"decode", "-"},
-                         "# a comment\n"
-                         "A1 21 2C 91 01 0A 2C D1 02 00\n"
-                         "\n"
-                         "0xa1212c91010a2cd10200\r\n"
-                         "a1:21:2c:91:01:0a:2c:d1:02:00\n"
-                         "   \n"
-                         "0x41 0x06\n"
-                         "00 00\n");  // all-zero header: no row
+    CliRun run = Cli({"decode", "-"},
+                     "# a comment\n"
+                     "A1 21 2C 91 01 0A 2C D1 02 00\n"
+                     "\n"
+                     "0xa1212c91010a2cd10200\r\n"
+                     "a1:21:2c:91:01:0a:2c:d1:02:00\n"
+                     "   \n"
+                     "0x41 0x06\n"
+                     "00 00\n");  // all-zero header: no row
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, Csv({sourceCaps, sourceCaps, sourceCaps, goodCrc}));
 }
@@ -59,7 +46,7 @@ TEST(DecodeCommand, RefusesBadLinesAndWritesOnlyAGoodDecode) {
     };
     for (const auto& [input, where] : cases) {
         SCOPED_TRACE(input);
-        CliRun run = RunWith({"decode", "-o", out}, input);
+        CliRun run = Cli({"decode", "-o", out}, input);
         EXPECT_EQ(run.code, 2);
         EXPECT_NE(run.err.find(where), std::string::npos) << run.err;
         EXPECT_TRUE(run.out.empty());
@@ -67,12 +54,12 @@ TEST(DecodeCommand, RefusesBadLinesAndWritesOnlyAGoodDecode) {
     EXPECT_EQ(FileText(out), "old");
 
     ASSERT_TRUE(std::ofstream(in) << "41 06\n");
-    EXPECT_EQ(RunWith({"decode", in, "-o", out}).code, 0);
+    EXPECT_EQ(Cli({"decode", in, "-o", out}).code, 0);
     EXPECT_EQ(FileText(out), Csv({"GoodCRC,UFP,Sink,2.0,3,0, ,0x4106"}));
-    EXPECT_EQ(RunWith({"decode", TempPath("ampwright-no-such-input")}).code, 1);
-    EXPECT_EQ(RunWith({"decode", "--bogus"}).code, 2);
-    EXPECT_EQ(RunWith({"frobnicate"}).code, 2);
-    CliRun help = RunWith({"decode", "--help"});
+    EXPECT_EQ(Cli({"decode", TempPath("ampwright-no-such-input")}).code, 1);
+    EXPECT_EQ(Cli({"decode", "--bogus"}).code, 2);
+    EXPECT_EQ(Cli({"frobnicate"}).code, 2);
+    CliRun help = Cli({"decode", "--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("ampwright-cli decode [FILE|-] [-o OUT]"), std::string::npos);
     RemoveFile(in);
@@ -90,11 +77,11 @@ TEST(DecodeCommand, ReadsWhatWindowsToolsSaveAndNamesForeignBytes) {
         utf16be += {'\0', c};
     }
     for (const std::string& input : {std::string("\xEF\xBB\xBF") + "41 06\n", utf16le, utf16be}) {
-        CliRun run = RunWith({"decode"}, input);
+        CliRun run = Cli({"decode"}, input);
         EXPECT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(run.out, expected);
     }
-    CliRun foreign = RunWith({"decode"}, "41 06\n41 \xC3\xA9\n");
+    CliRun foreign = Cli({"decode"}, "41 06\n41 \xC3\xA9\n");
     EXPECT_EQ(foreign.code, 2);
     EXPECT_EQ(foreign.err,
               "ampwright-cli decode: line 2: not a PD message (byte 0xC3 (not ASCII) is not a "

@@ -16,16 +16,15 @@ protected:
 };
 }  // namespace
 
+// Dropped answers are checked with the scenario commands, a wrong end byte
+// with the spectrum graph, an unchecked check byte with the receiver.
 TEST_F(SimFaults, EachFaultFailsOnlyTheCommandsItHits) {
     struct Case {
         const char* what;
         std::function<void(FaultPlan&)> arm;
         std::vector<bool> answered;  // one per command, in order
     } cases[] = {
-        {"two dropped answers", [](FaultPlan& f) { f.DropNext(2); }, {false, false, true}},
-        {"a wrong end byte", [](FaultPlan& f) { f.CorruptEndNext(1); }, {false, true}},
         {"a pause long enough for an empty read", [](FaultPlan& f) { f.PauseNext(1, 100); }, {false, true}},
-        {"a wrong check byte, which the receiver does not verify", [](FaultPlan& f) { f.CorruptCheckNext(1); }, {true}},
         {"an answer slow yet within the time-out", [](FaultPlan& f) { f.SetDelay(100); }, {true}},
         {"noise and an interleaved notification",
          [](FaultPlan& f) {
@@ -50,8 +49,8 @@ TEST_F(SimFaults, EachFaultFailsOnlyTheCommandsItHits) {
 }
 
 // A late answer is not taken for the next command's; a silent tester says
-// nothing at all; a vanished one fails quickly and can be connected again.
-TEST_F(SimFaults, LateSilentAndVanishedTesters) {
+// nothing at all. (A vanished one is connected again in the discovery tests.)
+TEST_F(SimFaults, LateAndSilentTesters) {
     Arm([](FaultPlan& f) { f.SetDelay(700); });
     EXPECT_FALSE(Measure());
     Arm([](FaultPlan& f) { f.SetDelay(0); });
@@ -68,14 +67,6 @@ TEST_F(SimFaults, LateSilentAndVanishedTesters) {
     Arm([](FaultPlan& f) { f.Clear(); });
     EXPECT_TRUE(bench.connection.GetPortStatus(s));
     EXPECT_EQ(s.sinkAttached, 0);
-
-    bench.simulator.Vanish();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(Measure());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-    ASSERT_TRUE(bench.Connect());
-    EXPECT_TRUE(Measure());
 }
 
 TEST(SimResponder, UnknownCommandsAndShortRequestsGetNoAnswer) {
