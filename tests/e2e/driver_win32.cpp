@@ -125,11 +125,10 @@ int SendDeviceChange(HWND app, bool arrival) {
     broadcast.header.dbcc_classguid = {0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
     lstrcpyW(broadcast.header.dbcc_name, L"\\\\?\\USB#VID_0403&PID_6015#AMPW#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(app, WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
-                             reinterpret_cast<LPARAM>(&broadcast), SMTO_ABORTIFHUNG, 15000, &result)) {
-        return Fail("device change not delivered");
-    }
-    return 0;
+    return SendMessageTimeoutW(app, WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                               reinterpret_cast<LPARAM>(&broadcast), SMTO_ABORTIFHUNG, 15000, &result)
+               ? 0
+               : Fail("device change not delivered");
 }
 
 // Presses a window's save button and answers the save dialog with `path`.
@@ -191,9 +190,8 @@ long long GdiEntriesInUse(HANDLE process) {
     if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
     constexpr size_t kTableOffsetInPeb = 0xF8, kEntries = 0x10000, kEntrySize = 24, kTypeOffset = 14;
     UINT64 table = 0;
-    if (!ReadProcessMemory(process,
-                           static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress)) + kTableOffsetInPeb,
-                           &table, sizeof table, nullptr) ||
+    if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + kTableOffsetInPeb, &table,
+                           sizeof table, nullptr) ||
         table == 0)
         return -1;
     std::vector<unsigned char> entries(kEntries * kEntrySize);
