@@ -9,7 +9,8 @@
 //   visible dialog or message box with that title (waited for up to 20 s):
 //     caption | text ID | wait-text ID SUBSTRING MS | set-text ID TEXT
 //     click ID | answer ID | items ID | selected ID | select ID INDEX
-//     checked ID | enabled ID | raise | resize W H | size ID
+//     checked ID | enabled ID | raise | resize W H | size ID | rect ID (on the
+//     screen; 0, the window's own) | dpi-change DPI
 //     save BUTTON PATH MS | ping N | device-change arrival|removal
 //     key ID VK (a key press posted to a control, as typed) | focused (the
 //     id of the control with the keyboard focus) | resources (the owning
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,31 +38,34 @@ constexpr int kSaveFileNameCombo = 0x47C;
 constexpr int kSaveFileNameEdit = 0x480;
 constexpr const wchar_t* kDialogClass = L"#32770";
 
-void Print(const std::wstring& text) {
-    std::string utf8 = Narrow(text);
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-    std::fputc('\n', stdout);
+// A line of text on standard output; 0, a command's success.
+int Print(const std::wstring& text) {
+    std::string line = Narrow(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    return 0;
+}
+
+// Calls `each` with every top-level window.
+void ForEachTopWindow(const std::function<void(HWND)>& each) {
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            (*reinterpret_cast<const std::function<void(HWND)>*>(context))(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&each));
 }
 
 // The visible top-level windows of a class, and of a title when one is given.
 std::vector<HWND> TopWindows(const wchar_t* className, const wchar_t* title = nullptr) {
-    struct Search {
-        const wchar_t* className;
-        const wchar_t* title;
-        std::vector<HWND> found;
-    } search{className, title, {}};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            wchar_t name[256] = {};
-            GetClassNameW(window, name, 256);
-            if (lstrcmpW(name, s->className) != 0 || !IsWindowVisible(window)) return TRUE;
-            GetWindowTextW(window, name, 256);
-            if (!s->title || lstrcmpW(name, s->title) == 0) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    ForEachTopWindow([&](HWND window) {
+        wchar_t name[256] = {};
+        GetClassNameW(window, name, 256);
+        if (lstrcmpW(name, className) != 0 || !IsWindowVisible(window)) return;
+        GetWindowTextW(window, name, 256);
+        if (!title || lstrcmpW(name, title) == 0) found.push_back(window);
+    });
+    return found;
 }
 
 // The main window without a title, else the dialog of that title.
@@ -103,9 +108,10 @@ int PrintNumber(long long value) {
     return 0;
 }
 
-void Answer(HWND window, int button) {
+int Answer(HWND window, int button) {
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
+    return 0;
 }
 
 int SendDeviceChange(HWND app, bool arrival) {
@@ -119,11 +125,10 @@ int SendDeviceChange(HWND app, bool arrival) {
     broadcast.header.dbcc_classguid = {0xa5dcbf10, 0x6530, 0x11d2, {0x90, 0x1f, 0x00, 0xc0, 0x4f, 0xb9, 0x51, 0xed}};
     lstrcpyW(broadcast.header.dbcc_name, L"\\\\?\\USB#VID_0403&PID_6015#AMPW#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(app, WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
-                             reinterpret_cast<LPARAM>(&broadcast), SMTO_ABORTIFHUNG, 15000, &result)) {
-        return Fail("device change not delivered");
-    }
-    return 0;
+    return SendMessageTimeoutW(app, WM_DEVICECHANGE, arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                               reinterpret_cast<LPARAM>(&broadcast), SMTO_ABORTIFHUNG, 15000, &result)
+               ? 0
+               : Fail("device change not delivered");
 }
 
 // Presses a window's save button and answers the save dialog with `path`.
@@ -185,9 +190,8 @@ long long GdiEntriesInUse(HANDLE process) {
     if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
     constexpr size_t kTableOffsetInPeb = 0xF8, kEntries = 0x10000, kEntrySize = 24, kTypeOffset = 14;
     UINT64 table = 0;
-    if (!ReadProcessMemory(process,
-                           static_cast<const char*>(static_cast<const void*>(basic.PebBaseAddress)) + kTableOffsetInPeb,
-                           &table, sizeof table, nullptr) ||
+    if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + kTableOffsetInPeb, &table,
+                           sizeof table, nullptr) ||
         table == 0)
         return -1;
     std::vector<unsigned char> entries(kEntries * kEntrySize);
@@ -245,30 +249,26 @@ int HandleTypes(HWND window) {
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     RegistryKey key;
     RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.Receive());
-    KernelHandle objects[] = {
-        KernelHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-        KernelHandle(CreateMutexW(nullptr, FALSE, nullptr)),
-        KernelHandle(CreateSemaphoreW(nullptr, 0, 1, nullptr)),
-        KernelHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)),
-        KernelHandle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr)),
-        KernelHandle(CreateWaitableTimerW(nullptr, FALSE, nullptr)),
-        KernelHandle(OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId())),
-        KernelHandle(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId())),
-    };
     struct Known {
-        void* handle;
         const char* name;
+        KernelHandle handle;
     } known[] = {
-        {objects[0].Get(), "event"}, {objects[1].Get(), "mutex"},   {objects[2].Get(), "semaphore"},
-        {objects[3].Get(), "file"},  {objects[4].Get(), "section"}, {objects[5].Get(), "timer"},
-        {key.Get(), "key"},          {objects[6].Get(), "thread"},  {objects[7].Get(), "process"},
+        {"event", KernelHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr))},
+        {"mutex", KernelHandle(CreateMutexW(nullptr, FALSE, nullptr))},
+        {"semaphore", KernelHandle(CreateSemaphoreW(nullptr, 0, 1, nullptr))},
+        {"file", KernelHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr))},
+        {"section", KernelHandle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, nullptr))},
+        {"timer", KernelHandle(CreateWaitableTimerW(nullptr, FALSE, nullptr))},
+        {"thread", KernelHandle(OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetCurrentThreadId()))},
+        {"process", KernelHandle(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId()))},
     };
     std::vector<HandleEntry> entries = SystemHandles();
     std::vector<std::string> names(256);
     for (const HandleEntry& entry : entries) {
         if (entry.ownerPid != GetCurrentProcessId()) continue;
+        if (reinterpret_cast<uintptr_t>(key.Get()) == entry.value) names[entry.objectType] = "key";
         for (const Known& k : known) {
-            if (reinterpret_cast<uintptr_t>(k.handle) == entry.value) names[entry.objectType] = k.name;
+            if (reinterpret_cast<uintptr_t>(k.handle.Get()) == entry.value) names[entry.objectType] = k.name;
         }
     }
     if (entries.empty()) return Fail("no handle list");
@@ -287,28 +287,21 @@ int HandleTypes(HWND window) {
 // USER objects of a process whose GetGuiResources is not implemented: its
 // windows, top-level and child, the bulk of what it holds.
 long long WindowsOf(DWORD processId) {
-    struct Count {
-        DWORD processId;
-        long long windows;
-    } count{processId, 0};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* c = reinterpret_cast<Count*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != c->processId) return TRUE;
-            ++c->windows;
-            EnumChildWindows(
-                window,
-                [](HWND, LPARAM inner) -> BOOL {
-                    ++reinterpret_cast<Count*>(inner)->windows;
-                    return TRUE;
-                },
-                context);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count.windows;
+    long long windows = 0;
+    ForEachTopWindow([&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != processId) return;
+        ++windows;
+        EnumChildWindows(
+            window,
+            [](HWND, LPARAM count) -> BOOL {
+                ++*reinterpret_cast<long long*>(count);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&windows));
+    });
+    return windows;
 }
 
 // "RESIDENT_KB HANDLES GDI USER" of the process that owns `window`.
@@ -376,13 +369,9 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"caption") {
         wchar_t caption[256] = {};
         GetWindowTextW(app, caption, 256);
-        Print(caption);
-        return 0;
+        return Print(caption);
     }
-    if (command == L"text") {
-        Print(TextOf(app, id));
-        return 0;
-    }
+    if (command == L"text") return Print(TextOf(app, id));
     if (command == L"wait-text") {
         std::wstring wanted = text(3), seen;
         bool ok = WaitFor(number(4), [&] { return (seen = TextOf(app, id)).find(wanted) != std::wstring::npos; });
@@ -390,15 +379,11 @@ int wmain(int argc, wchar_t** argv) {
         return ok ? 0 : 1;
     }
     if (command == L"set-text") {
-        std::wstring value = text(3);
-        SendMessageW(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+        SendMessageW(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text(3).c_str()));
         return 0;
     }
     if (command == L"click") return item && PostMessageW(item, BM_CLICK, 0, 0) ? 0 : Fail("no such button");
-    if (command == L"answer") {
-        Answer(app, id);
-        return 0;
-    }
+    if (command == L"answer") return Answer(app, id);
     if (command == L"items") {
         int count = static_cast<int>(SendMessageW(item, CB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {

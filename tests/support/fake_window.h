@@ -23,10 +23,9 @@ public:
         bool enabled = true;
         bool shown = true;
         bool checked = false;
-        int textLimit = 0;
         std::vector<std::string> items;
         int selected = -1;
-        int minimum = 0, maximum = 0, position = 0, lineSize = 0;
+        int minimum = 0, maximum = 0, position = 0;
         bool scrollShown = false;
         int scrollMaximum = 0, scrollPage = 0, scrollPosition = 0;
         int repaints = 0;
@@ -47,7 +46,7 @@ public:
         *Lock(lock_, focused_) = id;
     }
     int Focused() const { return *Lock(lock_, focused_); }
-    void SetTextLimit(int id, int characters) override { At(id)->textLimit = characters; }
+    void SetTextLimit(int id, int) override { CheckThread(id); }
     void ClearItems(int id) override;
     void AddItem(int id, const std::string& text) override { At(id)->items.push_back(text); }
     void SelectItem(int id, int index) override;
@@ -56,7 +55,7 @@ public:
     void SetRange(int id, int minimum, int maximum) override;
     void SetPosition(int id, int position) override { At(id)->position = position; }
     int Position(int id) override { return At(id)->position; }
-    void SetLineSize(int id, int size) override { At(id)->lineSize = size; }
+    void SetLineSize(int id, int) override { CheckThread(id); }
     void SetScrollBar(int id, bool shown, int maximum, int page, int position) override;
     void StartTimer(int timerId, uint32_t periodMs) override {
         CheckThread(timerId);
@@ -129,28 +128,23 @@ public:
     struct Fill {
         Rect rect;
         Color color;
-        bool outline;
     };
     struct Text {
         std::string text;
         int x, y;
         FontSpec font;
-        Rect clip;
     };
-    void FillRect(const Rect& rect, Color fill, bool outline) override { fills.push_back({rect, fill, outline}); }
-    void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect& clip) override {
-        texts.push_back({text, x, y, font, clip});
+    void FillRect(const Rect& rect, Color fill, bool) override { fills.push_back({rect, fill}); }
+    void DrawText(const std::string& text, int x, int y, const FontSpec& font, const Rect&) override {
+        texts.push_back({text, x, y, font});
     }
     struct BoxText {
         std::string text;
         Rect box;
         FontSpec font;
-        TextAlign align;
-        TextVAlign vertical;
     };
-    void DrawTextInBox(const std::string& text, const Rect& box, const FontSpec& font, TextAlign align,
-                       TextVAlign vertical) override {
-        boxTexts.push_back({text, box, font, align, vertical});
+    void DrawTextInBox(const std::string& text, const Rect& box, const FontSpec& font, TextAlign, TextVAlign) override {
+        boxTexts.push_back({text, box, font});
     }
     std::vector<Fill> fills;
     std::vector<Text> texts;
@@ -166,11 +160,6 @@ public:
         Color color;
         std::optional<Rect> clip;
     };
-    struct TextAt {
-        std::string text;
-        int x, y;
-        FontSpec font;
-    };
     TextSize MeasureText(const std::string& text, const FontSpec& font) override {
         return {static_cast<int>(text.size()) * font.heightPx / 2, font.heightPx};
     }
@@ -180,16 +169,16 @@ public:
     void DrawLines(const Point* points, size_t count, const Pen& pen) override {
         lines.push_back({std::vector<Point>(points, points + count), pen, clip});
     }
-    void FillGradient(const Rect& rect, Color top, Color) override { gradients.push_back({rect, top, false}); }
+    void FillGradient(const Rect& rect, Color top, Color) override { gradients.push_back({rect, top}); }
     void FillPolygon(const Point* points, size_t count, Color fill) override {
         polygons.push_back({std::vector<Point>(points, points + count), fill, clip});
     }
-    void FillEllipse(const Rect& bounds, Color fill) override { ellipses.push_back({bounds, fill, false}); }
+    void FillEllipse(const Rect&, Color) override {}
     void SetClip(const Rect* cut) override { clip = cut ? std::optional<Rect>(*cut) : std::nullopt; }
     std::vector<Lines> lines;
     std::vector<Polygon> polygons;
-    std::vector<TextAt> textsAt;
-    std::vector<Fill> gradients, ellipses;
+    std::vector<Text> textsAt;  // DrawTextAt's
+    std::vector<Fill> gradients;
     std::optional<Rect> clip;
     std::vector<BoxText> boxTexts;
 };

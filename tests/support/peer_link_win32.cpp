@@ -57,13 +57,7 @@ std::unique_ptr<PeerLink> PeerLink::Open() {
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     GetCommState(handle, &dcb);
-    dcb.BaudRate = 921600;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fOutX = dcb.fInX = FALSE;
-    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
+    BuildCommDCBW(L"baud=921600 parity=N data=8 stop=1 xon=off octs=off odsr=off", &dcb);
     SetCommState(handle, &dcb);
     PurgeComm(handle, PURGE_RXCLEAR | PURGE_TXCLEAR);  // nothing left over from earlier tests
     return std::make_unique<ComPeerLink>(handle, port);

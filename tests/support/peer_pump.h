@@ -11,10 +11,21 @@
 // what arrives on the link into the tester, and the tester answers on it.
 class PeerPump {
 public:
-    PeerPump(std::unique_ptr<PeerLink> link, ScriptedTester& tester);
-    ~PeerPump();
-
-    PeerLink& Link() { return *link_; }
+    PeerPump(std::unique_ptr<PeerLink> link, ScriptedTester& tester) : link_(std::move(link)), tester_(tester) {
+        tester_.SetSender([this](std::span<const uint8_t> bytes) { link_->Send(bytes); });
+        thread_ = std::thread([this] {
+            uint8_t buffer[512];
+            while (running_) {
+                size_t n = link_->Receive(buffer, sizeof buffer, 5);
+                if (n > 0) tester_.OnBytes({buffer, n});
+            }
+        });
+    }
+    ~PeerPump() {
+        running_ = false;
+        thread_.join();
+        tester_.SetSender(nullptr);
+    }
 
 private:
     std::unique_ptr<PeerLink> link_;

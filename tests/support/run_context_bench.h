@@ -27,12 +27,11 @@ public:
         ++seriesShown;
     }
     void ShowStatus(const std::string& text) override { status = text; }
-    void EnableSettings(bool enabled) override { settingsEnabled = enabled; }
+    void EnableSettings(bool) override {}
 
     std::vector<float> series;
     int seriesShown = 0;
     std::string status;
-    bool settingsEnabled = true;
 };
 
 // Everything a test run works with, with fakes for the window and the clock.

@@ -1,5 +1,6 @@
 #include "support/scripted_tester.h"
 
+#include <algorithm>
 #include <chrono>
 
 void ScriptedTester::OnBytes(std::span<const uint8_t> bytes) {
@@ -10,8 +11,7 @@ void ScriptedTester::OnBytes(std::span<const uint8_t> bytes) {
         std::lock_guard<std::mutex> held(lock_);
         pending_.insert(pending_.end(), bytes.begin(), bytes.end());
         for (;;) {
-            while (!pending_.empty() && pending_[0] != kStx)
-                pending_.erase(pending_.begin());
+            pending_.erase(pending_.begin(), std::find(pending_.begin(), pending_.end(), kStx));
             if (pending_.size() < 2 || pending_.size() < pending_[1] + kFrameOverhead) break;
             Bytes frame(pending_.begin(), pending_.begin() + pending_[1] + kFrameOverhead);
             pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(frame.size()));

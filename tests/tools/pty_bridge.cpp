@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
     }
     std::optional<RawPty> a = OpenRawPty(), b = OpenRawPty();
     if (!a || !b) return 1;
-    if (!LinkPath(a->path, argv[1]) || !LinkPath(b->path, argv[2])) return 1;
-    for (int i = 3; i < argc; ++i) {
-        if (!LinkPath(a->path, argv[i])) return 1;
+    // The second name leads to B; the first and any extra ones to A.
+    for (int i = 1; i < argc; ++i) {
+        if (!LinkPath(i == 2 ? b->path : a->path, argv[i])) return 1;
     }
     std::printf("%s <-> %s\n", a->path.c_str(), b->path.c_str());
     std::fflush(stdout);
