@@ -17,7 +17,6 @@ Measurement LiveState::PublishMeasurement(const Measurements& answer, uint64_t t
     m.loadSetpointMa = answer.loadSetpointMa;
     m.sinkCurrentMa = answer.sinkCurrentMa;
     m.loopbackCurrentMa = answer.sourceCurrentMa;
-    m.sinkEpoch = sinkLosses.load(std::memory_order_acquire);
     {
         std::lock_guard<std::mutex> held(measurementLock_);
         m.sequence = measurement_.sequence + 1;
@@ -25,17 +24,6 @@ Measurement LiveState::PublishMeasurement(const Measurements& answer, uint64_t t
     }
     sequence_.store(m.sequence, std::memory_order_release);
     return m;
-}
-
-FreshMeasurement WaitForMeasurementAfter(const LiveState& live, MeasurementMark after, uint32_t timeoutMs,
-                                         Clock& clock) {
-    uint64_t start = clock.NowMs();
-    for (;;) {
-        if (live.sinkLosses.load(std::memory_order_acquire) != after.sinkEpoch) return {MeasurementWait::SinkLost, {}};
-        if (live.MeasurementSequence() > after.sequence) return {MeasurementWait::Fresh, live.LatestMeasurement()};
-        if (clock.NowMs() - start >= timeoutMs) return {MeasurementWait::TimedOut, {}};
-        clock.SleepMs(1);
-    }
 }
 
 void IntegrateCapacity(LiveState& live, uint64_t nowMs) {

@@ -10,7 +10,6 @@
 #include "device/tester_records.h"
 #include "monitor/measurement.h"
 #include "monitor/readouts.h"
-#include "platform/clock.h"
 #include "platform/mutex.h"
 
 // The sink test settings: the application's copy of the tester's sink
@@ -102,10 +101,6 @@ struct LiveState {
 
     std::atomic<bool> profileChanged{false};
     std::atomic<bool> testIdle{true};
-    // Counts the times the sink port stopped being measured (detach, tester
-    // lost, new tester): a consumer waiting for a measurement learns it is
-    // not coming.
-    std::atomic<uint32_t> sinkLosses{0};
 
     // What the window asks for: written before the request flag is raised.
     // Kept apart from the reported set point and negotiated voltage, which
@@ -159,8 +154,6 @@ struct LiveState {
         return measurement_;
     }
     uint64_t MeasurementSequence() const { return sequence_.load(std::memory_order_acquire); }
-    // Now, as a moment to wait from.
-    MeasurementMark Mark() const { return {MeasurementSequence(), sinkLosses.load(std::memory_order_acquire)}; }
 
     // What the main window shows. UpdateReadouts runs `change` under the
     // lock, then tells the listener (from the calling thread; it must only
@@ -195,19 +188,6 @@ private:
     Mutex listenerLock_;
     std::function<void()> listener_;
 };
-
-// How a wait for a fresh measurement ended.
-enum class MeasurementWait { Fresh, TimedOut, SinkLost };
-struct FreshMeasurement {
-    MeasurementWait result = MeasurementWait::TimedOut;
-    Measurement measurement;  // valid when Fresh
-};
-// Waits up to timeoutMs of `clock` for a measurement newer than `after`
-// (a Mark, or the mark of a measurement the waiter already used). A
-// time-out is a time-out, and the sink port having stopped being measured
-// since `after` is reported as such: neither gives a value.
-FreshMeasurement WaitForMeasurementAfter(const LiveState& live, MeasurementMark after, uint32_t timeoutMs,
-                                         Clock& clock);
 
 // One second of capacity: adds what the latest measurement delivers in a
 // second to the counters of each port that is being measured. A measurement

@@ -14,20 +14,10 @@ struct Measurement {
     uint16_t loadSetpointMa = 0;  // the load current set point the tester reports
     uint16_t sinkCurrentMa = 0;
     uint16_t loopbackCurrentMa = 0;
-    // How many times the sink port had stopped being measured when this was
-    // taken (LiveState::sinkLosses).
-    uint32_t sinkEpoch = 0;
 
     float SinkVolts() const { return static_cast<float>(sinkMv / 1000.0); }
     float SourceVolts() const { return static_cast<float>(sourceMv / 1000.0); }
     uint16_t TotalCurrentMa() const { return static_cast<uint16_t>(sinkCurrentMa + loopbackCurrentMa); }
     float SinkPowerW() const { return sinkCurrentMa * SinkVolts() / 1000; }
     float SourcePowerW() const { return loopbackCurrentMa * SourceVolts() / 1000; }
-};
-
-// A moment to wait from for a fresh measurement: the last measurement's
-// sequence number and the sink epoch the waiter knows.
-struct MeasurementMark {
-    uint64_t sequence = 0;
-    uint32_t sinkEpoch = 0;
 };

@@ -408,7 +408,6 @@ void StatusPollLoop::ForgetPorts() {
 void StatusPollLoop::SinkNoLongerMeasured() {
     live_.capsLogged = false;
     live_.sinkActive = false;
-    live_.sinkLosses.fetch_add(1, std::memory_order_release);
     events_.sinkDetach.Set();
     Publish([](Readouts& r) { ClearSinkReadouts(r); });
 }

@@ -63,22 +63,3 @@ TEST(LiveState, AResetIsNeverUndoneByAConcurrentIntegration) {
     done = true;
     timer.join();
 }
-
-// A consumer that needs a measurement taken after some moment gets one, or
-// learns that none came (a time-out) or that the sink port went away since
-// the measurement it last used: never the old value.
-TEST(LiveState, AWaitForAFreshMeasurementEndsFreshTimedOutOrLost) {
-    LiveState live;
-    FastClock clock;
-    MeasurementMark before = live.Mark();
-    EXPECT_EQ(WaitForMeasurementAfter(live, before, 1000, clock).result, MeasurementWait::TimedOut);
-    EXPECT_EQ(clock.NowMs(), 1000u);
-    live.PublishMeasurement(Measurements{0, 9000, 0, 0, 2000, 0}, 77);
-    FreshMeasurement waited = WaitForMeasurementAfter(live, before, 1000, clock);
-    ASSERT_EQ(waited.result, MeasurementWait::Fresh);
-    EXPECT_EQ(waited.measurement.sequence, 1u);
-    EXPECT_EQ(waited.measurement.takenMs, 77u);
-    live.sinkLosses.fetch_add(1);
-    live.PublishMeasurement(Measurements{0, 9000, 0, 0, 2000, 0}, 90);
-    EXPECT_EQ(WaitForMeasurementAfter(live, {1, 0}, 1000, clock).result, MeasurementWait::SinkLost);
-}
