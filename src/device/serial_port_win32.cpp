@@ -25,10 +25,11 @@ enum EventIndex {
 };
 
 // The line settings the tester needs: the given speed, parity and byte
-// size, one stop bit, no flow control of either kind, DTR and RTS raised.
+// size, one stop bit, DTR and RTS raised. Every field left at zero stays
+// off: no flow control of either kind, no error or null replacement, no
+// abort on error.
 DCB LineSettings(uint32_t baud, uint32_t parity, uint8_t byteSize) {
-    DCB dcb;
-    std::memset(&dcb, 0, sizeof dcb);
+    DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     dcb.BaudRate = baud;
     dcb.ByteSize = byteSize;
@@ -36,24 +37,12 @@ DCB LineSettings(uint32_t baud, uint32_t parity, uint8_t byteSize) {
     dcb.fParity = (parity == 1 || parity == 2) ? TRUE : FALSE;
     dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = TRUE;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fTXContinueOnXoff = FALSE;
     dcb.XonLim = 2;
     dcb.XoffLim = 4;
     dcb.XonChar = 0x13;
     dcb.XoffChar = 0x19;
-    dcb.ErrorChar = 0;
-    dcb.EofChar = 0;
-    dcb.EvtChar = 0;
     return dcb;
 }
 
